@@ -1,0 +1,73 @@
+# Test harness: GoogleTest for the native and win64 builds; the win64 test
+# programs run under 64-bit Wine in a private prefix inside the build tree.
+# The 32-bit build cannot execute here, so it registers only host-side checks.
+
+include(GoogleTest)
+
+set(TWX_RUN_WIN_TESTS OFF)
+if(TWX_WIN64)
+  set(TWX_RUN_WIN_TESTS ON)
+endif()
+
+if(NOT TWX_WIN32)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+endif()
+
+if(TWX_RUN_WIN_TESTS)
+  set(TWX_WINE_DIR ${CMAKE_BINARY_DIR}/wine)
+  foreach(script env.sh run up down screenshot)
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/wine/${script}.in ${TWX_WINE_DIR}/${script}
+                   @ONLY FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
+                   GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  endforeach()
+  # Every executable target created from here on runs through Wine in ctest.
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${TWX_WINE_DIR}/run)
+
+  # One wine server (and one X server) for the whole ctest run.
+  add_test(NAME wine_up COMMAND ${TWX_WINE_DIR}/up)
+  set_tests_properties(wine_up PROPERTIES FIXTURES_SETUP wine TIMEOUT 180)
+  add_test(NAME wine_down COMMAND ${TWX_WINE_DIR}/down)
+  set_tests_properties(wine_down PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)
+endif()
+
+# twx_win_test_properties(<test> [DISPLAY])
+# A Win32 test needs the wine fixture; with DISPLAY it also gets the X display
+# (tests without it run with DISPLAY unset, so they cannot come to depend on one).
+function(twx_win_test_properties test)
+  cmake_parse_arguments(P "DISPLAY" "" "" ${ARGN})
+  set(env "TWX_ARTIFACTS=${TWX_ARTIFACTS_DIR}")
+  if(P_DISPLAY)
+    list(APPEND env "TWX_DISPLAY=1")
+  endif()
+  set_tests_properties(${test} PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${env}"
+                       LABELS "wine")
+endfunction()
+
+# twx_add_gtest(<name> SOURCES ... [LIBS ...] [DISPLAY])
+# Natively every TEST becomes its own ctest test; under Wine the program is one
+# ctest test (one Wine process start instead of one per case), and GoogleTest
+# lists the cases in the output.
+function(twx_add_gtest name)
+  cmake_parse_arguments(T "DISPLAY" "" "SOURCES;LIBS" ${ARGN})
+  if(TWX_WIN32)
+    return()
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} twx_test_support GTest::gtest_main)
+  if(WIN32)
+    set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR ${TWX_WINE_DIR}/run)
+    add_test(NAME win.${name} COMMAND ${name} --gtest_color=no
+             WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+    if(T_DISPLAY)
+      twx_win_test_properties(win.${name} DISPLAY)
+    else()
+      twx_win_test_properties(win.${name})
+    endif()
+  else()
+    gtest_discover_tests(${name} TEST_PREFIX native. PROPERTIES LABELS native
+                         ENVIRONMENT "TWX_ARTIFACTS=${TWX_ARTIFACTS_DIR}")
+  endif()
+endfunction()

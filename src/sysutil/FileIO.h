@@ -1,0 +1,51 @@
+// Byte-granular file access behind one declaration for both platforms: the
+// Win32 "A" functions on Windows, POSIX calls natively, so that the payload
+// extraction runs the same code under Wine and on Linux. On POSIX a "\" in a
+// path is taken as "/", and the read-only attribute maps to the write bits.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#ifdef _WIN32
+typedef void* TFileHandle;  // a Win32 HANDLE
+inline TFileHandle const kNoFile = reinterpret_cast<void*>(static_cast<intptr_t>(-1));
+#else
+typedef int TFileHandle;  // a file descriptor
+inline TFileHandle const kNoFile = -1;
+#endif
+
+// File attribute bits as Windows defines them; natively only read-only and
+// directory mean anything.
+const uint32_t kAttrReadOnly = 0x01;
+const uint32_t kAttrHidden = 0x02;
+const uint32_t kAttrSystem = 0x04;
+const uint32_t kAttrDirectory = 0x10;
+const uint32_t kAttrArchive = 0x20;
+const uint32_t kAttrNormal = 0x80;
+
+TFileHandle OpenFileForRead(const std::string& path);
+TFileHandle OpenFileForReadWrite(const std::string& path);
+// Creates the file or truncates an existing one; opened for writing.
+TFileHandle CreateFileForWrite(const std::string& path);
+// Reads up to count bytes; delivered is 0 at the end of the file. False on an error.
+bool ReadFileBytes(TFileHandle file, void* buffer, int32_t count, int32_t* delivered);
+// Writes all count bytes; false when they could not all be written.
+bool WriteFileBytes(TFileHandle file, const void* buffer, int32_t count);
+bool SeekFile(TFileHandle file, int64_t position);
+// Current position, or -1.
+int64_t FilePosition(TFileHandle file);
+// Size in bytes, or -1.
+int64_t FileSize(TFileHandle file);
+bool CloseFile(TFileHandle file);
+bool DeleteFilePath(const std::string& path);
+// Plain folder creation without parents; false when it failed or already exists.
+bool CreateFolder(const std::string& path);
+// The current directory, without a trailing separator unless it is a root.
+std::string CurrentFolder();
+// The full path of the running executable.
+std::string OwnModulePath();
+// GetLastError on Windows, errno natively.
+uint32_t LastSystemError();
+// The path as the platform's file functions take it ("\" becomes "/" natively).
+std::string NativePath(const std::string& path);

@@ -1,0 +1,49 @@
+// File, path and date helpers shared by the extraction, the post-install steps,
+// the dialogs and the probes. Paths are 8-bit strings in the ANSI code page with
+// "\" (and ":" after a drive letter) as separators; "/" is not a separator here.
+// None of these functions raises anything: each reports through its result.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "FileIO.h"
+
+// MS-DOS date in the high 16 bits, MS-DOS time in the low 16 bits, local time.
+typedef uint32_t TDosDateTime;
+const TDosDateTime kNoDosTime = 0xFFFFFFFFu;
+
+// Number of bytes before the first zero byte (0 for a null pointer).
+int ZStrLength(const char* text);
+
+// Copy in which only "a" to "z" become "A" to "Z"; bytes above 127 stay as they are.
+std::string UpperAscii(const std::string& text);
+
+// 1-based position of the last character of text that is one of separators; 0 if none.
+int LastSeparatorPos(const char* separators, const std::string& text);
+
+// Up to and including the last "\" or ":"; empty when there is neither.
+std::string PathPart(const std::string& path);
+// After the last "\" or ":"; the whole path when there is neither.
+std::string NamePart(const std::string& path);
+// The last "." and what follows it, unless a "\" or ":" comes after that dot.
+std::string ExtensionPart(const std::string& path);
+// The path before its last "\" or ":", without trailing backslashes (C:\x gives C:).
+std::string ParentPart(const std::string& path);
+
+// Sets only the last-write time of an open file from a local DOS date/time.
+// 0 or the system error code.
+uint32_t SetFileDosTime(TFileHandle file, TDosDateTime dosDateTime);
+
+// 0 or the system error code.
+uint32_t SetAttributes(const std::string& path, uint32_t attributes);
+
+// Last-write time of a file (not a folder) as a local DOS date/time, or kNoDosTime.
+TDosDateTime FileDosTime(const std::string& path);
+
+bool IsExistingFile(const std::string& path);
+bool IsExistingFolder(const std::string& path);
+
+// Creates the folder and every missing parent, outermost first. Reports nothing:
+// a caller that needs to know checks IsExistingFolder afterwards.
+void MakeFolderPath(const std::string& path);

@@ -1,0 +1,125 @@
+// The Win32 half of the file utilities and of the portable file access.
+#include <windows.h>
+
+#include "FileIO.h"
+#include "FileUtils.h"
+
+// The error of a call that failed. Some conversions fail without setting one
+// (an impossible date, under Wine): that must not read as success.
+static uint32_t FailureCode() {
+  const DWORD error = GetLastError();
+  return error != 0 ? error : ERROR_INVALID_PARAMETER;
+}
+
+uint32_t SetFileDosTime(TFileHandle file, TDosDateTime dosDateTime) {
+  FILETIME local, utc;
+  SetLastError(0);
+  if (!DosDateTimeToFileTime(static_cast<WORD>(dosDateTime >> 16), static_cast<WORD>(dosDateTime & 0xFFFF), &local))
+    return FailureCode();
+  if (!LocalFileTimeToFileTime(&local, &utc)) return FailureCode();
+  if (!SetFileTime(file, nullptr, nullptr, &utc)) return FailureCode();
+  return 0;
+}
+
+uint32_t SetAttributes(const std::string& path, uint32_t attributes) {
+  if (!SetFileAttributesA(path.c_str(), attributes)) return FailureCode();
+  return 0;
+}
+
+TDosDateTime FileDosTime(const std::string& path) {
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA(path.c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return kNoDosTime;
+  FindClose(find);
+  if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return kNoDosTime;
+  FILETIME local;
+  WORD date = 0, time = 0;
+  if (!FileTimeToLocalFileTime(&data.ftLastWriteTime, &local)) return kNoDosTime;
+  if (!FileTimeToDosDateTime(&local, &date, &time)) return kNoDosTime;
+  return (static_cast<uint32_t>(date) << 16) | time;
+}
+
+bool IsExistingFolder(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+static TFileHandle OpenWith(const std::string& path, DWORD access, DWORD share, DWORD disposition) {
+  return CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+TFileHandle OpenFileForRead(const std::string& path) {
+  return OpenWith(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+}
+
+TFileHandle OpenFileForReadWrite(const std::string& path) {
+  return OpenWith(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING);
+}
+
+TFileHandle CreateFileForWrite(const std::string& path) {
+  return OpenWith(path, GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS);
+}
+
+bool ReadFileBytes(TFileHandle file, void* buffer, int32_t count, int32_t* delivered) {
+  *delivered = 0;
+  if (count < 0) return false;
+  DWORD got = 0;
+  if (!ReadFile(file, buffer, static_cast<DWORD>(count), &got, nullptr)) return false;
+  *delivered = static_cast<int32_t>(got);
+  return true;
+}
+
+bool WriteFileBytes(TFileHandle file, const void* buffer, int32_t count) {
+  if (count < 0) return false;
+  const char* p = static_cast<const char*>(buffer);
+  while (count > 0) {
+    DWORD done = 0;
+    if (!WriteFile(file, p, static_cast<DWORD>(count), &done, nullptr) || done == 0) return false;
+    p += done;
+    count -= static_cast<int32_t>(done);
+  }
+  return true;
+}
+
+bool SeekFile(TFileHandle file, int64_t position) {
+  LARGE_INTEGER to;
+  to.QuadPart = position;
+  return position >= 0 && SetFilePointerEx(file, to, nullptr, FILE_BEGIN) != 0;
+}
+
+int64_t FilePosition(TFileHandle file) {
+  LARGE_INTEGER zero, at;
+  zero.QuadPart = 0;
+  if (!SetFilePointerEx(file, zero, &at, FILE_CURRENT)) return -1;
+  return at.QuadPart;
+}
+
+int64_t FileSize(TFileHandle file) {
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(file, &size)) return -1;
+  return size.QuadPart;
+}
+
+bool CloseFile(TFileHandle file) { return file != kNoFile && CloseHandle(file) != 0; }
+
+bool DeleteFilePath(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
+bool CreateFolder(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
+
+std::string CurrentFolder() {
+  char buffer[MAX_PATH + 1];
+  const DWORD n = GetCurrentDirectoryA(sizeof buffer, buffer);
+  if (n == 0 || n > MAX_PATH) return std::string();
+  return std::string(buffer, n);
+}
+
+std::string OwnModulePath() {
+  char buffer[MAX_PATH + 1];
+  const DWORD n = GetModuleFileNameA(nullptr, buffer, sizeof buffer);
+  if (n == 0 || n >= sizeof buffer) return std::string();
+  return std::string(buffer, n);
+}
+
+uint32_t LastSystemError() { return GetLastError(); }
+
+std::string NativePath(const std::string& path) { return path; }

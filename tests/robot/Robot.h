@@ -1,0 +1,45 @@
+// A small Win32 robot: finds windows by class and title, reads and sets control
+// texts, clicks, and takes screenshots. It works across processes, so a test can
+// drive a dialog of the program under test (or of its own second thread).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace robot {
+
+// A top-level window whose class equals className (empty: any) and whose title
+// begins with titlePrefix (empty: any) and that is visible; waits up to
+// timeoutMs. Null when none appeared in time.
+HWND WaitForWindow(const std::string& className, const std::string& titlePrefix, DWORD timeoutMs);
+// Waits until the window is gone (destroyed or hidden); false on a time-out.
+bool WaitForWindowGone(HWND window, DWORD timeoutMs);
+
+HWND Control(HWND dialog, int id);
+std::string WindowText(HWND window);
+std::string ClassName(HWND window);
+// Sets a control's text the way typing would end (WM_SETTEXT).
+bool SetControlText(HWND dialog, int id, const std::string& text);
+// Presses a button: posted, so a button that opens a modal box does not block the robot.
+bool ClickButton(HWND dialog, int id);
+// Sends WM_COMMAND with the id as if the control had been used (posted).
+bool PostCommand(HWND dialog, int id);
+// Posts a key press and release (virtual-key code) to a window.
+bool PressKey(HWND window, UINT virtualKey);
+
+struct TChild {
+  HWND window;
+  int id;
+  std::string className;
+  std::string text;
+};
+std::vector<TChild> Children(HWND parent);
+
+// Saves the whole screen as a 24-bit BMP file; false on failure.
+bool SaveScreenBmp(const std::string& path);
+// Saves one window's screen rectangle as a 24-bit BMP file.
+bool SaveWindowBmp(HWND window, const std::string& path);
+
+}  // namespace robot

@@ -1,0 +1,102 @@
+#ifdef _WIN32
+#include "RegistrySandbox.h"
+
+namespace twxtest {
+
+namespace {
+
+const char kSandboxParent[] = "Software\\TrawlixTests";
+
+struct TRootRedirect {
+  HKEY root;
+  const char* name;
+};
+
+const TRootRedirect kRoots[] = {
+    {HKEY_LOCAL_MACHINE, "HKLM"},
+    {HKEY_CURRENT_USER, "HKCU"},
+    {HKEY_CLASSES_ROOT, "HKCR"},
+    {HKEY_USERS, "HKU"},
+};
+
+}  // namespace
+
+RegistrySandbox::RegistrySandbox() {
+  static unsigned counter = 0;
+  scratch_ = std::string(kSandboxParent) + "\\Sandbox-" + std::to_string(GetCurrentProcessId()) + "-" +
+             std::to_string(++counter);
+  // A sandbox of an earlier, crashed run with the same name would not be empty.
+  RegDeleteTreeA(HKEY_CURRENT_USER, scratch_.c_str());
+  active_ = true;
+  for (int i = 0; i < 4; ++i) {
+    const std::string path = scratch_ + "\\" + kRoots[i].name;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &keys_[i],
+                        nullptr) != ERROR_SUCCESS)
+      active_ = false;
+  }
+  for (int i = 0; i < 4 && active_; ++i) {
+    if (RegOverridePredefKey(kRoots[i].root, keys_[i]) != ERROR_SUCCESS) active_ = false;
+  }
+}
+
+RegistrySandbox::~RegistrySandbox() {
+  for (int i = 0; i < 4; ++i) {
+    RegOverridePredefKey(kRoots[i].root, nullptr);
+    if (keys_[i]) RegCloseKey(keys_[i]);
+  }
+  RegDeleteTreeA(HKEY_CURRENT_USER, scratch_.c_str());
+  HKEY parent;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kSandboxParent, 0, KEY_READ, &parent) == ERROR_SUCCESS) {
+    DWORD subkeys = 0;
+    RegQueryInfoKeyA(parent, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr,
+                     nullptr, nullptr);
+    RegCloseKey(parent);
+    if (subkeys == 0) RegDeleteKeyA(HKEY_CURRENT_USER, kSandboxParent);
+  }
+}
+
+std::string ReadRegRaw(HKEY root, const std::string& key, const std::string& value) {
+  char data[65536];
+  DWORD size = sizeof data - 1, type = 0;
+  HKEY handle;
+  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return std::string();
+  const LONG rc = RegQueryValueExA(handle, value.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+  RegCloseKey(handle);
+  if (rc != ERROR_SUCCESS) return std::string();
+  return std::string(data, size);
+}
+
+std::string ReadRegString(HKEY root, const std::string& key, const std::string& value) {
+  std::string data = ReadRegRaw(root, key, value);
+  if (!data.empty() && data.back() == '\0') data.pop_back();
+  return data;
+}
+
+DWORD ReadRegType(HKEY root, const std::string& key, const std::string& value) {
+  HKEY handle;
+  DWORD type = 0;
+  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return static_cast<DWORD>(-1);
+  const LONG rc = RegQueryValueExA(handle, value.c_str(), nullptr, &type, nullptr, nullptr);
+  RegCloseKey(handle);
+  return rc == ERROR_SUCCESS ? type : static_cast<DWORD>(-1);
+}
+
+bool RegKeyExists(HKEY root, const std::string& key) {
+  HKEY handle;
+  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
+  RegCloseKey(handle);
+  return true;
+}
+
+bool WriteRegString(HKEY root, const std::string& key, const std::string& value, const std::string& data) {
+  HKEY handle;
+  if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) != ERROR_SUCCESS)
+    return false;
+  const LONG rc = RegSetValueExA(handle, value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                                 static_cast<DWORD>(data.size() + 1));
+  RegCloseKey(handle);
+  return rc == ERROR_SUCCESS;
+}
+
+}  // namespace twxtest
+#endif

@@ -1,0 +1,46 @@
+// Redirects the machine-wide registry roots of this process into a scratch key,
+// so registry tests neither depend on nor change the Wine prefix's registry.
+#pragma once
+#ifdef _WIN32
+
+#include <windows.h>
+
+#include <string>
+
+namespace twxtest {
+
+// While an instance lives, HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER,
+// HKEY_CLASSES_ROOT and HKEY_USERS of this process open empty scratch keys;
+// the destructor restores the real roots and deletes the scratch tree.
+class RegistrySandbox {
+ public:
+  RegistrySandbox();
+  ~RegistrySandbox();
+  RegistrySandbox(const RegistrySandbox&) = delete;
+  RegistrySandbox& operator=(const RegistrySandbox&) = delete;
+
+  // False when a root could not be redirected (the test must not go on).
+  bool Active() const { return active_; }
+  // Path of the scratch tree below the real HKEY_CURRENT_USER.
+  const std::string& ScratchPath() const { return scratch_; }
+  // The open scratch key that stands in for root i (0 HKLM, 1 HKCU, 2 HKCR, 3 HKU).
+  HKEY Keys(int i) const { return keys_[i]; }
+
+ private:
+  std::string scratch_;
+  HKEY keys_[4] = {};
+  bool active_ = false;
+};
+
+// Small readers for assertions. ReadRegRaw gives the stored bytes exactly (a
+// terminating NUL included); ReadRegString drops one terminating NUL. Both give
+// "" when the value is missing; ReadRegType gives (DWORD)-1 then.
+std::string ReadRegRaw(HKEY root, const std::string& key, const std::string& value);
+std::string ReadRegString(HKEY root, const std::string& key, const std::string& value);
+DWORD ReadRegType(HKEY root, const std::string& key, const std::string& value);
+bool RegKeyExists(HKEY root, const std::string& key);
+bool WriteRegString(HKEY root, const std::string& key, const std::string& value, const std::string& data);
+
+}  // namespace twxtest
+
+#endif

@@ -1,0 +1,138 @@
+#include "TestSupport.h"
+
+#include <cstdlib>
+#include <random>
+
+#include "FileIO.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#endif
+
+namespace twxtest {
+
+#ifdef _WIN32
+
+static std::string SystemTempFolder() {
+  char buffer[MAX_PATH + 1];
+  const DWORD n = GetTempPathA(sizeof buffer, buffer);
+  std::string folder(buffer, n);
+  while (!folder.empty() && folder.back() == '\\') folder.pop_back();
+  return folder;
+}
+
+void RemoveTree(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    DeleteFileA(path.c_str());
+    return;
+  }
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = data.cFileName;
+      if (name != "." && name != "..") RemoveTree(path + "\\" + name);
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+  }
+  RemoveDirectoryA(path.c_str());
+}
+
+bool IsReadOnly(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+TempFolder::TempFolder() {
+  static unsigned counter = 0;
+  for (;;) {
+    path_ = SystemTempFolder() + "\\twxtest-" + std::to_string(GetCurrentProcessId()) + "-" +
+            std::to_string(++counter);
+    if (CreateDirectoryA(path_.c_str(), nullptr)) break;
+  }
+}
+
+#else
+
+static std::string SystemTempFolder() {
+  const char* tmp = std::getenv("TMPDIR");
+  return tmp && *tmp ? tmp : "/tmp";
+}
+
+void RemoveTree(const std::string& path) {
+  std::error_code ignored;
+  std::filesystem::remove_all(NativePath(path), ignored);
+}
+
+bool IsReadOnly(const std::string& path) {
+  struct stat info;
+  return stat(NativePath(path).c_str(), &info) == 0 && (info.st_mode & 0222) == 0;
+}
+
+TempFolder::TempFolder() {
+  std::string pattern = SystemTempFolder() + "/twxtest-XXXXXX";
+  char* made = mkdtemp(&pattern[0]);
+  path_ = made ? made : pattern;
+}
+
+#endif
+
+TempFolder::~TempFolder() { RemoveTree(path_); }
+
+bool WriteWholeFile(const std::string& path, const std::string& bytes) {
+  TFileHandle file = CreateFileForWrite(path);
+  if (file == kNoFile) return false;
+  const bool written = WriteFileBytes(file, bytes.data(), static_cast<int32_t>(bytes.size()));
+  return CloseFile(file) && written;
+}
+
+bool ReadWholeFile(const std::string& path, std::string* bytes) {
+  TFileHandle file = OpenFileForRead(path);
+  if (file == kNoFile) return false;
+  bytes->clear();
+  char buffer[65536];
+  int32_t got = 0;
+  bool ok = true;
+  while ((ok = ReadFileBytes(file, buffer, sizeof buffer, &got)) && got > 0) bytes->append(buffer, got);
+  CloseFile(file);
+  return ok;
+}
+
+std::string ReadWholeFileOr(const std::string& path, const std::string& fallback) {
+  std::string bytes;
+  return ReadWholeFile(path, &bytes) ? bytes : fallback;
+}
+
+std::string ArtifactsFolder() {
+  const char* folder = std::getenv("TWX_ARTIFACTS");
+  if (folder && *folder) {
+#ifdef _WIN32
+    // ctest hands over a Unix path; Wine maps the root folder to drive Z:.
+    std::string path = std::string("Z:") + folder;
+    for (char& c : path) {
+      if (c == '/') c = '\\';
+    }
+    return path;
+#else
+    return folder;
+#endif
+  }
+  return SystemTempFolder();
+}
+
+std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed) {
+  std::mt19937 engine(seed);
+  std::vector<uint8_t> bytes(count);
+  for (auto& b : bytes) b = static_cast<uint8_t>(engine() >> 24);
+  return bytes;
+}
+
+}  // namespace twxtest

@@ -1,0 +1,44 @@
+// Helpers shared by the test programs of both platforms.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace twxtest {
+
+// A fresh, empty folder below the system's temporary folder, removed with all
+// its contents (read-only files included) when the object goes away.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  // The folder's path, without a trailing separator.
+  const std::string& Path() const { return path_; }
+  // Path() + "\" + relative: the setup's way of joining, on both platforms.
+  std::string Join(const std::string& relative) const { return path_ + "\\" + relative; }
+
+ private:
+  std::string path_;
+};
+
+// Whole-file helpers over the product's file access (backslash paths natively too).
+bool WriteWholeFile(const std::string& path, const std::string& bytes);
+bool ReadWholeFile(const std::string& path, std::string* bytes);
+std::string ReadWholeFileOr(const std::string& path, const std::string& fallback);
+
+// The platform's own view: the read-only attribute on Windows, no write bit natively.
+bool IsReadOnly(const std::string& path);
+
+// Removes a file or a folder tree; clears read-only attributes on the way.
+void RemoveTree(const std::string& path);
+
+// Folder for test artifacts (screenshots, logs): $TWX_ARTIFACTS, or the temp folder.
+std::string ArtifactsFolder();
+
+// Deterministic pseudo-random bytes for data-driven tests.
+std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed);
+
+}  // namespace twxtest
