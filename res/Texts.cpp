@@ -1,0 +1,60 @@
+#include "Texts.h"
+
+#define TWX_WEB_SITE "www.varnholt-technologies.com"
+
+const char kMakerWebSite[] = TWX_WEB_SITE;
+
+// Provisional: the full agreement replaces this text.
+const char kLicenceText[] =
+    "TRAWLMARK END-USER LICENSE AGREEMENT\r\n"
+    "\r\n"
+    "Copyright (C) Varnholt Technologies. All rights reserved.\r\n";
+
+const char kWelcomeTemplate[] =
+    "This program will install Trawlmark 5.3 on your computer.\r\n"
+    "\r\n"
+    "To install Trawlmark into another folder, press the \"Browse for folder\" button. The button is disabled "
+    "when an existing copy of Trawlmark is being upgraded.\r\n"
+    "\r\n"
+    "Please close all running applications now, then press the \"Install\" button.\r\n"
+    "\r\n"
+    "Copyright (C) 2001-YYYY Varnholt Technologies, " TWX_WEB_SITE;
+
+const char kFinishText[] =
+    "Thank you for having chosen Trawlmark: the product has been installed on your machine. To run it, do one of "
+    "the following:\r\n"
+    " * Follow entering your queries in Microsoft Internet Explorer by pressing \"Enter\"\r\n"
+    "   (applicable to XP/2003 with Internet Explorer 7+, Windows Vista and higher).\r\n"
+    " * Press START, then point to PROGRAMS, and select TRAWLMARK.\r\n"
+    " * In Internet Explorer, select the menu items TOOLS, then RUN TRAWLIX.\r\n"
+    " * Press the TRAWLIX button on the Internet Explorer toolbar. If the button is not displayed, click the "
+    "toolbar using the right mouse button, then move the Trawlix icon into a visible portion of the Internet "
+    "Explorer toolbar.\r\n"
+    "\r\n"
+    "Even more options are given below (hot-keys will take effect after re-starting Windows).";
+
+const char kMessageOldWindows[] =
+    "Trawlix(TM) requires MS Windows 98 or later editions to function. Please, consider the possibility to install "
+    "this product under a later version of MS Windows.\r\n\r\nThe setup program will now discontinue.";
+
+const char kMessageProductRunning[] =
+    "Unable to proceed while Trawlix is running. Please, close all instances of Trawlix, any other applications "
+    "(including Windows Explorer, etc.),  after which run this setup utility, again.";
+
+const char kMessageLowColourDepth[] =
+    "Trawlix(TM) has been designed to function on systems which have a color depth of more than 256 colors.\r\n\r\n"
+    "Please, consider the possibility to increase your current display color depth by setting it to at least 16 "
+    "bits per a pixel; recommended is, a 32-bit (\"true color\") mode. The setup will now proceed, but some of its "
+    "screens might not look properly in the current mode.";
+
+const char kMessageExtractionFailed[] =
+    "Unable to extract data. Possible reasons include:\r\r * Only some part of the entire Trawlix Setup file has "
+    "been downloaded or this file is just corrupted.\r   Solution: obtain a correct copy by visiting the Varnholt "
+    "Technologies Web site at " TWX_WEB_SITE
+    "\r\r * A previous copy of Trawlix or some of its components are active.\r   Solution: close all applications "
+    "you may be running (including Trawlix, Windows Explorer, Internet Explorer, and any other windows), after "
+    "which execute this setup program, again.\r\r * Under the Windows NT/2000/XP/2003/Vista you might not have "
+    "enough permission to create and modify files in the folder, in which you are going to install Trawlix.\r   "
+    "Solution 1: Run this utility once again and select another destination folder (such as, "
+    "\"C:\\VarnTech\\Trawlix\").\r   Solution 2: Log off now, then logon as a privileged user (such as, "
+    "\"Administrator\"), and run this setup program, again.";
