@@ -31,13 +31,27 @@ std::vector<uint8_t> WithZlib(const uint8_t* data, size_t size, int level) {
 }
 
 #ifdef TWX_HAVE_LIBDEFLATE
+// A compressor holds large tables; archives of many small files would spend
+// more time setting them up than compressing, so each thread keeps one.
+struct TCompressorCache {
+  libdeflate_compressor* compressor = nullptr;
+  int level = -1;
+  ~TCompressorCache() {
+    if (compressor) libdeflate_free_compressor(compressor);
+  }
+};
+
 std::vector<uint8_t> WithLibdeflate(const uint8_t* data, size_t size, int level) {
+  thread_local TCompressorCache cache;
+  if (cache.level != level) {
+    if (cache.compressor) libdeflate_free_compressor(cache.compressor);
+    cache.compressor = libdeflate_alloc_compressor(level);
+    cache.level = cache.compressor ? level : -1;
+  }
   std::vector<uint8_t> out;
-  libdeflate_compressor* c = libdeflate_alloc_compressor(level);
-  if (c == nullptr) return out;
-  out.resize(libdeflate_zlib_compress_bound(c, size));
-  out.resize(libdeflate_zlib_compress(c, data, size, out.data(), out.size()));
-  libdeflate_free_compressor(c);
+  if (cache.compressor == nullptr) return out;
+  out.resize(libdeflate_zlib_compress_bound(cache.compressor, size));
+  out.resize(libdeflate_zlib_compress(cache.compressor, data, size, out.data(), out.size()));
   return out;
 }
 #endif
