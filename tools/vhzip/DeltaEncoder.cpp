@@ -142,9 +142,21 @@ const int kRecentDisplacements = 4;
 // Matches at least this long carry over to the next position without a new search.
 const int32_t kCarryLength = 48;
 const int32_t kMinRecentSourceLength = 12;
-// A copy also takes its bytes out of deflate's window, where later literals
-// would have found matches; this is what that is worth on average.
-const float kCopyPenaltyBits = 16.0f;
+// How a parse prices literals and copies. Which pricing wins depends on how
+// much the two files share, so the encoder tries each and keeps the smallest
+// patch. A copy also takes its bytes out of deflate's window, where later
+// literals would have found matches: the penalty is what that is worth.
+struct TPricing {
+  bool regionalLiterals;  // literals priced by how well their region deflates
+  float literalScale;
+  float copyPenaltyBits;
+};
+const TPricing kPricings[] = {
+    {false, 1.0f, 0.0f},   // order-0 prices: versions of one program, which share most bytes
+    {false, 1.2f, 8.0f},
+    {true, 1.0f, 16.0f},   // regional prices: different programs, which share little
+    {true, 0.8f, 32.0f},
+};
 
 struct TParse {
   std::vector<int32_t> copyFrom;  // per command: start in target, or -1 for a literal run
@@ -159,7 +171,6 @@ TDeltaOptions DefaultDeltaOptions() {
   TDeltaOptions o;
   o.level = kDeflateLevelMax;
   o.threads = 2;
-  o.passes = 3;
   return o;
 }
 
@@ -189,7 +200,7 @@ void FindLongestMatches(const TMatcher& matcher, const uint8_t* target, int32_t 
 // displacements.
 TParse Parse(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32_t targetSize,
              const std::vector<int32_t>& matchPos, const std::vector<int32_t>& matchLen,
-             const TCostModel& model, const std::vector<float>& regionBits, float literalScale) {
+             const TCostModel& model, const std::vector<float>& regionBits, const TPricing& pricing) {
   const size_t n = static_cast<size_t>(targetSize) + 1;
   std::vector<float> afterCopy(n, kInfinity), inLiteral(n, kInfinity);
   std::vector<TStep> copyStep(n), literalStep(n);
@@ -209,7 +220,8 @@ TParse Parse(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32
     bool hereFromLiteral = inLiteral[i] < afterCopy[i];
     if (here >= kInfinity) continue;
     // A literal byte: continue the open run or open one.
-    float lit = regionBits.empty() ? model.byteBits[target[i]] : regionBits[i / kRegionSize] * literalScale;
+    float lit = pricing.literalScale *
+                (pricing.regionalLiterals ? regionBits[i / kRegionSize] : model.byteBits[target[i]]);
     float viaRun = inLiteral[i] + lit;
     float viaOpen = afterCopy[i] + runOpen + lit;
     float best = std::min(viaRun, viaOpen);
@@ -219,7 +231,7 @@ TParse Parse(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32
     }
     auto relaxCopy = [&](int32_t source, int32_t length) {
       if (length < 2) return;
-      float cost = here + kCopyPenaltyBits + CopyBits(model, static_cast<uint32_t>(source), static_cast<uint32_t>(length));
+      float cost = here + pricing.copyPenaltyBits + CopyBits(model, static_cast<uint32_t>(source), static_cast<uint32_t>(length));
       int32_t end = i + length;
       if (cost < afterCopy[end]) {
         afterCopy[end] = cost;
@@ -312,12 +324,6 @@ std::vector<TBytes> WriteParse(const uint8_t* base, int32_t baseSize, const uint
   return blocks;
 }
 
-void CountBytes(const std::vector<TBytes>& blocks, uint64_t* counts) {
-  for (int b = 0; b < 256; ++b) counts[b] = 0;
-  for (const TBytes& block : blocks)
-    for (uint8_t byte : block) ++counts[byte];
-}
-
 }  // namespace
 
 TBytes EncodeDelta(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32_t targetSize,
@@ -329,20 +335,30 @@ TBytes EncodeDelta(const uint8_t* base, int32_t baseSize, const uint8_t* target,
   sa.clear();
   sa.shrink_to_fit();
 
-  // First prices: what the target's own bytes cost as literals; operands and
-  // opcodes at a flat guess.
+  // Order-0 prices: what the target's own bytes cost as literals; operand
+  // and opcode bytes priced alike.
   uint64_t counts[256];
   for (int b = 0; b < 256; ++b) counts[b] = 1;
   for (int32_t i = 0; i < targetSize; ++i) ++counts[target[i]];
-  TCostModel model = ModelFromHistogram(counts, 1.0);
+  const TCostModel model = ModelFromHistogram(counts, 1.0);
+  const std::vector<float> regionBits = RegionalLiteralBits(target, targetSize);
 
-  std::vector<float> regionBits = RegionalLiteralBits(target, targetSize);
-  std::vector<TBytes> blocks;
-  for (int pass = 0; pass < std::max(1, options.passes); ++pass) {
-    TParse parse = Parse(base, baseSize, target, targetSize, matchPos, matchLen, model, regionBits, 1.0f);
-    blocks = WriteParse(base, baseSize, target, parse, stats);
-    CountBytes(blocks, counts);
-    model = ModelFromHistogram(counts, 1.0);
-  }
-  return EncodeBlocks(blocks, options.level, options.threads);
+  // Every pricing gives a parse; the one whose blocks deflate smallest wins.
+  // The comparison runs at the fast strong level, the winner gets the asked one.
+  const size_t n = sizeof kPricings / sizeof kPricings[0];
+  std::vector<std::vector<TBytes>> blocks(n);
+  std::vector<TDeltaStats> parseStats(n);
+  std::vector<TBytes> encoded(n);
+  std::vector<size_t> sizes(n);
+  const int compareLevel = std::min(options.level, kDeflateLevelStrong);
+  ParallelFor(n, options.threads, [&](size_t k) {
+    TParse parse = Parse(base, baseSize, target, targetSize, matchPos, matchLen, model, regionBits, kPricings[k]);
+    blocks[k] = WriteParse(base, baseSize, target, parse, &parseStats[k]);
+    encoded[k] = EncodeBlocks(blocks[k], compareLevel, 1);
+    sizes[k] = encoded[k].size();
+  });
+  size_t best = static_cast<size_t>(std::min_element(sizes.begin(), sizes.end()) - sizes.begin());
+  if (stats) *stats = parseStats[best];
+  if (options.level == compareLevel) return std::move(encoded[best]);
+  return EncodeBlocks(blocks[best], options.level, options.threads);
 }

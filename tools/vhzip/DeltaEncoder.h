@@ -10,8 +10,7 @@
 
 struct TDeltaOptions {
   int level;    // deflate level of the blocks (see Deflate.h)
-  int threads;  // for encoding the blocks
-  int passes;   // parses, each priced with the statistics of the one before
+  int threads;  // for the trial parses and the blocks
 };
 TDeltaOptions DefaultDeltaOptions();
 
