@@ -13,27 +13,10 @@
 #include "Encript.h"
 #include "FileIO.h"
 #include "FileUtils.h"
+#include "PatchBytes.h"
 #include "TestSupport.h"
 
 namespace {
-
-struct EntryIo {
-  const uint8_t* data;
-  size_t size;
-  size_t position;
-  TBytes output;
-};
-int32_t EntryRead(void* buffer, int32_t count, void* context) {
-  EntryIo* io = static_cast<EntryIo*>(context);
-  size_t n = std::min(static_cast<size_t>(count), io->size - io->position);
-  std::memcpy(buffer, io->data + io->position, n);
-  io->position += n;
-  return static_cast<int32_t>(n);
-}
-void EntryWrite(const void* buffer, int32_t count, void* context) {
-  const uint8_t* p = static_cast<const uint8_t*>(buffer);
-  static_cast<EntryIo*>(context)->output.insert(static_cast<EntryIo*>(context)->output.end(), p, p + count);
-}
 
 std::string Text(const TBytes& b) { return std::string(b.begin(), b.end()); }
 uint32_t CheckOf(const TBytes& b) { return UpdateCrc32(b.data(), static_cast<int32_t>(b.size()), vhz::kCheckStart); }
@@ -85,8 +68,8 @@ TEST_F(PackedTree, EveryFileComesBackWithItsNameTimeAttributesAndBytes) {
     EXPECT_EQ(e.fields.fileLength, want.size()) << e.name;
     EXPECT_EQ(e.fields.dosDateTime, FileDosTime(tree.Join(e.name))) << e.name;
     EXPECT_EQ(e.fields.attributes, e.name == "b.dat" ? kAttrReadOnly : kAttrArchive) << e.name;
-    EntryIo io = {body.data() + e.dataOffset, e.fields.dataLength, 0, TBytes()};
-    int32_t code = DecodeEntryStream(EntryRead, EntryWrite, &io);
+    patchbytes::EntryDecoding io = patchbytes::DecodeEntry(body.data() + e.dataOffset, e.fields.dataLength);
+    int32_t code = io.code;
     if (want.empty()) {
       // The short form: four uninterpreted bytes, which the decoder refuses.
       EXPECT_EQ(e.fields.dataLength, vhz::kEmptyShortDataLength);
@@ -95,7 +78,7 @@ TEST_F(PackedTree, EveryFileComesBackWithItsNameTimeAttributesAndBytes) {
       continue;
     }
     ASSERT_EQ(code, kEntryDecoded) << e.name;
-    EXPECT_EQ(io.position, e.fields.dataLength) << e.name << ": data consumed";
+    EXPECT_EQ(io.consumed, e.fields.dataLength) << e.name << ": data consumed";
     EXPECT_EQ(Text(io.output), want) << e.name;
     EXPECT_EQ(CheckOf(io.output), e.fields.contentsCheck) << e.name;
   }

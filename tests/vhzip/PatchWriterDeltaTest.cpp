@@ -11,28 +11,12 @@
 #include "ArchiveFormat.h"
 #include "DeltaEncoder.h"
 #include "PatchApply.h"
+#include "PatchBytes.h"
 #include "PatchWriter.h"
 #include "SuffixArray.h"
 #include "TestSupport.h"
 
 namespace {
-
-struct EntryIo {
-  const TBytes* data;
-  size_t position;
-  TBytes output;
-};
-int32_t EntryRead(void* buffer, int32_t count, void* context) {
-  EntryIo* io = static_cast<EntryIo*>(context);
-  size_t n = std::min(static_cast<size_t>(count), io->data->size() - io->position);
-  std::memcpy(buffer, io->data->data() + io->position, n);
-  io->position += n;
-  return static_cast<int32_t>(n);
-}
-void EntryWrite(const void* buffer, int32_t count, void* context) {
-  const uint8_t* p = static_cast<const uint8_t*>(buffer);
-  static_cast<EntryIo*>(context)->output.insert(static_cast<EntryIo*>(context)->output.end(), p, p + count);
-}
 
 // Walks the blocks of a stream and returns their command-stream contents.
 std::vector<TBytes> BlockContents(const TBytes& stream) {
@@ -103,8 +87,8 @@ TEST(PatchWriter, StoresWhatDeflateCannotShrinkAndDecodesThroughCallbacks) {
   AddLiteral(&w, noise.data(), noise.size());
   TBytes stream = EncodeBlocks(FinishCommands(&w), 12, 2);
   EXPECT_EQ(stream[0], vhz::kMethodStored);
-  EntryIo io = {&stream, 0, TBytes()};
-  EXPECT_EQ(DecodeEntryStream(EntryRead, EntryWrite, &io), kEntryDecoded);
+  patchbytes::EntryDecoding io = patchbytes::DecodeEntry(stream);
+  EXPECT_EQ(io.code, kEntryDecoded);
   EXPECT_TRUE(io.output == noise);
 }
 
