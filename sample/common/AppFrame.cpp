@@ -65,7 +65,7 @@ LRESULT CALLBACK FrameProc(HWND frame, UINT message, WPARAM wParam, LPARAM lPara
 
 }  // namespace
 
-HWND CreateAppFrame(HINSTANCE instance, const TAppFrame* description, int showCommand) {
+HWND CreateAppFrame(HINSTANCE instance, const TAppFrame* description) {
   WNDCLASSA windowClass = {};
   if (!GetClassInfoA(instance, description->className, &windowClass)) {
     windowClass.lpfnWndProc = FrameProc;
@@ -80,10 +80,12 @@ HWND CreateAppFrame(HINSTANCE instance, const TAppFrame* description, int showCo
   HWND frame = CreateWindowExA(0, description->className, description->title, WS_OVERLAPPEDWINDOW,
                                CW_USEDEFAULT, CW_USEDEFAULT, 560, 400, nullptr, nullptr, instance,
                                const_cast<TAppFrame*>(description));
-  if (!frame) return nullptr;
+  return frame;
+}
+
+void ShowAppFrame(HWND frame, int showCommand) {
   ShowWindow(frame, showCommand);
   UpdateWindow(frame);
-  return frame;
 }
 
 void SetViewText(HWND frame, const std::string& text) { SetDlgItemTextA(frame, kViewId, text.c_str()); }

@@ -22,9 +22,13 @@ struct TAppFrame {
   void (*onDropFile)(HWND frame, const std::string& path);
 };
 
-// Registers the class (once) and creates the frame; null on failure. The
-// description must outlive the window.
-HWND CreateAppFrame(HINSTANCE instance, const TAppFrame* description, int showCommand);
+// Registers the class (once) and creates the frame, hidden; null on failure.
+// The description must outlive the window.
+HWND CreateAppFrame(HINSTANCE instance, const TAppFrame* description);
+
+// Shows the frame once its view and title are final, so that whoever finds
+// the window (a user, a setup looking for the running product) sees them.
+void ShowAppFrame(HWND frame, int showCommand);
 
 void SetViewText(HWND frame, const std::string& text);
 

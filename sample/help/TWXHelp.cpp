@@ -31,16 +31,16 @@ const twx::TAppFrame kFrame = {"TWXHelpViewer", "Trawlix Help", "MAINICON", IDM_
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
-  HWND frame = twx::CreateAppFrame(instance, &kFrame, showCommand);
+  HWND frame = twx::CreateAppFrame(instance, &kFrame);
   if (!frame) return 1;
   std::string bytes;
   if (!twx::ReadWholeFile(twx::ProgramFolder() + "\\Contents.txt", &bytes)) {
     twx::SetViewText(frame, "The help text (Help\\Contents.txt) is missing. Please run the setup again.\r\n");
   } else {
-    const std::string text = twx::WithCrLf(bytes);
-    twx::SetViewText(frame, text);
-    const std::vector<std::string> arguments = twx::CommandArguments(GetCommandLineA());
-    if (!arguments.empty()) ShowTopic(frame, text, arguments[0]);
+    twx::SetViewText(frame, twx::WithCrLf(bytes));
   }
+  twx::ShowAppFrame(frame, showCommand);
+  const std::vector<std::string> arguments = twx::CommandArguments(GetCommandLineA());
+  if (!bytes.empty() && !arguments.empty()) ShowTopic(frame, twx::WithCrLf(bytes), arguments[0]);
   return twx::RunMessageLoop();
 }

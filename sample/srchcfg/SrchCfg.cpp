@@ -37,8 +37,9 @@ const twx::TAppFrame kFrame = {"TWXSrchCfg", "Trawlix Engine Sets", "MAINICON", 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
-  HWND frame = twx::CreateAppFrame(instance, &kFrame, showCommand);
+  HWND frame = twx::CreateAppFrame(instance, &kFrame);
   if (!frame) return 1;
   twx::SetViewText(frame, ViewOfEngineFiles(twx::ProgramFolder()));
+  twx::ShowAppFrame(frame, showCommand);
   return twx::RunMessageLoop();
 }

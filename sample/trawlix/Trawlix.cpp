@@ -88,9 +88,10 @@ const twx::TAppFrame kFrame = {kClassName, kTitle, "MAINICON", IDM_MAIN, OnComma
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
-  HWND frame = twx::CreateAppFrame(instance, &kFrame, showCommand);
+  HWND frame = twx::CreateAppFrame(instance, &kFrame);
   if (!frame) return 1;
   const std::vector<std::string> arguments = twx::CommandArguments(GetCommandLineA());
   if (!arguments.empty()) OpenQueryFolder(frame, arguments[0]);
+  twx::ShowAppFrame(frame, showCommand);
   return twx::RunMessageLoop();
 }
