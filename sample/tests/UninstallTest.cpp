@@ -9,6 +9,7 @@
 #include <string>
 
 #include "RegistrySandbox.h"
+#include "Robot.h"
 #include "SampleTestSupport.h"
 #include "TestSupport.h"
 #include "Uninstall.h"
@@ -171,46 +172,92 @@ TEST_F(Uninstaller, ClearsOnlyFoldersThatHoldTheProduct) {
   EXPECT_FALSE(twx::IsInstallationFolder("C:"));
 }
 
-TEST(UninstallerProgram, RemovesItsOwnInstallationFolderSilently) {
-  twxtest::TempFolder folder;
-  const std::string destination = folder.Join("Trawlmark 5.3");
-  PlantInstallation(destination);
-  PlantRegistry(destination);
-  struct TCleanUp {  // the prefix's real registry: leave it as it was
-    ~TCleanUp() {
-      RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
-      HKEY run;
-      if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_SET_VALUE, &run) == ERROR_SUCCESS) {
-        RegDeleteValueA(run, "VTQBox");
-        RegCloseKey(run);
-      }
-      RegDeleteKeyA(HKEY_LOCAL_MACHINE, kExtensionKey);
-      RegDeleteKeyA(HKEY_CLASSES_ROOT, ".twx");
-      for (const char* key : {"trawlix_query_folder\\shell\\open\\command", "trawlix_query_folder\\shell\\open",
-                              "trawlix_query_folder\\shell", "trawlix_query_folder\\DefaultIcon",
-                              "trawlix_query_folder"})
-        RegDeleteKeyA(HKEY_CLASSES_ROOT, key);
+// uninst.exe as a process of its own, on an installation registered in the
+// prefix's real registry; whatever the program leaves there is removed after.
+class UninstallerProgram : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    destination_ = folder_.Join("Trawlmark 5.3");
+    PlantInstallation(destination_);
+    PlantRegistry(destination_);
+  }
+  void TearDown() override {
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
+    HKEY run;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_SET_VALUE, &run) == ERROR_SUCCESS) {
+      RegDeleteValueA(run, "VTQBox");
+      RegCloseKey(run);
     }
-  } cleanUp;
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kExtensionKey);
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, ".twx");
+    for (const char* key : {"trawlix_query_folder\\shell\\open\\command", "trawlix_query_folder\\shell\\open",
+                            "trawlix_query_folder\\shell", "trawlix_query_folder\\DefaultIcon", "trawlix_query_folder"})
+      RegDeleteKeyA(HKEY_CLASSES_ROOT, key);
+  }
+  // The uninstaller's message box, once it shows the text.
+  HWND WaitForBox(const std::string& text) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 15000) {
+      HWND box = robot::WaitForWindow("#32770", "Trawlmark 5.3 Uninstall", 500);
+      if (box)
+        for (const robot::TChild& child : robot::Children(box))
+          if (child.text.find(text) != std::string::npos) return box;
+    }
+    return nullptr;
+  }
+  twxtest::TempFolder folder_;
+  std::string destination_;
+};
 
+TEST_F(UninstallerProgram, RemovesItsOwnInstallationFolderSilently) {
   sampletest::TProgram uninstaller;
-  ASSERT_TRUE(uninstaller.Start(destination + "\\uninst.exe", "/S"));
+  ASSERT_TRUE(uninstaller.Start(destination_ + "\\uninst.exe", "/S"));
   EXPECT_EQ(uninstaller.WaitForExit(10000), 0u);
   // The copy in the temporary folder finishes the work after the first process ended.
-  EXPECT_TRUE(sampletest::WaitForFile(destination, false, 30000));
+  EXPECT_TRUE(sampletest::WaitForFile(destination_, false, 30000));
   EXPECT_FALSE(AnyProductRegistryLeft());
 }
 
-TEST(UninstallerProgram, RefusesAFolderWithoutTheProduct) {
-  twxtest::TempFolder folder;
-  ASSERT_TRUE(CreateDirectoryA(folder.Join("Help").c_str(), nullptr));
-  ASSERT_TRUE(twxtest::WriteWholeFile(folder.Join("Help\\guide.txt"), "someone else's"));
-  ASSERT_TRUE(CopyFileA(sampletest::PayloadPath("uninst.exe").c_str(), folder.Join("uninst.exe").c_str(), FALSE));
+TEST_F(UninstallerProgram, AsksFirstAndRemovesOnlyAfterYes) {
+  {
+    sampletest::TProgram uninstaller;
+    ASSERT_TRUE(uninstaller.Start(destination_ + "\\uninst.exe"));
+    HWND question = WaitForBox("Remove Trawlmark 5.3 from " + destination_ + "?");
+    ASSERT_NE(question, nullptr);
+    ASSERT_TRUE(robot::ClickButton(question, IDNO));
+    EXPECT_EQ(uninstaller.WaitForExit(5000), 0u);
+    EXPECT_TRUE(FileExists(destination_ + "\\Trawlix.exe"));
+    EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  }
   sampletest::TProgram uninstaller;
-  ASSERT_TRUE(uninstaller.Start(folder.Join("uninst.exe"), "/S"));
+  ASSERT_TRUE(uninstaller.Start(destination_ + "\\uninst.exe"));
+  HWND question = WaitForBox("Remove Trawlmark 5.3 from ");
+  ASSERT_NE(question, nullptr);
+  ASSERT_TRUE(robot::ClickButton(question, IDYES));
+  EXPECT_EQ(uninstaller.WaitForExit(5000), 0u);
+  // The copy says when it is done; by then the folder is gone.
+  HWND done = WaitForBox("Trawlmark 5.3 was removed from your computer.");
+  ASSERT_NE(done, nullptr);
+  EXPECT_FALSE(FileExists(destination_));
+  EXPECT_FALSE(AnyProductRegistryLeft());
+  ASSERT_TRUE(robot::ClickButton(done, IDOK));
+  EXPECT_TRUE(robot::WaitForWindowGone(done, 5000));
+}
+
+TEST_F(UninstallerProgram, RefusesAFolderWithoutTheProduct) {
+  // A copy started elsewhere, while a registered installation exists.
+  const std::string elsewhere = folder_.Join("Downloads");
+  ASSERT_TRUE(CreateDirectoryA(elsewhere.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryA((elsewhere + "\\Help").c_str(), nullptr));
+  ASSERT_TRUE(twxtest::WriteWholeFile(elsewhere + "\\Help\\guide.txt", "someone else's"));
+  ASSERT_TRUE(CopyFileA(sampletest::PayloadPath("uninst.exe").c_str(), (elsewhere + "\\uninst.exe").c_str(), FALSE));
+  sampletest::TProgram uninstaller;
+  ASSERT_TRUE(uninstaller.Start(elsewhere + "\\uninst.exe", "/S"));
   EXPECT_EQ(uninstaller.WaitForExit(10000), 1u);
-  EXPECT_EQ(twxtest::ReadWholeFileOr(folder.Join("Help\\guide.txt"), ""), "someone else's");
-  EXPECT_TRUE(FileExists(folder.Join("uninst.exe")));
+  EXPECT_EQ(twxtest::ReadWholeFileOr(elsewhere + "\\Help\\guide.txt", ""), "someone else's");
+  EXPECT_TRUE(FileExists(elsewhere + "\\uninst.exe"));
+  EXPECT_TRUE(FileExists(destination_ + "\\Trawlix.exe"));
+  EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
 }
 
 }  // namespace
