@@ -9,7 +9,7 @@ bool ReadWholeFile(const std::string& path, std::string* bytes) {
   TFileHandle file = OpenFileForRead(path);
   if (file == kNoFile) return false;
   const int64_t size = FileSize(file);
-  bool ok = size >= 0 && size < 0x40000000;
+  bool ok = size >= 0 && size <= kMaxFileSize;
   if (ok) {
     bytes->resize(static_cast<size_t>(size));
     int32_t done = 0;

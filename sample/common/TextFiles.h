@@ -6,7 +6,12 @@
 
 namespace twx {
 
-// The whole file as bytes; false when it cannot be opened or read.
+// The product's files are small; anything larger than this is not one of them
+// and is refused rather than loaded.
+const long kMaxFileSize = 16 * 1024 * 1024;
+
+// The whole file as bytes; false when it cannot be opened or read, or when it
+// is larger than kMaxFileSize.
 bool ReadWholeFile(const std::string& path, std::string* bytes);
 
 bool BeginsWith(const std::string& text, const std::string& prefix);

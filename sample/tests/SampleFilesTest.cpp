@@ -12,6 +12,7 @@
 #include "EngineFiles.h"
 #include "QueryFolder.h"
 #include "SampleTestSupport.h"
+#include "TestSupport.h"
 #include "TextFiles.h"
 
 namespace {
@@ -256,7 +257,33 @@ TEST(SampleReaders, CommandLinesAndLines) {
   EXPECT_EQ(twx::CommandArguments(nullptr), Words{});
   EXPECT_EQ(twx::SplitLines("a\r\nb\rc\n\nd"), (Words{"a", "b", "c", "", "d"}));
   EXPECT_EQ(twx::WithCrLf("a\nb\r"), "a\r\nb\r\n");
+}
+
+// A huge file handed to the program (a wrong file association, say) is refused
+// instead of being loaded whole.
+TEST(SampleReaders, FilesLargerThanAnyProductFileAreRefused) {
+  twxtest::TempFolder folder;
+  const std::string path = folder.Join("huge.twx");
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  WriteFile(file, "Trawlmark Query Folder", 22, &written, nullptr);
+  SetFilePointer(file, twx::kMaxFileSize + 1, nullptr, FILE_BEGIN);
+  SetEndOfFile(file);
+  CloseHandle(file);
   std::string bytes = "left over";
+  EXPECT_FALSE(twx::ReadWholeFile(path, &bytes));
+  EXPECT_TRUE(bytes.empty());
+
+  file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  SetFilePointer(file, twx::kMaxFileSize, nullptr, FILE_BEGIN);
+  SetEndOfFile(file);
+  CloseHandle(file);
+  ASSERT_TRUE(twx::ReadWholeFile(path, &bytes));
+  EXPECT_EQ(bytes.size(), static_cast<size_t>(twx::kMaxFileSize));
+  EXPECT_TRUE(twx::BeginsWith(bytes, "Trawlmark Query Folder"));
+
   EXPECT_FALSE(twx::ReadWholeFile(PayloadPath("no such file"), &bytes));
   EXPECT_TRUE(bytes.empty());
 }
