@@ -12,7 +12,7 @@ typedef BOOL(WINAPI* PSetDllDirectoryA)(LPCSTR path);
 
 // The search flags of LoadLibraryExA exist exactly where kernel32 exports
 // SetDefaultDllDirectories (Windows 8, and Windows 7 and Vista with the update
-// that brought it). Older systems reject the flags, so they get a full path.
+// that brought it); older systems reject them.
 template <typename TFunction>
 TFunction Kernel32Function(const char* name) {
   return LibraryFunction<TFunction>(GetModuleHandleA("kernel32.dll"), name);
@@ -42,14 +42,11 @@ std::string SystemLibraryPath(const char* fileName) {
 }
 
 HMODULE LoadSystemLibrary(const char* fileName) {
-  if (HasSearchFlags()) {
-    // The flag also keeps the library's own dependencies in the system folder.
-    HMODULE module = LoadLibraryExA(fileName, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (module) return module;
-  }
+  // Always by full path: a bare name is matched against the libraries already
+  // in the process, and a planted copy loaded by anyone before would be taken.
   const std::string path = SystemLibraryPath(fileName);
   if (path.empty()) return nullptr;
-  // With a full path and the altered search order the library's dependencies
-  // are looked for beside it, in the system folder, before anywhere else.
-  return LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  // Either flag keeps the library's own dependencies in the system folder too.
+  return LoadLibraryExA(path.c_str(), nullptr,
+                        HasSearchFlags() ? LOAD_LIBRARY_SEARCH_SYSTEM32 : LOAD_WITH_ALTERED_SEARCH_PATH);
 }

@@ -19,9 +19,10 @@ bool RestrictLibrarySearchToSystem();
 // The system folder + "\" + fileName; empty when the system folder is unknown.
 std::string SystemLibraryPath(const char* fileName);
 
-// Loads a library of the system by file name ("version.dll") from the system
-// folder, never from the program's folder or the current one. Null when it is
-// missing; release it with FreeLibrary.
+// Loads a library of the system by file name ("version.dll") by its full path
+// in the system folder, never from the program's folder or the current one, and
+// also when a library of that name was loaded from elsewhere before. Null when
+// it is missing; release it with FreeLibrary.
 HMODULE LoadSystemLibrary(const char* fileName);
 
 // A function of a loaded library as the caller's pointer type; null when the
