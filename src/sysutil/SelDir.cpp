@@ -52,6 +52,18 @@ std::string ControlText(int id) {
   return std::string(buffer, length);
 }
 
+// The text of item index of a list box or combo box (the two message numbers
+// tell which); empty when there is no such item.
+std::string ItemText(HWND control, UINT lengthMessage, UINT textMessage, LRESULT index) {
+  if (index < 0) return std::string();
+  const LRESULT length = SendMessageA(control, lengthMessage, static_cast<WPARAM>(index), 0);
+  if (length <= 0) return std::string();
+  std::vector<char> text(static_cast<size_t>(length) + 1);
+  const LRESULT got =
+      SendMessageA(control, textMessage, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+  return got > 0 ? std::string(text.data(), static_cast<size_t>(got)) : std::string();
+}
+
 void FillFolderList(const std::string& path) {
   std::string folder = path;
   if (!folder.empty() && folder.back() == '\\') folder.pop_back();
@@ -146,28 +158,24 @@ void DrawListItem(const DRAWITEMSTRUCT& item) {
 
   int x;
   HICON icon;
-  std::vector<char> text;
+  std::string text;
   if (item.CtlID == static_cast<UINT>(kSelDirFolders)) {
+    // Indented by level; open folders down to the one shown, closed ones below.
     const int data = static_cast<int>(static_cast<LONG_PTR>(item.itemData));
     x = item.rcItem.left + std::abs(data) + 2;
     icon = data < 0 ? gDestinationIcon
                     : static_cast<int>(item.itemID) <= gFolderList.currentLevel ? gOpenFolderIcon : gClosedFolderIcon;
-    const LRESULT length = SendMessageA(item.hwndItem, LB_GETTEXTLEN, item.itemID, 0);
-    text.resize(length > 0 ? static_cast<size_t>(length) + 1 : 1);
-    if (length > 0) SendMessageA(item.hwndItem, LB_GETTEXT, item.itemID, reinterpret_cast<LPARAM>(text.data()));
+    text = ItemText(item.hwndItem, LB_GETTEXTLEN, LB_GETTEXT, item.itemID);
   } else {
     x = item.rcItem.left + 2;
     icon = reinterpret_cast<HICON>(item.itemData);
-    const LRESULT length = SendMessageA(item.hwndItem, CB_GETLBTEXTLEN, item.itemID, 0);
-    text.resize(length > 0 ? static_cast<size_t>(length) + 1 : 1);
-    if (length > 0) SendMessageA(item.hwndItem, CB_GETLBTEXT, item.itemID, reinterpret_cast<LPARAM>(text.data()));
+    text = ItemText(item.hwndItem, CB_GETLBTEXTLEN, CB_GETLBTEXT, item.itemID);
   }
   DrawIconEx(dc, x, item.rcItem.top, icon, 0, 0, 0, nullptr, DI_NORMAL);
   x += 20;
   RECT textRect = item.rcItem;
   textRect.left = x;
-  ExtTextOutA(dc, x, item.rcItem.top, ETO_OPAQUE, &textRect, text.data(), static_cast<UINT>(lstrlenA(text.data())),
-              nullptr);
+  ExtTextOutA(dc, x, item.rcItem.top, ETO_OPAQUE, &textRect, text.c_str(), static_cast<UINT>(text.size()), nullptr);
   if (highlighted) {
     SetTextColor(dc, oldText);
     SetBkColor(dc, oldBack);
@@ -185,12 +193,9 @@ void OpenSelectedFolder() {
 void ChooseDrive() {
   HWND drives = GetDlgItem(gDialog, kSelDirDrives);
   const LRESULT index = SendMessageA(drives, CB_GETCURSEL, 0, 0);
-  char text[MAX_PATH] = "";
-  const LRESULT length = index >= 0 ? SendMessageA(drives, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0) : -1;
-  if (length >= 2 && length < static_cast<LRESULT>(sizeof text))
-    SendMessageA(drives, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text));
-  const std::string root = std::string(text, text[0] && text[1] ? 2 : 0) + "\\";
-  const uint32_t outcome = root.size() == 3 ? LookUpFolder(root + "*.*", nullptr) : ERROR_INVALID_DRIVE;
+  const std::string text = ItemText(drives, CB_GETLBTEXTLEN, CB_GETLBTEXT, index);
+  const std::string root = text.substr(0, 2) + "\\";
+  const uint32_t outcome = text.size() >= 2 ? LookUpFolder(root + "*.*", nullptr) : ERROR_INVALID_DRIVE;
   if (outcome != kLookupFound && outcome != kLookupFileNotFound) {
     // A drive without a medium cannot be chosen.
     SendMessageA(drives, CB_SETCURSEL, static_cast<WPARAM>(gSelectedDrive), 0);
