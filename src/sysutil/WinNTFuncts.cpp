@@ -114,18 +114,20 @@ bool CreateSharedFolderUsing(const std::string& path, const TSharedFolderSystem&
   return created;
 }
 
-bool CreateSharedFolder(const std::string& path) {
+TSharedFolderSystem MachineSharedFolderSystem(HMODULE* advapi32) {
   TSharedFolderSystem system = {};
   system.version.dwOSVersionInfoSize = sizeof system.version;
   if (!GetVersionExA(&system.version)) system.version = OSVERSIONINFOA();
   system.createDirectory = CreateDirectoryA;
+  *advapi32 = UsesAccessList(system.version) ? LoadSystemLibrary("advapi32.dll") : nullptr;
+  system.security.getNamedSecurityInfo = LibraryFunction<PGetNamedSecurityInfoA>(*advapi32, "GetNamedSecurityInfoA");
+  system.security.setEntriesInAcl = LibraryFunction<PSetEntriesInAclA>(*advapi32, "SetEntriesInAclA");
+  return system;
+}
+
+bool CreateSharedFolder(const std::string& path) {
   HMODULE advapi32 = nullptr;
-  if (UsesAccessList(system.version)) advapi32 = LoadSystemLibrary("advapi32.dll");
-  if (advapi32) {
-    system.security.getNamedSecurityInfo = LibraryFunction<PGetNamedSecurityInfoA>(advapi32, "GetNamedSecurityInfoA");
-    system.security.setEntriesInAcl = LibraryFunction<PSetEntriesInAclA>(advapi32, "SetEntriesInAclA");
-  }
-  const bool created = CreateSharedFolderUsing(path, system);
+  const bool created = CreateSharedFolderUsing(path, MachineSharedFolderSystem(&advapi32));
   if (advapi32) FreeLibrary(advapi32);
   return created;
 }

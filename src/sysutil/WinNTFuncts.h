@@ -56,5 +56,9 @@ struct TSharedFolderSystem {
   BOOL(WINAPI* createDirectory)(LPCSTR path, LPSECURITY_ATTRIBUTES attributes);
 };
 bool CreateSharedFolderUsing(const std::string& path, const TSharedFolderSystem& system);
+// What this machine offers; the security functions only on Windows 2000 and
+// later. *advapi32 receives the library they come from (null when not loaded),
+// to be freed after the creation.
+TSharedFolderSystem MachineSharedFolderSystem(HMODULE* advapi32);
 
 #endif

@@ -1,9 +1,7 @@
 // The text rules behind shortcuts, shared folders and the start-up probes.
 #include <gtest/gtest.h>
 
-#include "GlobalData.h"
 #include "SysUtilLogic.h"
-#include "Texts.h"
 
 namespace {
 
@@ -59,17 +57,6 @@ TEST(StampYear, ReplacesOnlyTheFirstPlaceholderRightAligned) {
   EXPECT_EQ(StampYear("[YYYYY]", 2026), "[2026Y]");
 }
 
-TEST(StampYear, TheWelcomeTextStartsWithItsPlaceholder) {
-  // The start-up step stamps the text that the destination dialog shows.
-  EXPECT_EQ(WelcomeText, kWelcomeTemplate);
-  EXPECT_NE(WelcomeText.find("YYYY"), std::string::npos);
-  const std::string stamped = StampYear(WelcomeText, 2031);
-  EXPECT_EQ(stamped.find("YYYY"), std::string::npos);
-  EXPECT_NE(stamped.find("2031"), std::string::npos);
-  EXPECT_EQ(stamped.size(), WelcomeText.size());
-  EXPECT_EQ(FinishText, kFinishText);
-}
-
 TEST(UnquoteUninstallString, RemovesOneQuoteAtEachEndOnly) {
   EXPECT_EQ(UnquoteUninstallString("\"D:\\Tools\\Trawlix\\uninst.exe\""), "D:\\Tools\\Trawlix\\uninst.exe");
   EXPECT_EQ(UnquoteUninstallString("D:\\Tools\\Trawlix\\uninst.exe"), "D:\\Tools\\Trawlix\\uninst.exe");
@@ -90,16 +77,6 @@ TEST(BrowserMajorVersionOf, TakesTheDecimalNumberBeforeTheFirstDot) {
   EXPECT_EQ(BrowserMajorVersionOf(".5"), 0);
   EXPECT_EQ(BrowserMajorVersionOf(""), 0);
   EXPECT_EQ(BrowserMajorVersionOf("99999999999.1"), 0);  // no overflow into a made-up number
-}
-
-TEST(CustomFiles, NameThreeDistinctRelativeFilesWithEmptyContent) {
-  for (int i = 0; i < kCustomFileCount; ++i) {
-    EXPECT_TRUE(CustomFiles[i].Content.empty()) << i;
-    EXPECT_NE(CustomFiles[i].FileName.front(), '\\') << i;
-    EXPECT_EQ(CustomFiles[i].Header.compare(0, 9, "Trawlmark"), 0) << i;
-  }
-  EXPECT_EQ(CustomFiles[0].FileName, "Queries\\NONAME.TWX");
-  EXPECT_EQ(CustomFiles[2].Header, "Trawlmark Engine Sets");
 }
 
 }  // namespace

@@ -208,9 +208,14 @@ TEST_F(FolderBrowser, AnExistingProductFolderIsAcceptedWithoutAQuestion) {
   const std::string product = temp_.Join("Data\\Trawlix");
   MakeFolderPath(product);
   // Resolved against the current drive when typed without one.
-  char saved[MAX_PATH];
-  GetCurrentDirectoryA(sizeof saved, saved);
-  SetCurrentDirectoryA(temp_.Path().c_str());
+  struct TCurrentFolder {
+    char saved[MAX_PATH] = "";
+    explicit TCurrentFolder(const std::string& folder) {
+      GetCurrentDirectoryA(sizeof saved, saved);
+      SetCurrentDirectoryA(folder.c_str());
+    }
+    ~TCurrentFolder() { SetCurrentDirectoryA(saved); }
+  } current(temp_.Path());
   HWND dialog = Open(initial_);
   ASSERT_NE(dialog, nullptr);
   TypePath(dialog, product.substr(2));
@@ -218,7 +223,6 @@ TEST_F(FolderBrowser, AnExistingProductFolderIsAcceptedWithoutAQuestion) {
   // Enter in the path field presses OK.
   ASSERT_TRUE(robot::PressKey(robot::Control(dialog, kSelDirPath), VK_RETURN));
   EXPECT_EQ(Result(), product);
-  SetCurrentDirectoryA(saved);
 }
 
 TEST_F(FolderBrowser, APathWithoutDriveIsRefusedWithAWarning) {

@@ -213,9 +213,21 @@ TEST_F(SharedFolder, TheFolderGetsTheListParentsArePlain) {
   EXPECT_FALSE(parentAces.empty());
 }
 
-TEST_F(SharedFolder, ThePublicOperationHandsTheSameListToTheSystem) {
-  // The real creation on this system (Windows 7 as Wine reports it) goes the
-  // whole way through the looked-up functions.
+TEST_F(SharedFolder, ThisMachineOffersEverythingTheListNeeds) {
+  // Wine reports the NT family, version 6.1: the list is built and handed over.
+  HMODULE advapi32 = nullptr;
+  TSharedFolderSystem machine = MachineSharedFolderSystem(&advapi32);
+  EXPECT_EQ(machine.version.dwPlatformId, static_cast<DWORD>(VER_PLATFORM_WIN32_NT));
+  EXPECT_GE(machine.version.dwMajorVersion, 5u);
+  EXPECT_NE(advapi32, nullptr);
+  EXPECT_NE(machine.security.getNamedSecurityInfo, nullptr);
+  EXPECT_NE(machine.security.setEntriesInAcl, nullptr);
+  machine.createDirectory = RecordingCreateDirectory;
+  EXPECT_TRUE(CreateSharedFolderUsing(temp_.Join("Machine"), machine));
+  ASSERT_EQ(gCreations.size(), 1u);
+  ExpectParentPlusEveryone(ParentAces(temp_.Path()), gCreations[0].aces);
+  if (advapi32) FreeLibrary(advapi32);
+
   const std::string path = temp_.Join("Shared");
   EXPECT_TRUE(CreateSharedFolder(path));
   EXPECT_TRUE(IsExistingFolder(path));
