@@ -61,7 +61,8 @@ bool GetFileVersion(const std::string& path, unsigned* major, unsigned* minor) {
   *minor = 0;
   // Not an import: version.dll is a favourite of libraries planted beside a setup.
   HMODULE library = LoadSystemLibrary("version.dll");
-  const PGetFileVersionInfoSizeA infoSize = LibraryFunction<PGetFileVersionInfoSizeA>(library, "GetFileVersionInfoSizeA");
+  const PGetFileVersionInfoSizeA infoSize =
+      LibraryFunction<PGetFileVersionInfoSizeA>(library, "GetFileVersionInfoSizeA");
   const PGetFileVersionInfoA info = LibraryFunction<PGetFileVersionInfoA>(library, "GetFileVersionInfoA");
   const PVerQueryValueA query = LibraryFunction<PVerQueryValueA>(library, "VerQueryValueA");
   bool found = false;
