@@ -14,6 +14,7 @@
 #include "Robot.h"
 #include "SetupResources.h"
 #include "TestSupport.h"
+#include "Texts.h"
 
 namespace {
 
@@ -178,6 +179,41 @@ TEST_P(DialogLayout, NothingOverlapsOrIsCutAndAScreenshotIsKept) {
     EXPECT_TRUE(robot::SaveWindowBmp(dialog, Shot("dialog_" + std::to_string(id) + "_notice")));
   }
   DestroyWindow(dialog);
+}
+
+// The long texts in the controls that show them. The welcome text is meant to
+// be read at a glance: it fits its field without scrolling.
+TEST(DialogTexts, LicenceAndWelcomeTextShowInTheirFields) {
+  struct {
+    int dialog, control;
+    const char* text;
+    bool whole;
+  } const kRows[] = {{400, 401, kLicenceText, false}, {200, 204, kWelcomeTemplate, true},
+                     {500, 208, kFinishText, false}};
+  for (const auto& row : kRows) {
+    SCOPED_TRACE("dialog " + std::to_string(row.dialog));
+    HWND dialog = CreateDialogParamA(SetupModule(), MAKEINTRESOURCEA(row.dialog), nullptr, QuietDialog, 0);
+    ASSERT_NE(dialog, nullptr);
+    SetWindowPos(dialog, HWND_TOP, 24, 24, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+    HWND field = GetDlgItem(dialog, row.control);
+    ASSERT_TRUE(SetWindowTextA(field, row.text));
+    EXPECT_EQ(GetWindowTextLengthA(field), lstrlenA(row.text)) << "the field does not hold the whole text";
+    Pump(300);
+    if (row.whole) {
+      TEXTMETRICA metrics;
+      HDC dc = GetDC(field);
+      HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(field, WM_GETFONT, 0, 0)));
+      GetTextMetricsA(dc, &metrics);
+      SelectObject(dc, old);
+      ReleaseDC(field, dc);
+      RECT area;
+      SendMessageA(field, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&area));
+      const LRESULT lines = SendMessageA(field, EM_GETLINECOUNT, 0, 0);
+      EXPECT_LE(lines * metrics.tmHeight, area.bottom - area.top) << lines << " lines";
+    }
+    EXPECT_TRUE(robot::SaveWindowBmp(dialog, Shot("dialog_" + std::to_string(row.dialog) + "_text")));
+    DestroyWindow(dialog);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(SetupDialogs, DialogLayout, ::testing::Values(100, 400, 200, 201, 500, 501, 600));
