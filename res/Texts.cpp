@@ -4,19 +4,18 @@
 
 const char kMakerWebSite[] = TWX_WEB_SITE;
 
-// Provisional: the full agreement replaces this text.
-const char kLicenceText[] =
-    "TRAWLMARK END-USER LICENSE AGREEMENT\r\n"
-    "\r\n"
-    "Copyright (C) Varnholt Technologies. All rights reserved.\r\n";
+// The licence agreement, kLicenceText, is in Licence.cpp (written from res/sources/licence.txt).
 
 const char kWelcomeTemplate[] =
-    "This program will install Trawlmark 5.3 on your computer.\r\n"
+    "Welcome! This program will install Trawlmark 5.3 (Trawlix), the search tool by Varnholt Technologies, on "
+    "your computer.\r\n"
     "\r\n"
-    "To install Trawlmark into another folder, press the \"Browse for folder\" button. The button is disabled "
-    "when an existing copy of Trawlmark is being upgraded.\r\n"
+    "Trawlmark will be installed into the destination folder shown below. To choose another location, press the "
+    "\"Browse for folder\" button. The button is disabled when an existing copy of Trawlmark is being upgraded: "
+    "the upgrade then goes into the folder of that copy, and your saved queries are kept.\r\n"
     "\r\n"
-    "Please close all running applications now, then press the \"Install\" button.\r\n"
+    "Before you continue, please close all running applications, Internet Explorer and Windows Explorer "
+    "windows included. Then press the \"Install\" button.\r\n"
     "\r\n"
     "Copyright (C) 2001-YYYY Varnholt Technologies, " TWX_WEB_SITE;
 

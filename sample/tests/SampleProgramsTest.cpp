@@ -1,0 +1,265 @@
+// The stand-in product's programs run as a user (and the setup) meets them:
+// the main program's window by which a setup sees it running, its query folder
+// view, its tools, and the search-box helper's instance-file handshake.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "AppFrame.h"
+#include "HelperInstance.h"
+#include "Robot.h"
+#include "SampleTestSupport.h"
+#include "TestSupport.h"
+
+namespace {
+
+using sampletest::TProgram;
+using sampletest::WaitForProcessWindow;
+
+const DWORD kWindowWait = 15000;
+
+void Shoot(HWND window, const std::string& name) {
+  Sleep(300);  // let it paint
+  robot::SaveWindowBmp(window, twxtest::ArtifactsFolder() + "\\" + name + ".bmp");
+}
+
+// Closes a program's window as a user would and expects a clean end.
+void CloseAndExpectExit(TProgram& program, HWND window) {
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(program.WaitForExit(5000), 0u);
+}
+
+class SampleProduct : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    installed_ = folder_.Join("Trawlmark 5.3");
+    ASSERT_TRUE(sampletest::MakeInstalledProduct(installed_));
+    base_ = folder_.Join("payload");
+    ASSERT_TRUE(sampletest::CopyTree(sampletest::PayloadPath(""), base_));
+  }
+  twxtest::TempFolder folder_;
+  std::string installed_;  // release programs in place, as after the delta patches
+  std::string base_;       // the payload tree as extracted, pre-release main program
+};
+
+TEST_F(SampleProduct, ReleaseIsFoundAsTheRunningProductAndShowsItsQueryFolder) {
+  TProgram trawlix;
+  ASSERT_TRUE(trawlix.Start(installed_ + "\\Trawlix.exe", "\"" + installed_ + "\\Queries\\NONAME.TWX\""));
+  // What a setup looks for: any top-level window of this class whose title begins so.
+  HWND window = robot::WaitForWindow("TApplication", "Trawlmark", kWindowWait);
+  ASSERT_NE(window, nullptr);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  EXPECT_EQ(owner, trawlix.Id());
+  EXPECT_EQ(sampletest::WindowTitle(window), "Trawlmark 5.3 - NONAME.TWX");
+  const std::string view = sampletest::ControlText(window, twx::kViewId);
+  EXPECT_NE(view.find("Query folder: Untitled"), std::string::npos) << view;
+  EXPECT_NE(view.find("3 queries:\r\n  1. herring prices north sea   [Search in Web]"), std::string::npos) << view;
+  Shoot(window, "sample_trawlix_release");
+  CloseAndExpectExit(trawlix, window);
+  EXPECT_EQ(robot::WaitForWindow("TApplication", "Trawlmark", 200), nullptr);
+}
+
+TEST_F(SampleProduct, PreReleaseIsFoundTooAndShowsTheFileAsItIs) {
+  TProgram trawlix;
+  ASSERT_TRUE(trawlix.Start(base_ + "\\Trawlix.exe", "\"" + base_ + "\\Queries\\NONAME.TWX\""));
+  HWND window = robot::WaitForWindow("TApplication", "Trawlmark", kWindowWait);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(sampletest::WindowTitle(window), "Trawlmark 5.3 pre-release - NONAME.TWX");
+  const std::string view = sampletest::ControlText(window, twx::kViewId);
+  EXPECT_NE(view.find("Query folder NONAME.TWX\r\n\r\nTrawlmark Query Folder\r\n"), std::string::npos) << view;
+  EXPECT_NE(view.find("Query=herring prices north sea|Search in Web\r\n"), std::string::npos) << view;
+  CloseAndExpectExit(trawlix, window);
+}
+
+TEST_F(SampleProduct, OtherFilesAndNoFileGiveAPlainView) {
+  // A path with blanks, as the file association passes it (quoted "%1").
+  const std::string other = installed_ + "\\My Queries\\not a query.twx";
+  CreateDirectoryA((installed_ + "\\My Queries").c_str(), nullptr);
+  ASSERT_TRUE(twxtest::WriteWholeFile(other, "Trawlmark Engine Sets\r\n"));
+  struct {
+    std::string arguments, title, view;
+  } const cases[] = {
+      {"\"" + other + "\"", "Trawlmark 5.3 - not a query.twx", "not a query.twx is not a Trawlmark query folder."},
+      {"\"" + installed_ + "\\gone.twx\"", "Trawlmark 5.3 - gone.twx", "gone.twx cannot be opened."},
+      {"", "Trawlmark 5.3", ""},
+  };
+  for (const auto& c : cases) {
+    TProgram trawlix;
+    ASSERT_TRUE(trawlix.Start(installed_ + "\\Trawlix.exe", c.arguments));
+    HWND window = WaitForProcessWindow(trawlix.Id(), "TApplication", "Trawlmark", kWindowWait);
+    ASSERT_NE(window, nullptr) << c.arguments;
+    EXPECT_EQ(sampletest::WindowTitle(window), c.title);
+    const std::string view = sampletest::ControlText(window, twx::kViewId);
+    EXPECT_EQ(c.view.empty() ? view.empty() : view.find(c.view) != std::string::npos, true) << view;
+    CloseAndExpectExit(trawlix, window);
+  }
+}
+
+TEST_F(SampleProduct, ReleaseStartsItsToolsFromItsOwnFolder) {
+  TProgram trawlix;
+  ASSERT_TRUE(trawlix.Start(installed_ + "\\Trawlix.exe"));
+  HWND window = WaitForProcessWindow(trawlix.Id(), "TApplication", "Trawlmark", kWindowWait);
+  ASSERT_NE(window, nullptr);
+
+  const int kEngineSets = 13, kHelpContents = 14;
+  PostMessageA(window, WM_COMMAND, kEngineSets, 0);
+  HWND sets = robot::WaitForWindow("TWXSrchCfg", "Trawlix Engine Sets", kWindowWait);
+  ASSERT_NE(sets, nullptr);
+  const std::string setsView = sampletest::ControlText(sets, twx::kViewId);
+  EXPECT_NE(setsView.find("3 engine sets, 4 registered engines"), std::string::npos) << setsView;
+  EXPECT_NE(setsView.find("Search in Web\r\n    Harbour Web Index   http://search.example.com/find?q=%s"),
+            std::string::npos)
+      << setsView;
+  Shoot(sets, "sample_srchcfg");
+  PostMessageA(sets, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(robot::WaitForWindowGone(sets, 5000));
+
+  PostMessageA(window, WM_COMMAND, kHelpContents, 0);
+  HWND help = robot::WaitForWindow("TWXHelpViewer", "Trawlix Help", kWindowWait);
+  ASSERT_NE(help, nullptr);
+  EXPECT_NE(sampletest::ControlText(help, twx::kViewId).find("== Query folders =="), std::string::npos);
+  PostMessageA(help, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(robot::WaitForWindowGone(help, 5000));
+  CloseAndExpectExit(trawlix, window);
+}
+
+TEST_F(SampleProduct, ToolsReportMissingOrForeignDataAndHelpOpensAtATopic) {
+  ASSERT_TRUE(twxtest::WriteWholeFile(installed_ + "\\TWXData\\Set.db", "Trawlmark Query Folder\r\n"));
+  TProgram tool;
+  ASSERT_TRUE(tool.Start(installed_ + "\\SrchCfg.exe"));
+  HWND sets = WaitForProcessWindow(tool.Id(), "TWXSrchCfg", "Trawlix Engine Sets", kWindowWait);
+  ASSERT_NE(sets, nullptr);
+  EXPECT_EQ(sampletest::ControlText(sets, twx::kViewId), "TWXData\\Set.db is not a Trawlmark engine set file.\r\n");
+  // The view follows the file when asked to read it again.
+  ASSERT_TRUE(DeleteFileA((installed_ + "\\TWXData\\Set.db").c_str()));
+  PostMessageA(sets, WM_COMMAND, 11 /* Reload */, 0);
+  Sleep(500);
+  EXPECT_EQ(sampletest::ControlText(sets, twx::kViewId), "TWXData\\Set.db cannot be read.\r\n");
+  CloseAndExpectExit(tool, sets);
+
+  TProgram help;
+  ASSERT_TRUE(help.Start(installed_ + "\\Help\\TWXHelp.exe", "\"Engine sets\""));
+  HWND viewer = WaitForProcessWindow(help.Id(), "TWXHelpViewer", "Trawlix Help", kWindowWait);
+  ASSERT_NE(viewer, nullptr);
+  const std::string text = sampletest::ControlText(viewer, twx::kViewId);
+  DWORD start = 0, end = 0;
+  SendMessageA(GetDlgItem(viewer, twx::kViewId), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+               reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(text.substr(start, end - start), "== Engine sets ==");
+  CloseAndExpectExit(help, viewer);
+}
+
+// The search-box helper, run from a folder of its own as the setup installs it.
+class SearchBoxHelper : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    exe_ = folder_.Join("QBox.exe");
+    instance_ = folder_.Join("QBox.tmp");
+    ASSERT_TRUE(CopyFileA(sampletest::PayloadPath("QBox.exe").c_str(), exe_.c_str(), FALSE));
+  }
+  // Reads the instance file as a setup does: read-only, sharing reading only.
+  bool ReadInstance(std::string* bytes) {
+    HANDLE file = CreateFileA(instance_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    char buffer[16];
+    DWORD read = 0;
+    const BOOL ok = ReadFile(file, buffer, sizeof buffer, &read, nullptr);
+    CloseHandle(file);
+    bytes->assign(buffer, read);
+    return ok != 0;
+  }
+  HWND WindowInInstance() {
+    std::string bytes;
+    if (!ReadInstance(&bytes) || bytes.size() != 4) return nullptr;
+    const uint32_t bits = static_cast<uint8_t>(bytes[0]) | static_cast<uint8_t>(bytes[1]) << 8 |
+                          static_cast<uint8_t>(bytes[2]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(bytes[3])) << 24;
+    return reinterpret_cast<HWND>(static_cast<intptr_t>(static_cast<int32_t>(bits)));
+  }
+  // The helper is up once its file holds a window of its own process.
+  HWND WaitForHelperWindow(const TProgram& helper) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < kWindowWait) {
+      HWND window = WindowInInstance();
+      DWORD owner = 0;
+      if (window && IsWindow(window) && GetWindowThreadProcessId(window, &owner) && owner == helper.Id())
+        return window;
+      Sleep(50);
+    }
+    return nullptr;
+  }
+  twxtest::TempFolder folder_;
+  std::string exe_, instance_;
+};
+
+TEST_F(SearchBoxHelper, HoldsItsInstanceFileUntilItsWindowGetsQuit) {
+  TProgram helper;
+  ASSERT_TRUE(helper.Start(exe_));
+  HWND window = WaitForHelperWindow(helper);
+  ASSERT_NE(window, nullptr) << "no instance file naming a window of the helper";
+  EXPECT_EQ(robot::ClassName(window), "TWXQBox");
+  EXPECT_FALSE(IsWindowVisible(window));
+  EXPECT_FALSE(DeleteFileA(instance_.c_str()));
+  EXPECT_TRUE(sampletest::FileExists(instance_));
+  EXPECT_EQ(twx::ReadHelperWindow(instance_), window);
+
+  // Started again (the setup does that after every installation): the second
+  // one ends at once and the first keeps its file.
+  TProgram second;
+  ASSERT_TRUE(second.Start(exe_));
+  EXPECT_EQ(second.WaitForExit(5000), 0u);
+  EXPECT_EQ(WindowInInstance(), window);
+  EXPECT_FALSE(DeleteFileA(instance_.c_str()));
+
+  // The setup's way of ending it.
+  ASSERT_TRUE(PostMessageA(window, WM_QUIT, 0, 0));
+  EXPECT_EQ(helper.WaitForExit(5000), 0u);
+  EXPECT_FALSE(sampletest::FileExists(instance_));
+  EXPECT_FALSE(IsWindow(window));
+}
+
+TEST_F(SearchBoxHelper, ReplacesTheFileOfAHelperThatDidNotEndCleanly) {
+  // A stale file: not held, naming no window; once more read-only.
+  for (DWORD attributes : {FILE_ATTRIBUTE_NORMAL, FILE_ATTRIBUTE_READONLY}) {
+    ASSERT_TRUE(twxtest::WriteWholeFile(instance_, std::string("\x01\x02\x03\x04\x05", 5)));
+    SetFileAttributesA(instance_.c_str(), attributes);
+    TProgram helper;
+    ASSERT_TRUE(helper.Start(exe_));
+    HWND window = WaitForHelperWindow(helper);
+    ASSERT_NE(window, nullptr) << attributes;
+    std::string bytes;
+    ASSERT_TRUE(ReadInstance(&bytes));
+    EXPECT_EQ(bytes.size(), 4u);
+    // Another way to end it: the uninstaller's.
+    EXPECT_TRUE(twx::StopHelper(instance_, 5000));
+    EXPECT_EQ(helper.WaitForExit(5000), 0u);
+    EXPECT_FALSE(sampletest::FileExists(instance_));
+  }
+}
+
+TEST_F(SearchBoxHelper, ClaimsInProcessAndReadersSeeOnlyLiveWindows) {
+  HWND first = CreateWindowExA(0, "STATIC", "first", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  HWND second = CreateWindowExA(0, "STATIC", "second", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(first && second);
+  HANDLE held = INVALID_HANDLE_VALUE, other = INVALID_HANDLE_VALUE;
+  ASSERT_EQ(twx::ClaimHelperInstance(instance_, first, &held), twx::kInstanceClaimed);
+  EXPECT_EQ(twx::ClaimHelperInstance(instance_, second, &other), twx::kInstanceRunning);
+  EXPECT_EQ(other, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(twx::ReadHelperWindow(instance_), first);
+  // No helper to stop while the file is held by a window that never quits.
+  DestroyWindow(first);
+  EXPECT_EQ(twx::ReadHelperWindow(instance_), nullptr);
+  EXPECT_EQ(twx::ClaimHelperInstance(instance_, second, &other), twx::kInstanceFailed);
+  EXPECT_FALSE(twx::StopHelper(instance_, 300));
+  twx::ReleaseHelperInstance(held, instance_);
+  EXPECT_FALSE(sampletest::FileExists(instance_));
+  EXPECT_TRUE(twx::StopHelper(instance_, 300));  // nothing running: nothing to wait for
+
+  ASSERT_TRUE(twxtest::WriteWholeFile(instance_, "ab"));  // shorter than a handle
+  EXPECT_EQ(twx::ReadHelperWindow(instance_), nullptr);
+  DestroyWindow(second);
+}
+
+}  // namespace

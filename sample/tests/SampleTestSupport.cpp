@@ -1,0 +1,127 @@
+#include "SampleTestSupport.h"
+
+#include <vector>
+
+namespace sampletest {
+
+namespace {
+
+// The build passes "Z:/..." folders; the product's code works with backslashes.
+std::string Backslashed(std::string path) {
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
+}
+
+struct TWindowSearch {
+  DWORD processId;
+  const std::string* className;
+  const std::string* titlePrefix;
+  HWND found;
+};
+
+BOOL CALLBACK MatchProcessWindow(HWND window, LPARAM parameter) {
+  TWindowSearch* search = reinterpret_cast<TWindowSearch*>(parameter);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  char className[256] = {};
+  GetClassNameA(window, className, sizeof className);
+  if (owner == search->processId && IsWindowVisible(window) && *search->className == className &&
+      WindowTitle(window).compare(0, search->titlePrefix->size(), *search->titlePrefix) == 0) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+std::string PayloadPath(const std::string& relative) { return Backslashed(TWX_PAYLOAD_DIR) + "\\" + relative; }
+std::string PatchSourcePath(const std::string& relative) {
+  return Backslashed(TWX_PAYLOAD_SOURCES_DIR) + "\\" + relative;
+}
+
+bool CopyTree(const std::string& from, const std::string& to) {
+  const DWORD attributes = GetFileAttributesA(from.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
+  CreateDirectoryA(to.c_str(), nullptr);
+  bool ok = true;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((from + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  do {
+    const std::string name = found.cFileName;
+    if (name != "." && name != "..") ok = CopyTree(from + "\\" + name, to + "\\" + name) && ok;
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return ok;
+}
+
+bool MakeInstalledProduct(const std::string& folder) {
+  return CopyTree(Backslashed(TWX_PAYLOAD_DIR), folder) && CopyTree(Backslashed(TWX_PAYLOAD_SOURCES_DIR), folder);
+}
+
+TProgram::~TProgram() {
+  if (!process_.hProcess) return;
+  if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+    TerminateProcess(process_.hProcess, 99);
+    WaitForSingleObject(process_.hProcess, 5000);
+  }
+  CloseHandle(process_.hProcess);
+  CloseHandle(process_.hThread);
+}
+
+bool TProgram::Start(const std::string& exe, const std::string& arguments) {
+  std::string commandLine = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  return CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process_) != 0;
+}
+
+DWORD TProgram::WaitForExit(DWORD timeoutMs) {
+  if (WaitForSingleObject(process_.hProcess, timeoutMs) != WAIT_OBJECT_0) return STILL_ACTIVE;
+  DWORD code = STILL_ACTIVE;
+  GetExitCodeProcess(process_.hProcess, &code);
+  return code;
+}
+
+HWND WaitForProcessWindow(DWORD processId, const std::string& className, const std::string& titlePrefix,
+                          DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    TWindowSearch search = {processId, &className, &titlePrefix, nullptr};
+    EnumWindows(MatchProcessWindow, reinterpret_cast<LPARAM>(&search));
+    if (search.found) return search.found;
+    if (GetTickCount() - start >= timeoutMs) return nullptr;
+    Sleep(50);
+  }
+}
+
+std::string WindowTitle(HWND window) {
+  char title[512] = {};
+  GetWindowTextA(window, title, sizeof title);
+  return title;
+}
+
+std::string ControlText(HWND window, int id) {
+  HWND control = GetDlgItem(window, id);
+  const LRESULT length = SendMessageA(control, WM_GETTEXTLENGTH, 0, 0);
+  std::vector<char> text(static_cast<size_t>(length) + 1);
+  SendMessageA(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  return std::string(text.data());
+}
+
+bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool WaitForFile(const std::string& path, bool exists, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  while (FileExists(path) != exists) {
+    if (GetTickCount() - start >= timeoutMs) return false;
+    Sleep(50);
+  }
+  return true;
+}
+
+}  // namespace sampletest

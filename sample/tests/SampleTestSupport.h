@@ -1,0 +1,52 @@
+// Helpers of the stand-in product's Wine tests: where the staged payload lies,
+// copying trees, and starting the product's programs as separate processes.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace sampletest {
+
+// A file of the staged payload tree, or of the programs the delta patches make.
+std::string PayloadPath(const std::string& relative);
+std::string PatchSourcePath(const std::string& relative);
+
+// Copies a folder tree (or one file); false when anything could not be copied.
+bool CopyTree(const std::string& from, const std::string& to);
+
+// The folder as an installation ends up: the payload tree with the programs
+// that the delta patches produce in place.
+bool MakeInstalledProduct(const std::string& folder);
+
+// A started program; the destructor ends it if a test left it running.
+class TProgram {
+ public:
+  TProgram() = default;
+  ~TProgram();
+  TProgram(const TProgram&) = delete;
+  TProgram& operator=(const TProgram&) = delete;
+  // Starts exe with the arguments (appended to its quoted path as they are).
+  bool Start(const std::string& exe, const std::string& arguments = "");
+  // The exit code, or STILL_ACTIVE when it did not end within timeoutMs.
+  DWORD WaitForExit(DWORD timeoutMs);
+  DWORD Id() const { return process_.dwProcessId; }
+
+ private:
+  PROCESS_INFORMATION process_ = {};
+};
+
+// The visible top-level window of class and title prefix that belongs to the
+// process; null when none appeared within timeoutMs.
+HWND WaitForProcessWindow(DWORD processId, const std::string& className, const std::string& titlePrefix,
+                          DWORD timeoutMs);
+
+std::string WindowTitle(HWND window);
+// The text of a child control.
+std::string ControlText(HWND window, int id);
+
+bool FileExists(const std::string& path);
+// Waits until the file exists (or, with exists false, until it is gone).
+bool WaitForFile(const std::string& path, bool exists, DWORD timeoutMs);
+
+}  // namespace sampletest

@@ -1,0 +1,187 @@
+#include "Uninstall.h"
+
+#include <windows.h>
+
+#include "FileUtils.h"
+#include "HelperInstance.h"
+
+namespace twx {
+
+namespace {
+
+const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Trawlmark";
+const char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char kRunValue[] = "VTQBox";
+const char kExtensionKey[] =
+    "Software\\Microsoft\\Internet Explorer\\Extensions\\{5A3C9E10-7B42-4D1E-9F0A-3C61B2D84E77}";
+const char kFileTypeKey[] = "trawlix_query_folder";
+const char kGroupName[] = "Trawlmark";
+const char kDesktopShortcut[] = "Trawlmark.lnk";
+
+// Everything the payload and the setup put into the installation folder. The
+// whole product folders go, with what the user kept in them (queries, reports).
+const char* const kProductFiles[] = {"Trawlix.exe", "SrchCfg.exe", "QBox.exe",   "License.txt",
+                                     "Trawlix.ini", "Trawlix.pch", "SrchCfg.pch", "tempfile.$$$",
+                                     "renew.dat",   "renew.exe"};
+const char* const kProductFolders[] = {"Filters", "Help", "Language", "Queries", "TWXData", "Library"};
+// Last: while the uninstaller's first process ends, its file is still in use.
+const char kUninstaller[] = "uninst.exe";
+
+bool SamePath(std::string a, std::string b) {
+  while (!a.empty() && a.back() == '\\') a.pop_back();
+  while (!b.empty() && b.back() == '\\') b.pop_back();
+  return UpperAscii(a) == UpperAscii(b);
+}
+
+std::string ReadStringValue(HKEY root, const char* key, const char* value) {
+  HKEY opened;
+  if (RegOpenKeyExA(root, key, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return "";
+  char data[MAX_PATH + 1] = {};
+  DWORD size = MAX_PATH, type = 0;
+  const LONG result = RegQueryValueExA(opened, value, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+  RegCloseKey(opened);
+  if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return "";
+  return std::string(data, strnlen(data, size));
+}
+
+bool KeyExists(HKEY root, const std::string& key) {
+  HKEY opened;
+  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return false;
+  RegCloseKey(opened);
+  return true;
+}
+
+// RegDeleteKeyA removes only keys without subkeys; the file type has two levels.
+void DeleteKeyTree(HKEY root, const std::string& key) {
+  for (;;) {
+    HKEY opened;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, &opened) != ERROR_SUCCESS) return;
+    char name[256];
+    DWORD length = sizeof name;
+    const LONG found = RegEnumKeyExA(opened, 0, name, &length, nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(opened);
+    if (found != ERROR_SUCCESS) break;
+    const std::string child = key + "\\" + name;
+    DeleteKeyTree(root, child);
+    if (KeyExists(root, child)) return;  // could not be deleted: stop rather than loop
+  }
+  RegDeleteKeyA(root, key.c_str());
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Deletes a file, read-only or not, trying for up to waitMs while it is in use.
+bool DeleteFileWaiting(const std::string& path, DWORD waitMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (DeleteFileA(path.c_str()) || !Exists(path)) return true;
+    if (GetTickCount() - start >= waitMs) return false;
+    Sleep(100);
+  }
+}
+
+void RemoveTree(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    DeleteFileWaiting(path, 0);
+    return;
+  }
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = found.cFileName;
+      if (name != "." && name != "..") RemoveTree(path + "\\" + name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  RemoveDirectoryA(path.c_str());
+}
+
+}  // namespace
+
+std::string RegisteredInstallationFolder() {
+  std::string command = ReadStringValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString");
+  if (command.size() >= 2 && command.front() == '"') {
+    const size_t close = command.find('"', 1);
+    command = command.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+  }
+  return command.empty() ? "" : ParentPart(command);
+}
+
+std::string SharedHelperFolder() {
+  std::string common = ReadStringValue(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion",
+                                       "CommonFilesDir");
+  if (common.empty()) common = "C:";
+  return common + "\\VarnTech";
+}
+
+bool IsInstallationFolder(const std::string& destination) {
+  if (destination.size() <= 3 || !IsExistingFolder(destination)) return false;  // "", "C:", "C:\"
+  return IsExistingFile(destination + "\\Trawlix.exe") || SamePath(RegisteredInstallationFolder(), destination);
+}
+
+bool OwnsMachineEntries(const std::string& destination) {
+  const std::string registered = RegisteredInstallationFolder();
+  return registered.empty() || SamePath(registered, destination) || !IsExistingFile(registered + "\\Trawlix.exe");
+}
+
+void RemoveRegistryEntries() {
+  DeleteKeyTree(HKEY_LOCAL_MACHINE, kUninstallKey);
+  DeleteKeyTree(HKEY_LOCAL_MACHINE, kExtensionKey);
+  HKEY run;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_SET_VALUE, &run) == ERROR_SUCCESS) {
+    RegDeleteValueA(run, kRunValue);
+    RegCloseKey(run);
+  }
+  // The extension may meanwhile belong to another program: leave it to that one.
+  if (UpperAscii(ReadStringValue(HKEY_CLASSES_ROOT, ".twx", nullptr)) == UpperAscii(kFileTypeKey))
+    DeleteKeyTree(HKEY_CLASSES_ROOT, ".twx");
+  DeleteKeyTree(HKEY_CLASSES_ROOT, kFileTypeKey);
+}
+
+void RemoveProgramGroup(const std::string& programsFolder) {
+  if (programsFolder.empty()) return;
+  const std::string group = programsFolder + "\\" + kGroupName;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((group + "\\*.lnk").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      DeleteFileWaiting(group + "\\" + found.cFileName, 0);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryA(group.c_str());
+}
+
+void RemoveSearchBoxHelper(const std::string& helperFolder) {
+  if (helperFolder.empty()) return;
+  StopHelper(helperFolder + "\\" + kHelperInstanceName, 11000);
+  // The helper's file stays in use until its process has quite ended.
+  DeleteFileWaiting(helperFolder + "\\QBox.exe", 3000);
+  RemoveDirectoryA(helperFolder.c_str());
+}
+
+bool RemoveProductFiles(const std::string& destination) {
+  for (const char* name : kProductFiles) DeleteFileWaiting(destination + "\\" + name, 0);
+  for (const char* name : kProductFolders) RemoveTree(destination + "\\" + name);
+  DeleteFileWaiting(destination + "\\" + kUninstaller, 5000);
+  RemoveDirectoryA(destination.c_str());
+  return !Exists(destination);
+}
+
+bool Uninstall(const TUninstallPlaces& places) {
+  if (OwnsMachineEntries(places.destination)) {
+    RemoveSearchBoxHelper(places.helperFolder);
+    RemoveRegistryEntries();
+    RemoveProgramGroup(places.commonPrograms);
+    RemoveProgramGroup(places.userPrograms);
+    if (!places.desktop.empty()) DeleteFileWaiting(places.desktop + "\\" + kDesktopShortcut, 0);
+  }
+  return RemoveProductFiles(places.destination);
+}
+
+}  // namespace twx

@@ -1,0 +1,196 @@
+// Shortcut files written through the shell-link object, read back through it,
+// and the group and desktop operations over the located shell folders.
+#include <windows.h>
+#include <objidl.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include "FileUtils.h"
+#include "ShellLinks.h"
+#include "TestSupport.h"
+
+namespace {
+
+const WORD kCtrlAltF4 = (HOTKEYF_CONTROL | HOTKEYF_ALT) << 8 | VK_F4;
+
+struct TLinkInfo {
+  bool loaded = false;
+  std::string target, workingFolder, description;
+  WORD hotKey = 0xFFFF;
+};
+
+// Read back as the shell reads it, through the same object and Load.
+TLinkInfo ReadLink(const std::string& file) {
+  TLinkInfo info;
+  if (FAILED(CoInitialize(nullptr))) return info;
+  IShellLinkA* link = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                 reinterpret_cast<void**>(&link)))) {
+    IPersistFile* persist = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist)))) {
+      WCHAR wide[MAX_PATH];
+      MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH);
+      if (SUCCEEDED(persist->Load(wide, STGM_READ))) {
+        char text[MAX_PATH];
+        info.loaded = true;
+        if (SUCCEEDED(link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH))) info.target = text;
+        if (SUCCEEDED(link->GetWorkingDirectory(text, MAX_PATH))) info.workingFolder = text;
+        if (SUCCEEDED(link->GetDescription(text, MAX_PATH))) info.description = text;
+        link->GetHotkey(&info.hotKey);
+      }
+      persist->Release();
+    }
+    link->Release();
+  }
+  CoUninitialize();
+  return info;
+}
+
+// The hot-key word as stored in the file (offset 0x40 of the header).
+int StoredHotKey(const std::string& file) {
+  std::string bytes;
+  if (!twxtest::ReadWholeFile(file, &bytes) || bytes.size() < 0x42) return -1;
+  return static_cast<unsigned char>(bytes[0x40]) | static_cast<unsigned char>(bytes[0x41]) << 8;
+}
+
+int CountFiles(const std::string& pattern) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  int count = 0;
+  do ++count;
+  while (FindNextFileA(search, &found));
+  FindClose(search);
+  return count;
+}
+
+// The shell folders are process-wide; each test sets its own and puts them back.
+class ShellFolders : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    savedPrograms_ = ProgramsFolder;
+    savedDesktop_ = DesktopFolder;
+    ProgramsFolder = temp_.Join("Programs");
+    DesktopFolder = temp_.Join("Desktop");
+    ASSERT_TRUE(CreateDirectoryA(ProgramsFolder.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(DesktopFolder.c_str(), nullptr));
+    target_ = temp_.Join("App\\Trawlix.exe");
+    ASSERT_TRUE(CreateDirectoryA(temp_.Join("App").c_str(), nullptr));
+    ASSERT_TRUE(twxtest::WriteWholeFile(target_, "MZ"));
+  }
+  void TearDown() override {
+    ProgramsFolder = savedPrograms_;
+    DesktopFolder = savedDesktop_;
+  }
+  twxtest::TempFolder temp_;
+  std::string target_;
+
+ private:
+  std::string savedPrograms_, savedDesktop_;
+};
+
+TEST_F(ShellFolders, ShortcutReadsBackWithTargetWorkingFolderNameAndHotKey) {
+  ASSERT_TRUE(CreateShellShortcut(target_, DesktopFolder, "Trawlix", false, kCtrlAltF4));
+  const std::string file = DesktopFolder + "\\Trawlix.lnk";
+  const TLinkInfo info = ReadLink(file);
+  ASSERT_TRUE(info.loaded);
+  EXPECT_EQ(UpperAscii(info.target), UpperAscii(target_));
+  EXPECT_EQ(UpperAscii(info.workingFolder), UpperAscii(temp_.Join("App")));
+  EXPECT_EQ(info.description, "Trawlix");
+  EXPECT_EQ(info.hotKey, 0x0673);
+  EXPECT_EQ(StoredHotKey(file), 0x0673);
+}
+
+TEST_F(ShellFolders, HotKeyZeroLeavesNoneAndASecondCallReplacesTheFirst) {
+  ASSERT_TRUE(CreateShellShortcut(target_, DesktopFolder, "Trawlmark", false, kCtrlAltF4));
+  ASSERT_TRUE(CreateShellShortcut(target_, DesktopFolder, "Trawlmark", true, 0));
+  EXPECT_EQ(CountFiles(DesktopFolder + "\\*.lnk"), 1);
+  const TLinkInfo info = ReadLink(DesktopFolder + "\\Trawlmark.lnk");
+  ASSERT_TRUE(info.loaded);
+  EXPECT_EQ(info.hotKey, 0);
+  EXPECT_EQ(StoredHotKey(DesktopFolder + "\\Trawlmark.lnk"), 0);
+}
+
+TEST_F(ShellFolders, ShortcutToATargetInADriveRootWorksInTheRoot) {
+  ASSERT_TRUE(CreateShellShortcut("C:\\Trawlix.exe", DesktopFolder, "Root", false, 0));
+  const TLinkInfo info = ReadLink(DesktopFolder + "\\Root.lnk");
+  ASSERT_TRUE(info.loaded);
+  EXPECT_EQ(info.workingFolder, "C:\\");
+}
+
+TEST_F(ShellFolders, AMissingFolderIsNotCreatedAndGivesFalse) {
+  const std::string folder = temp_.Join("NoSuchGroup");
+  EXPECT_FALSE(CreateShellShortcut(target_, folder, "Trawlix", true, 0));
+  EXPECT_FALSE(IsExistingFolder(folder));
+}
+
+TEST_F(ShellFolders, GroupAndDesktopShortcutsGoIntoTheLocatedFolders) {
+  EXPECT_TRUE(CreateGroupFolder("Trawlmark"));
+  // A second creation reports false; the shortcuts are still written into it.
+  EXPECT_FALSE(CreateGroupFolder("Trawlmark"));
+  EXPECT_TRUE(AddGroupShortcut("Trawlmark", "Trawlix", target_, kCtrlAltF4));
+  EXPECT_TRUE(AddGroupShortcut("", "Top", target_, 0));
+  EXPECT_TRUE(AddDesktopShortcut("Trawlmark", target_, kCtrlAltF4));
+  EXPECT_EQ(ReadLink(ProgramsFolder + "\\Trawlmark\\Trawlix.lnk").hotKey, 0x0673);
+  EXPECT_TRUE(ReadLink(ProgramsFolder + "\\Top.lnk").loaded);
+  EXPECT_EQ(ReadLink(DesktopFolder + "\\Trawlmark.lnk").description, "Trawlmark");
+}
+
+TEST_F(ShellFolders, UnknownFoldersMakeEveryOperationFailQuietly) {
+  ProgramsFolder.clear();
+  DesktopFolder.clear();
+  EXPECT_FALSE(CreateGroupFolder("Trawlmark"));
+  EXPECT_FALSE(AddGroupShortcut("Trawlmark", "Trawlix", target_, 0));
+  EXPECT_FALSE(AddGroupShortcut("", "Trawlix", target_, 0));
+  EXPECT_FALSE(AddDesktopShortcut("Trawlmark", target_, 0));
+  ClearGroupShortcuts("Trawlmark");
+  // Nothing landed in the current folder or the drive root instead.
+  EXPECT_FALSE(IsExistingFile("\\Trawlmark\\Trawlix.lnk"));
+  EXPECT_FALSE(IsExistingFile("\\Trawlmark.lnk"));
+  EXPECT_FALSE(IsExistingFile("Trawlmark.lnk"));
+}
+
+TEST_F(ShellFolders, ClearingAGroupRemovesOnlyItsShortcuts) {
+  ASSERT_TRUE(CreateGroupFolder("Trawlmark"));
+  const std::string group = ProgramsFolder + "\\Trawlmark";
+  ASSERT_TRUE(AddGroupShortcut("Trawlmark", "One", target_, 0));
+  ASSERT_TRUE(AddGroupShortcut("Trawlmark", "Two", target_, 0));
+  ASSERT_TRUE(twxtest::WriteWholeFile(group + "\\notes.txt", "keep"));
+  ASSERT_TRUE(CreateDirectoryA((group + "\\Folder.lnk").c_str(), nullptr));
+  ASSERT_TRUE(AddGroupShortcut("", "Outside", target_, 0));
+
+  ClearGroupShortcuts("Trawlmark");
+  EXPECT_FALSE(IsExistingFile(group + "\\One.lnk"));
+  EXPECT_FALSE(IsExistingFile(group + "\\Two.lnk"));
+  EXPECT_TRUE(IsExistingFile(group + "\\notes.txt"));
+  EXPECT_TRUE(IsExistingFolder(group + "\\Folder.lnk"));
+  EXPECT_TRUE(IsExistingFile(ProgramsFolder + "\\Outside.lnk"));
+  ClearGroupShortcuts("NoSuchGroup");  // nothing to do, nothing fails
+}
+
+TEST(ProgramsFolderChoice, AdministratorsOfTheNtFamilyGetTheAllUsersFolder) {
+  EXPECT_EQ(ProgramsFolderIdFor(VER_PLATFORM_WIN32_NT, true), CSIDL_COMMON_PROGRAMS);
+  EXPECT_EQ(ProgramsFolderIdFor(VER_PLATFORM_WIN32_NT, false), CSIDL_PROGRAMS);
+  EXPECT_EQ(ProgramsFolderIdFor(VER_PLATFORM_WIN32_WINDOWS, true), CSIDL_PROGRAMS);
+  EXPECT_EQ(ProgramsFolderIdFor(VER_PLATFORM_WIN32_WINDOWS, false), CSIDL_PROGRAMS);
+}
+
+TEST(LocateShellFolders, FindsTheProgramsFolderForThisUserAndTheDesktop) {
+  const std::string savedPrograms = ProgramsFolder, savedDesktop = DesktopFolder;
+  LocateShellFolders();
+  // The Wine user is an administrator: the group goes to all users.
+  const bool administrator = IsAdministrator();
+  EXPECT_EQ(ProgramsFolderId, administrator ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS);
+  char expected[MAX_PATH];
+  ASSERT_EQ(SHGetFolderPathA(nullptr, ProgramsFolderId, nullptr, SHGFP_TYPE_CURRENT, expected), S_OK);
+  EXPECT_EQ(ProgramsFolder, expected);
+  ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, expected), S_OK);
+  EXPECT_EQ(DesktopFolder, expected);
+  EXPECT_NE(ProgramsFolder.back(), '\\');
+  EXPECT_NE(DesktopFolder.back(), '\\');
+  ProgramsFolder = savedPrograms;
+  DesktopFolder = savedDesktop;
+}
+
+}  // namespace
