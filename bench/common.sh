@@ -17,6 +17,11 @@ need_packages() {
   $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
 }
 
+# npm may come with a Node.js that is not Debian's; only without it take Debian's.
+need_npm() {
+  command -v npm >/dev/null || need_packages npm
+}
+
 build_native() {
   "$ROOT/scripts/bootstrap" >/dev/null
   (cd "$ROOT" && cmake --preset native >/dev/null && cmake --build --preset native -j2 >/dev/null)

@@ -5,7 +5,8 @@
 # Every vhzip patch is applied again and compared with NEW. Writes bench/delta.md.
 set -eu
 . "$(dirname "$0")/common.sh"
-need_packages xdelta3 bsdiff zstd bc npm
+need_packages xdelta3 bsdiff zstd bc
+need_npm
 build_native
 
 ESB_OLD=$(npm_file @esbuild/win32-x64 0.19.11 esbuild.exe)
@@ -20,7 +21,7 @@ mkdir -p "$tmp"
   echo "# Delta patches"
   echo
   echo "Made by \`bench/delta.sh\` on $(date -u +%Y-%m-%d), $(nproc) cores. Sizes in bytes; time in seconds (wall clock, encoding only)."
-  echo "Peers: xdelta3 $(xdelta3 -V 2>&1 | head -1 | awk '{print $2}'), bsdiff 4.3, zstd $(zstd -V | sed 's/.*v\([0-9.]*\).*/\1/')."
+  echo "Peers: xdelta3 $(xdelta3 -V 2>&1 | head -1 | sed 's/.*version \([0-9.]*\).*/\1/'), bsdiff 4.3, zstd $(zstd -V | sed 's/.*v\([0-9.]*\).*/\1/')."
   echo
   echo "| pair | kind | NEW | vhzip diff | s | xdelta3 -9 | s | bsdiff | s | zstd -22 --long=27 | s | vhzip ≤ xdelta3 | vhzip ≤ zstd |"
   echo "|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|:-:|:-:|"

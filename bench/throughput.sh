@@ -3,7 +3,7 @@
 # and the decode speed of ApplyPatchToBuffer. Writes bench/throughput.md.
 set -eu
 . "$(dirname "$0")/common.sh"
-need_packages npm
+need_npm
 build_native
 ESB_OLD=$(npm_file @esbuild/win32-x64 0.19.11 esbuild.exe)
 ESB_NEW=$(npm_file @esbuild/win32-x64 0.19.12 esbuild.exe)

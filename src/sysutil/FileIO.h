@@ -52,12 +52,12 @@ uint32_t LastSystemError();
 std::string NativePath(const std::string& path);
 
 // One name in a folder.
-struct TFolderItem {
+struct TFolderMember {
   std::string name;
   bool isFolder;
 };
 // The names in a folder, without "." and ".."; false when it cannot be read.
-bool ListFolder(const std::string& path, std::vector<TFolderItem>* items);
+bool ListFolder(const std::string& path, std::vector<TFolderMember>* items);
 // The attribute bits of a file or folder, or kNoAttributes when it cannot be
 // read. Natively: read-only when no write bit is set, otherwise normal.
 const uint32_t kNoAttributes = 0xFFFFFFFFu;

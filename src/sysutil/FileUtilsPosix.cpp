@@ -157,7 +157,7 @@ std::string OwnModulePath() {
 
 uint32_t LastSystemError() { return static_cast<uint32_t>(errno); }
 
-bool ListFolder(const std::string& path, std::vector<TFolderItem>* items) {
+bool ListFolder(const std::string& path, std::vector<TFolderMember>* items) {
   items->clear();
   const std::string native = NativePath(path);
   DIR* folder = opendir(native.c_str());
@@ -168,7 +168,7 @@ bool ListFolder(const std::string& path, std::vector<TFolderItem>* items) {
     // Links count as what they point to, as they would for any reader.
     struct stat info;
     const bool isFolder = stat((native + "/" + name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-    items->push_back(TFolderItem{name, isFolder});
+    items->push_back(TFolderMember{name, isFolder});
   }
   closedir(folder);
   return true;

@@ -124,7 +124,7 @@ uint32_t LastSystemError() { return GetLastError(); }
 
 std::string NativePath(const std::string& path) { return path; }
 
-bool ListFolder(const std::string& path, std::vector<TFolderItem>* items) {
+bool ListFolder(const std::string& path, std::vector<TFolderMember>* items) {
   items->clear();
   WIN32_FIND_DATAA data;
   HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
@@ -132,7 +132,7 @@ bool ListFolder(const std::string& path, std::vector<TFolderItem>* items) {
   do {
     const std::string name = data.cFileName;
     if (name == "." || name == "..") continue;
-    items->push_back(TFolderItem{name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+    items->push_back(TFolderMember{name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
   } while (FindNextFileA(find, &data));
   FindClose(find);
   return true;

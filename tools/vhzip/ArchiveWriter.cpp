@@ -20,12 +20,12 @@ const int32_t kPackBlockLimit = 2 * 1024 * 1024;
 
 bool Walk(const std::string& folder, const std::string& prefix, std::vector<TPackEntry>* entries,
           std::string* error) {
-  std::vector<TFolderItem> items;
+  std::vector<TFolderMember> items;
   if (!ListFolder(folder, &items)) {
     *error = "cannot read folder '" + folder + "'";
     return false;
   }
-  for (const TFolderItem& item : items) {
+  for (const TFolderMember& item : items) {
     std::string path = folder + "\\" + item.name;
     std::string name = prefix.empty() ? item.name : prefix + "\\" + item.name;
     if (item.isFolder) {
