@@ -13,6 +13,8 @@
 #include "DeltaEncoder.h"
 #include "Files.h"
 #include "PatchApply.h"
+#include "FileUtils.h"
+#include "VhUnZip.h"
 
 namespace {
 
@@ -124,6 +126,56 @@ int RunApply(const TArguments& args) {
   return kExitOk;
 }
 
+// An extraction's failure: what went wrong, where, and the result code.
+int ExtractionFailure(const char* command, const std::string& file, int32_t code) {
+  std::string where;
+  if (code == kExtractCannotCreate || code == kExtractFileError || code == kExtractBadEntry)
+    where = " (at '" + CurrentEntryPath() + "')";
+  return Fail(command, kExitBadData,
+              file + ": " + ExtractResultText(code) + where + " (code " + std::to_string(code) + ")");
+}
+
+// FILE is an archive or a setup program carrying one; the setup's own search
+// finds it. The extraction consumes the archive file it is given, so it always
+// works on a copy, and FILE is never touched.
+int RunExtract(const TArguments& args) {
+  const std::string file = PortablePath(args.positional[0]);
+  const std::string destination = PortablePath(args.Get("--directory"));
+  if (!IsExistingFile(file)) return Fail("extract", kExitBadData, "cannot read '" + args.positional[0] + "'");
+  MakeFolderPath(destination);
+  if (!IsExistingFolder(destination))
+    return Fail("extract", kExitBadData, "cannot create the folder '" + args.Get("--directory") + "'");
+  std::string trimmed = destination;
+  while (trimmed.size() > 1 && trimmed.back() == '\\') trimmed.pop_back();
+  const std::string archive = trimmed + "\\" + kTemporaryArchiveName;
+  if (!CopyArchiveOut(file, archive, nullptr)) {
+    DeleteFilePath(archive);
+    return Fail("extract", kExitBadData, "cannot copy the archive of '" + args.positional[0] + "' into '" +
+                                             args.Get("--directory") + "'");
+  }
+  const std::string phrase = args.Get("--pass-phrase");
+  const int32_t code = ExtractArchive(archive.c_str(), trimmed.c_str(), phrase.c_str(), nullptr);
+  DeleteFilePath(archive);
+  if (code != kExtractOk) return ExtractionFailure("extract", args.positional[0], code);
+  return kExitOk;
+}
+
+int RunVerify(const TArguments& args) {
+  const std::string file = PortablePath(args.positional[0]);
+  if (!IsExistingFile(file)) return Fail("verify", kExitBadData, "cannot read '" + args.positional[0] + "'");
+  const std::string archive = TemporaryFilePath("vhzip-verify");
+  if (!CopyArchiveOut(file, archive, nullptr)) {
+    DeleteFilePath(archive);
+    return Fail("verify", kExitBadData, "cannot copy the archive of '" + args.positional[0] + "' to '" + archive + "'");
+  }
+  const std::string phrase = args.Get("--pass-phrase");
+  const int32_t code = VerifyArchive(archive.c_str(), phrase.c_str(), nullptr);
+  DeleteFilePath(archive);
+  if (code != kExtractOk) return ExtractionFailure("verify", args.positional[0], code);
+  std::printf("%s: every entry verified\n", args.positional[0].c_str());
+  return kExitOk;
+}
+
 const TOptionSpec kPackLevelOption = {"--level", nullptr, "N",
                                       "deflate effort: 0 stores, 12 (the default) is strong, 13 is slowest and smallest"};
 const TOptionSpec kDiffLevelOption = {"--level", nullptr, "N",
@@ -161,6 +213,20 @@ const std::vector<TCommand>& Commands() {
        {{"--output", "-o", "PATCH", "the patch to write"}, kDiffLevelOption},
        {"--output"},
        RunDiff},
+      {"extract", "FILE", 1, "extract an archive or a setup program's payload into a folder",
+       "Extracts FILE, a payload archive or a setup program that carries one, into DIR\n"
+       "exactly as the setup does: the archive is copied to a temporary file in DIR,\n"
+       "descrambled, verified, and every entry written with its time stamp and\n"
+       "attributes. FILE itself is never changed. DIR is created when it is missing.",
+       {{"--directory", "-C", "DIR", "the destination folder"}, kPassPhraseOption},
+       {"--directory"},
+       RunExtract},
+      {"verify", "FILE", 1, "check an archive or a setup program's payload without writing files",
+       "Makes every check the extraction makes (body check value, each entry's\n"
+       "decoding, lengths, check values and name) without writing any file.",
+       {kPassPhraseOption},
+       {},
+       RunVerify},
       {"apply", "BASE PATCH", 2, "rebuild a file from BASE and a delta patch",
        "Decodes PATCH against BASE and writes the result to OUT; OUT may be BASE.",
        {{"--output", "-o", "OUT", "the file to write"}},

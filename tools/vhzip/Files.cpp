@@ -1,8 +1,17 @@
 #include "Files.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
 
 #include "FileIO.h"
+#include "FileUtils.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
 
 bool ReadWholeFile(const std::string& path, TBytes* bytes) {
   TFileHandle file = OpenFileForRead(path);
@@ -39,4 +48,29 @@ int64_t FileSizeOr(const std::string& path, int64_t fallback) {
   int64_t size = FileSize(file);
   CloseFile(file);
   return size < 0 ? fallback : size;
+}
+
+std::string PortablePath(const std::string& path) {
+  std::string portable(path);
+  std::replace(portable.begin(), portable.end(), '/', '\\');
+  return portable;
+}
+
+std::string TemporaryFilePath(const std::string& stem) {
+#ifdef _WIN32
+  char folder[MAX_PATH + 1];
+  const DWORD n = GetTempPathA(sizeof folder, folder);
+  std::string base = n > 0 && n <= MAX_PATH ? std::string(folder, n) : std::string(".\\");
+  const unsigned long pid = GetCurrentProcessId();
+#else
+  const char* tmp = std::getenv("TMPDIR");
+  std::string base = PortablePath(std::string(tmp && *tmp ? tmp : "/tmp") + "/");
+  const unsigned long pid = static_cast<unsigned long>(getpid());
+#endif
+  const auto ticks = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+  for (unsigned attempt = 0;; ++attempt) {
+    const std::string path = base + stem + "-" + std::to_string(pid) + "-" + std::to_string(ticks % 1000000007ull) +
+                             "-" + std::to_string(attempt) + ".tmp";
+    if (!IsExistingFile(path) && !IsExistingFolder(path)) return path;
+  }
 }
