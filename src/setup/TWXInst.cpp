@@ -5,6 +5,7 @@
 #include "Global.h"
 #include "ShellLinks.h"
 #include "SystemLibrary.h"
+#include "VhUnZip.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // Before anything can load a library on the setup's behalf.
@@ -14,7 +15,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   LocateShellFolders();
   ProbeEnvironment();
   // Still to come here: the sound module's start (it loads the multimedia
-  // library) and the upper-case form of the payload marker; then the setup
-  // sequence itself.
+  // library).
+  PreparePayloadMarker();
+  // Then the setup sequence itself.
   return 0;
 }

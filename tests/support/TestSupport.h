@@ -32,6 +32,9 @@ std::string ReadWholeFileOr(const std::string& path, const std::string& fallback
 // The platform's own view: the read-only attribute on Windows, no write bit natively.
 bool IsReadOnly(const std::string& path);
 
+// Names of the entries of a folder (files and folders, without "." and ".."), sorted.
+std::vector<std::string> ListFolder(const std::string& path);
+
 // Removes a file or a folder tree; clears read-only attributes on the way.
 void RemoveTree(const std::string& path);
 
