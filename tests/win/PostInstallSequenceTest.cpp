@@ -10,7 +10,7 @@
 
 #include "FileUtils.h"
 #include "Global.h"
-#include "HelperProcesses.h"
+#include "PostInstallTestSupport.h"
 #include "PatchMaker.h"
 #include "PostSet.h"
 #include "RegistrySandbox.h"
@@ -20,13 +20,7 @@
 
 namespace {
 
-const char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Trawlmark";
-const char kExtensionKey[] =
-    "Software\\Microsoft\\Internet Explorer\\Extensions\\{5A3C9E10-7B42-4D1E-9F0A-3C61B2D84E77}";
-const char kToolbarKey[] = "Software\\Microsoft\\Internet Explorer\\Toolbar";
-const char kMappingKey[] = "Software\\Microsoft\\Internet Explorer\\Extensions\\CmdMapping";
-const char kLayoutValue[] = "{1E796980-9CC5-11D1-A83F-00C04FC99D61}";
+using namespace postinstalltest;
 
 const char kUserSets[] =
     "Trawlmark Engine Sets\r\nVersion=5.2\r\nSET=SEARCH IN ENTIRE WEB\r\nENGINE=Harbour Web Index\r\n"
@@ -35,19 +29,6 @@ const char kUserSetsConverted[] =
     "Trawlmark Engine Sets\r\nVersion=5.2\r\nSET=Search in Web\r\nENGINE=Harbour Web Index\r\n"
     "SET=Search in News\r\nENGINE=Tidewater News\r\nSET=Search in Web\r\nENGINE=Keelson Search\r\n";
 const char kUserQueries[] = "Trawlmark Query Folder\r\nName=Mine\r\nQuery=tides|SET=SEARCH IN ENTIRE WEB\r\n";
-
-std::string Z(const std::string& text) { return text + std::string(1, '\0'); }
-std::string Dword(uint32_t value) { return std::string(reinterpret_cast<const char*>(&value), 4); }
-
-bool WriteRegBinary(HKEY root, const std::string& key, const std::string& value, DWORD type, const std::string& data) {
-  HKEY handle;
-  if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) != ERROR_SUCCESS)
-    return false;
-  const LONG rc = RegSetValueExA(handle, value.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
-                                 static_cast<DWORD>(data.size()));
-  RegCloseKey(handle);
-  return rc == ERROR_SUCCESS;
-}
 
 std::string Read(const std::string& path) { return twxtest::ReadWholeFileOr(path, "<none>"); }
 
@@ -80,13 +61,13 @@ class PostInstallSequence : public ::testing::Test {
     destination_ = temp_.Join("Program Files\\VarnTech\\Trawlix");
     MakeFolderPath(destination_);
     // The current user's browser has a toolbar.
-    ASSERT_TRUE(WriteRegBinary(HKEY_CURRENT_USER, kToolbarKey, kLayoutValue, REG_BINARY, Dword(0x0C)));
-    ASSERT_TRUE(WriteRegBinary(HKEY_CURRENT_USER, kMappingKey, "NextId", REG_DWORD, Dword(0x130)));
+    ASSERT_TRUE(WriteRegValue(HKEY_CURRENT_USER, kToolbarKey, kLayoutValue, REG_BINARY, Dword(0x0C)));
+    ASSERT_TRUE(WriteRegValue(HKEY_CURRENT_USER, kMappingKey, "NextId", REG_DWORD, Dword(0x130)));
     active_ = this;
   }
   void TearDown() override {
     active_ = nullptr;
-    helpertest::EndProcessesBelow(temp_.Path());
+    postinstalltest::EndProcessesBelow(temp_.Path());
     ProgramsFolder = saved_[0];
     SharedHelperFolder = saved_[1];
     OsVersion = savedVersion_;
@@ -227,7 +208,7 @@ TEST_F(PostInstallSequence, AnUpgradeEndsAsAWorkingInstallationWithItsStepsInOrd
   const std::string helper = SharedHelperFolder + "\\QBox.exe";
   EXPECT_FALSE(IsExistingFile(At("QBox.exe")));
   EXPECT_EQ(twxtest::ReadRegRaw(HKEY_LOCAL_MACHINE, kRunKey, "VTQBox"), Z("\"" + helper + "\""));
-  EXPECT_NE(helpertest::WaitForHelper(SharedHelperFolder + "\\QBox.tmp", helper, 15000), 0u);
+  EXPECT_NE(postinstalltest::WaitForHelper(SharedHelperFolder + "\\QBox.tmp", helper, 15000), 0u);
 }
 
 TEST_F(PostInstallSequence, WithoutTheEngineToolsPatchTheOtherPatchesAreSkippedButEveryLaterStepRuns) {
@@ -248,7 +229,7 @@ TEST_F(PostInstallSequence, WithoutTheEngineToolsPatchTheOtherPatchesAreSkippedB
   EXPECT_FALSE(IsExistingFile(At("renew.dat")));
   EXPECT_FALSE(IsExistingFile(At("Language\\Dutch.TWL")));
   EXPECT_EQ(Setting("Queries", "Language"), GetSystemLanguageName());
-  EXPECT_NE(helpertest::WaitForHelper(SharedHelperFolder + "\\QBox.tmp", SharedHelperFolder + "\\QBox.exe", 15000),
+  EXPECT_NE(postinstalltest::WaitForHelper(SharedHelperFolder + "\\QBox.tmp", SharedHelperFolder + "\\QBox.exe", 15000),
             0u);
 }
 

@@ -11,6 +11,7 @@
 
 #include "FileUtils.h"
 #include "IEToolbarUnit.h"
+#include "PostInstallTestSupport.h"
 #include "PostSet.h"
 #include "RegistrySandbox.h"
 #include "SampleTestSupport.h"
@@ -20,31 +21,10 @@
 namespace {
 
 using twxtest::ReadRegRaw;
-using twxtest::ReadRegString;
 using twxtest::ReadRegType;
 using twxtest::RegKeyExists;
 
-const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Trawlmark";
-const char kExtensionKey[] =
-    "Software\\Microsoft\\Internet Explorer\\Extensions\\{5A3C9E10-7B42-4D1E-9F0A-3C61B2D84E77}";
-const char kToolbarKey[] = "Software\\Microsoft\\Internet Explorer\\Toolbar";
-const char kMappingKey[] = "Software\\Microsoft\\Internet Explorer\\Extensions\\CmdMapping";
-const char kLayoutValue[] = "{1E796980-9CC5-11D1-A83F-00C04FC99D61}";
-const char kProductValue[] = "{5A3C9E10-7B42-4D1E-9F0A-3C61B2D84E77}";
-
-std::string Z(const std::string& text) { return text + std::string(1, '\0'); }
-
-bool WriteRegValue(HKEY root, const std::string& key, const std::string& value, DWORD type, const std::string& data) {
-  HKEY handle;
-  if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) != ERROR_SUCCESS)
-    return false;
-  const LONG rc = RegSetValueExA(handle, value.empty() ? nullptr : value.c_str(), 0, type,
-                                 reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()));
-  RegCloseKey(handle);
-  return rc == ERROR_SUCCESS;
-}
-
-std::string Dword(uint32_t value) { return std::string(reinterpret_cast<const char*>(&value), 4); }
+using namespace postinstalltest;
 
 // Every key and value below key, as text, to compare whole trees.
 std::string Snapshot(HKEY root, const std::string& key) {

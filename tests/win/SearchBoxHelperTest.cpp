@@ -11,7 +11,7 @@
 
 #include "FileUtils.h"
 #include "Global.h"
-#include "HelperProcesses.h"
+#include "PostInstallTestSupport.h"
 #include "PostSet.h"
 #include "RegistrySandbox.h"
 #include "SampleTestSupport.h"
@@ -19,10 +19,9 @@
 
 namespace {
 
-const char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-const DWORD kStartWait = 15000;
+using namespace postinstalltest;
 
-std::string Z(const std::string& text) { return text + std::string(1, '\0'); }
+const DWORD kStartWait = 15000;
 
 std::string HelperOf(const char* version) {
   return std::string(version) == "5.3" ? sampletest::PayloadPath("QBox.exe") : TWX_HELPER_5_10;
@@ -45,7 +44,7 @@ class SearchBoxHelper : public ::testing::Test {
     MakeFolderPath(destination_);
   }
   void TearDown() override {
-    helpertest::EndProcessesBelow(temp_.Path());
+    postinstalltest::EndProcessesBelow(temp_.Path());
     OsVersion = savedVersion_;
   }
   void PutPayload(const std::string& from) { ASSERT_TRUE(CopyFileA(from.c_str(), payload_.c_str(), FALSE)); }
@@ -57,7 +56,7 @@ class SearchBoxHelper : public ::testing::Test {
   DWORD StartInstalled() {
     programs_.emplace_back(new sampletest::TProgram);
     if (!programs_.back()->Start(installed_)) return 0;
-    return helpertest::WaitForHelper(instance_, installed_, kStartWait);
+    return postinstalltest::WaitForHelper(instance_, installed_, kStartWait);
   }
   std::string RunValue() { return twxtest::ReadRegRaw(HKEY_LOCAL_MACHINE, kRunKey, "VTQBox"); }
   // Runs the step; how long it took.
@@ -79,11 +78,11 @@ TEST_F(SearchBoxHelper, AFirstInstallationCopiesRegistersAndStartsTheHelperByIts
   ASSERT_TRUE(CopyFileA(HelperOf("5.3").c_str(), temp_.Join("Common.exe").c_str(), FALSE));
   PutPayload(HelperOf("5.3"));
   Install();
-  EXPECT_EQ(helpertest::VersionOf(installed_), "5.3");
+  EXPECT_EQ(postinstalltest::VersionOf(installed_), "5.3");
   EXPECT_FALSE(IsExistingFile(payload_));
   EXPECT_EQ(RunValue(), Z("\"" + installed_ + "\""));
   EXPECT_EQ(twxtest::ReadRegType(HKEY_LOCAL_MACHINE, kRunKey, "VTQBox"), static_cast<DWORD>(REG_SZ));
-  EXPECT_NE(helpertest::WaitForHelper(instance_, installed_, kStartWait), 0u) << "the installed helper runs";
+  EXPECT_NE(postinstalltest::WaitForHelper(instance_, installed_, kStartWait), 0u) << "the installed helper runs";
   EXPECT_FALSE(IsExistingFile(temp_.Join("QBox.tmp"))) << "the program at the first blank was started";
 }
 
@@ -93,11 +92,11 @@ TEST_F(SearchBoxHelper, ANewerHelperAsksTheRunningOneToQuitAndReplacesIt) {
   ASSERT_NE(old, 0u);
   PutPayload(HelperOf("5.10"));
   const DWORD took = Install();
-  EXPECT_FALSE(helpertest::IsRunning(old)) << "the old helper got WM_QUIT";
+  EXPECT_FALSE(postinstalltest::IsRunning(old)) << "the old helper got WM_QUIT";
   EXPECT_GE(took, 500u) << "waited for it";
   EXPECT_LT(took, 10000u);
-  EXPECT_EQ(helpertest::VersionOf(installed_), "5.10");
-  const DWORD started = helpertest::WaitForHelper(instance_, installed_, kStartWait);
+  EXPECT_EQ(postinstalltest::VersionOf(installed_), "5.10");
+  const DWORD started = postinstalltest::WaitForHelper(instance_, installed_, kStartWait);
   EXPECT_NE(started, 0u);
   EXPECT_NE(started, old);
   EXPECT_FALSE(IsExistingFile(payload_));
@@ -112,9 +111,9 @@ TEST_F(SearchBoxHelper, AHelperThatIsNotNewerIsNotCopiedButRegisteredAndStartedA
   PutPayload(HelperOf("5.3"));
   const DWORD took = Install();
   EXPECT_LT(took, 5000u) << "nothing to wait for";
-  EXPECT_EQ(helpertest::VersionOf(installed_), "5.10");
-  EXPECT_TRUE(helpertest::IsRunning(running, 1000)) << "the running helper was left alone";
-  EXPECT_EQ(helpertest::HelperProcessOf(instance_), running) << "the second start ended by itself";
+  EXPECT_EQ(postinstalltest::VersionOf(installed_), "5.10");
+  EXPECT_TRUE(postinstalltest::IsRunning(running, 1000)) << "the running helper was left alone";
+  EXPECT_EQ(postinstalltest::HelperProcessOf(instance_), running) << "the second start ended by itself";
   EXPECT_EQ(RunValue(), Z("\"" + installed_ + "\""));
   EXPECT_FALSE(IsExistingFile(payload_));
 }
@@ -131,7 +130,7 @@ TEST_F(SearchBoxHelper, TheSameVersionIsNotCopiedAgainButStarted) {
   PutPayload(HelperOf("5.3"));
   Install();
   EXPECT_EQ(FileDosTime(installed_), before);
-  EXPECT_NE(helpertest::WaitForHelper(instance_, installed_, kStartWait), 0u);
+  EXPECT_NE(postinstalltest::WaitForHelper(instance_, installed_, kStartWait), 0u);
   EXPECT_FALSE(IsExistingFile(payload_));
 }
 
@@ -152,7 +151,7 @@ TEST_F(SearchBoxHelper, OnWindows2000OnlyThePayloadCopyIsDeleted) {
   EXPECT_FALSE(IsExistingFolder(shared_));
   EXPECT_FALSE(twxtest::RegKeyExists(HKEY_LOCAL_MACHINE, kRunKey));
   Sleep(500);
-  EXPECT_EQ(helpertest::EndProcessesBelow(temp_.Path()), 0) << "nothing was started";
+  EXPECT_EQ(postinstalltest::EndProcessesBelow(temp_.Path()), 0) << "nothing was started";
 }
 
 TEST_F(SearchBoxHelper, AnInstanceFileThatNamesNoLiveHelperIsNotWaitedFor) {
@@ -172,8 +171,8 @@ TEST_F(SearchBoxHelper, AnInstanceFileThatNamesNoLiveHelperIsNotWaitedFor) {
     const DWORD took = Install();
     CloseHandle(held);
     EXPECT_LT(took, 5000u);
-    EXPECT_EQ(helpertest::VersionOf(installed_), "5.10");
-    helpertest::EndProcessesBelow(temp_.Path());
+    EXPECT_EQ(postinstalltest::VersionOf(installed_), "5.10");
+    postinstalltest::EndProcessesBelow(temp_.Path());
     DeleteFileA(instance_.c_str());
   }
 }
@@ -195,7 +194,7 @@ TEST_F(SearchBoxHelper, AHelperThatDoesNotQuitDelaysTheUpdateByTenAndAHalfSecond
   DestroyWindow(window);
   EXPECT_GE(took, 10500u);
   EXPECT_LT(took, 14000u);
-  EXPECT_EQ(helpertest::VersionOf(installed_), "5.10") << "the update went on regardless";
+  EXPECT_EQ(postinstalltest::VersionOf(installed_), "5.10") << "the update went on regardless";
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "HelperProcesses.h"
+#include "PostInstallTestSupport.h"
 
 #include <tlhelp32.h>
 
@@ -8,7 +8,34 @@
 #include "FileUtils.h"
 #include "Global.h"
 
-namespace helpertest {
+namespace postinstalltest {
+
+const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Trawlmark";
+const char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char kExtensionKey[] =
+    "Software\\Microsoft\\Internet Explorer\\Extensions\\{5A3C9E10-7B42-4D1E-9F0A-3C61B2D84E77}";
+const char kToolbarKey[] = "Software\\Microsoft\\Internet Explorer\\Toolbar";
+const char kMappingKey[] = "Software\\Microsoft\\Internet Explorer\\Extensions\\CmdMapping";
+const char kLayoutValue[] = "{1E796980-9CC5-11D1-A83F-00C04FC99D61}";
+const char kProductValue[] = "{5A3C9E10-7B42-4D1E-9F0A-3C61B2D84E77}";
+
+std::string Z(const std::string& text) { return text + std::string(1, '\0'); }
+
+std::string Dword(uint32_t value) {
+  const char bytes[4] = {static_cast<char>(value), static_cast<char>(value >> 8), static_cast<char>(value >> 16),
+                         static_cast<char>(value >> 24)};
+  return std::string(bytes, 4);
+}
+
+bool WriteRegValue(HKEY root, const std::string& key, const std::string& value, DWORD type, const std::string& data) {
+  HKEY handle;
+  if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) != ERROR_SUCCESS)
+    return false;
+  const LONG rc = RegSetValueExA(handle, value.empty() ? nullptr : value.c_str(), 0, type,
+                                 reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()));
+  RegCloseKey(handle);
+  return rc == ERROR_SUCCESS;
+}
 
 std::string ProcessImage(DWORD processId) {
   HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
@@ -83,4 +110,4 @@ std::string VersionOf(const std::string& path) {
   return std::to_string(major) + "." + std::to_string(minor);
 }
 
-}  // namespace helpertest
+}  // namespace postinstalltest
