@@ -307,6 +307,20 @@ int32_t VerifyArchive(const char* archivePath, const char* passPhrase, TExtractP
   return RunArchive(archivePath, "", passPhrase, progress, false);
 }
 
+const std::string& CurrentEntryPath() { return gState.currentPath; }
+
+const char* ExtractResultText(int32_t code) {
+  switch (code) {
+    case kExtractOk: return "every entry was written and verified";
+    case kExtractNoArchive: return "the archive cannot be opened for reading and writing";
+    case kExtractCannotCreate: return "a file cannot be created in the destination folder";
+    case kExtractFileError: return "reading the archive or writing a file failed";
+    case kExtractDamaged: return "the archive is damaged, incomplete or not an archive (its check value does not match)";
+    case kExtractBadEntry: return "an entry failed its checks or has an unsafe name";
+    default: return "unknown result";
+  }
+}
+
 std::string ResolveArchiveName(const std::string& path, const std::string& defaultExtension) {
   std::string folder = PathPart(path);
   if (folder.empty()) {

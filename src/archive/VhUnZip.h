@@ -52,6 +52,12 @@ int32_t ExtractArchive(const char* archivePath, const char* destinationFolder, c
 // archive file is consumed in the same way.
 int32_t VerifyArchive(const char* archivePath, const char* passPhrase, TExtractProgress progress);
 
+// The full path of the entry being (or last) extracted; a failing entry's name.
+const std::string& CurrentEntryPath();
+
+// A sentence for a result code of ExtractArchive or VerifyArchive.
+const char* ExtractResultText(int32_t code);
+
 // The archive path completed: folder (or the current folder), name, and
 // defaultExtension when the name has no extension.
 std::string ResolveArchiveName(const std::string& path, const std::string& defaultExtension);

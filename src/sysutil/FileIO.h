@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 typedef void* TFileHandle;  // a Win32 HANDLE
@@ -55,3 +56,15 @@ std::string OwnModulePath();
 uint32_t LastSystemError();
 // The path as the platform's file functions take it ("\" becomes "/" natively).
 std::string NativePath(const std::string& path);
+
+// One name in a folder.
+struct TFolderMember {
+  std::string name;
+  bool isFolder;
+};
+// The names in a folder, without "." and ".."; false when it cannot be read.
+bool ListFolder(const std::string& path, std::vector<TFolderMember>* items);
+// The attribute bits of a file or folder, or kNoAttributes when it cannot be
+// read. Natively: read-only when no write bit is set, otherwise normal.
+const uint32_t kNoAttributes = 0xFFFFFFFFu;
+uint32_t FileAttributes(const std::string& path);

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdlib>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -162,3 +163,28 @@ std::string OwnModulePath() {
 }
 
 uint32_t LastSystemError() { return static_cast<uint32_t>(errno); }
+
+bool ListFolder(const std::string& path, std::vector<TFolderMember>* items) {
+  items->clear();
+  const std::string native = NativePath(path);
+  DIR* folder = opendir(native.c_str());
+  if (folder == nullptr) return false;
+  while (struct dirent* entry = readdir(folder)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    // Links count as what they point to, as they would for any reader.
+    struct stat info;
+    const bool isFolder = stat((native + "/" + name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    items->push_back(TFolderMember{name, isFolder});
+  }
+  closedir(folder);
+  return true;
+}
+
+uint32_t FileAttributes(const std::string& path) {
+  struct stat info;
+  if (stat(NativePath(path).c_str(), &info) != 0) return kNoAttributes;
+  uint32_t attributes = S_ISDIR(info.st_mode) ? kAttrDirectory : 0;
+  if ((info.st_mode & 0222) == 0) attributes |= kAttrReadOnly;
+  return attributes != 0 ? attributes : kAttrNormal;
+}

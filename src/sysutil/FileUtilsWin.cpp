@@ -134,3 +134,22 @@ std::string OwnModulePath() {
 uint32_t LastSystemError() { return GetLastError(); }
 
 std::string NativePath(const std::string& path) { return path; }
+
+bool ListFolder(const std::string& path, std::vector<TFolderMember>* items) {
+  items->clear();
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+  do {
+    const std::string name = data.cFileName;
+    if (name == "." || name == "..") continue;
+    items->push_back(TFolderMember{name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+  } while (FindNextFileA(find, &data));
+  FindClose(find);
+  return true;
+}
+
+uint32_t FileAttributes(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes == INVALID_FILE_ATTRIBUTES ? kNoAttributes : attributes;
+}

@@ -432,42 +432,23 @@ TEST(Decoder, BothVariantsRebuildRandomStreamsAndSurviveDamage) {
   }
 }
 
-struct EntryIo {
-  Bytes data;
-  size_t position;
-  Bytes output;
-};
-int32_t EntryRead(void* buffer, int32_t count, void* context) {
-  EntryIo* io = static_cast<EntryIo*>(context);
-  size_t n = std::min(static_cast<size_t>(count), io->data.size() - io->position);
-  if (n) std::memcpy(buffer, io->data.data() + io->position, n);
-  io->position += n;
-  return static_cast<int32_t>(n);
-}
-void EntryWrite(const void* buffer, int32_t count, void* context) {
-  const uint8_t* p = static_cast<const uint8_t*>(buffer);
-  static_cast<EntryIo*>(context)->output.insert(static_cast<EntryIo*>(context)->output.end(), p, p + count);
-}
-
 TEST(DecodeEntryStream, SuccessOrThree) {
   // The short form of an empty file: four bytes, a short header.
-  EntryIo shortForm = {Bytes(4, 0), 0, Bytes()};
-  EXPECT_EQ(DecodeEntryStream(EntryRead, EntryWrite, &shortForm), kEntryFailed);
-  EXPECT_EQ(shortForm.position, 4u);
+  EntryDecoding shortForm = DecodeEntry(Bytes(4, 0));
+  EXPECT_EQ(shortForm.code, kEntryFailed);
+  EXPECT_EQ(shortForm.consumed, 4u);
 
   Bytes contents = twxtest::RandomBytes(100000, 12);
-  EntryIo good = {Deflated(Literal(contents, 4) + EndFor(contents)), 0, Bytes()};
-  EXPECT_EQ(DecodeEntryStream(EntryRead, EntryWrite, &good), kEntryDecoded);
+  Bytes data = Deflated(Literal(contents, 4) + EndFor(contents));
+  EntryDecoding good = DecodeEntry(data);
+  EXPECT_EQ(good.code, kEntryDecoded);
   EXPECT_EQ(good.output, contents);
-  EXPECT_EQ(good.position, good.data.size());
+  EXPECT_EQ(good.consumed, data.size());
 
   // Against the empty base a copy of nothing is harmless; anything else fails.
-  EntryIo emptyCopy = {Stored(Copy(0, 0) + EndFor(Bytes())), 0, Bytes()};
-  EXPECT_EQ(DecodeEntryStream(EntryRead, EntryWrite, &emptyCopy), kEntryDecoded);
-  EntryIo realCopy = {Stored(Copy(0, 1) + EndFor(Bytes())), 0, Bytes()};
-  EXPECT_EQ(DecodeEntryStream(EntryRead, EntryWrite, &realCopy), kEntryFailed);
-  EntryIo wrongEnd = {Stored(Literal(contents, 4) + End(0)), 0, Bytes()};
-  EXPECT_EQ(DecodeEntryStream(EntryRead, EntryWrite, &wrongEnd), kEntryFailed);
+  EXPECT_EQ(DecodeEntry(Stored(Copy(0, 0) + EndFor(Bytes()))).code, kEntryDecoded);
+  EXPECT_EQ(DecodeEntry(Stored(Copy(0, 1) + EndFor(Bytes()))).code, kEntryFailed);
+  EXPECT_EQ(DecodeEntry(Stored(Literal(contents, 4) + End(0))).code, kEntryFailed);
 }
 
 }  // namespace

@@ -3,12 +3,15 @@
 // be put exactly where a test needs them.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include <zlib.h>
 
+#include "ApplyPth.h"
 #include "ArchiveFormat.h"
 #include "CRC_32.h"
 
@@ -68,5 +71,35 @@ inline Bytes Deflated(const Bytes& content) {
   return Header(vhz::kMethodDeflated, static_cast<uint32_t>(content.size()),
                 static_cast<uint32_t>(stored.size()), Check(stored)) + stored;
 }
+
+// Runs the entry adapter over data held in memory, as the extraction would
+// over an entry's data field.
+struct EntryDecoding {
+  int32_t code;
+  Bytes output;
+  size_t consumed;
+};
+
+inline EntryDecoding DecodeEntry(const uint8_t* data, size_t size) {
+  struct Io {
+    const uint8_t* data;
+    size_t size;
+    EntryDecoding result;
+    static int32_t Read(void* buffer, int32_t count, void* context) {
+      Io* io = static_cast<Io*>(context);
+      size_t n = std::min(static_cast<size_t>(count), io->size - io->result.consumed);
+      if (n) std::memcpy(buffer, io->data + io->result.consumed, n);
+      io->result.consumed += n;
+      return static_cast<int32_t>(n);
+    }
+    static void Write(const void* buffer, int32_t count, void* context) {
+      const uint8_t* p = static_cast<const uint8_t*>(buffer);
+      static_cast<Io*>(context)->result.output.insert(static_cast<Io*>(context)->result.output.end(), p, p + count);
+    }
+  } io = {data, size, {0, Bytes(), 0}};
+  io.result.code = DecodeEntryStream(Io::Read, Io::Write, &io);
+  return io.result;
+}
+inline EntryDecoding DecodeEntry(const Bytes& data) { return DecodeEntry(data.data(), data.size()); }
 
 }  // namespace patchbytes

@@ -1,0 +1,29 @@
+// Reading payload archives and setup programs: finding the marker, checking
+// and descrambling the body, walking the entry records.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ArchiveFormat.h"
+
+typedef std::vector<uint8_t> TBytes;
+
+// Offset of the archive inside a setup program: the first byte after the
+// upper-case marker; 0 when there is no marker (the file may be an archive).
+int64_t FindArchiveOffset(const uint8_t* file, size_t size);
+
+struct TArchiveEntry {
+  std::string name;
+  vhz::TEntryFields fields;
+  size_t dataOffset;  // in the plain body
+};
+
+// Descrambles archive (a whole archive file) into body, checks it and walks
+// its entries. False with a message when it is not a sound archive.
+bool ReadArchive(const uint8_t* archive, size_t size, const std::string& passPhrase, TBytes* body,
+                 std::vector<TArchiveEntry>* entries, std::string* error);
+
+// The listing that 'vhzip list' prints: one line per entry and a total.
+std::string FormatListing(const std::vector<TArchiveEntry>& entries);

@@ -1,0 +1,237 @@
+// The subcommands: each reads its inputs, calls the plain functions that do
+// the work, and turns their outcome into a message and an exit code.
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "ApplyPth.h"
+#include "ArchiveFormat.h"
+#include "ArchiveReader.h"
+#include "ArchiveWriter.h"
+#include "CommandLine.h"
+#include "Deflate.h"
+#include "DeltaEncoder.h"
+#include "Files.h"
+#include "PatchApply.h"
+#include "FileUtils.h"
+#include "VhUnZip.h"
+
+namespace {
+
+int DefaultThreads() {
+  unsigned n = std::thread::hardware_concurrency();
+  return n == 0 ? 1 : static_cast<int>(n);
+}
+
+// --level N: 0 to kDeflateLevelMax.
+bool ParseLevel(const TArguments& args, int fallback, int* level) {
+  *level = fallback;
+  if (!args.Has("--level")) return true;
+  const std::string text = args.Get("--level");
+  char* end = nullptr;
+  long value = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || value < 0 || value > kDeflateLevelMax) return false;
+  *level = static_cast<int>(value);
+  return true;
+}
+
+int LevelError(const char* command) {
+  std::fprintf(stderr, "vhzip %s: --level takes a number from 0 to %d (try 'vhzip %s --help')\n", command,
+               kDeflateLevelMax, command);
+  return kExitUsage;
+}
+
+int RunPack(const TArguments& args) {
+  int level;
+  if (!ParseLevel(args, kDeflateLevelStrong, &level)) return LevelError("pack");
+  std::vector<TPackEntry> entries;
+  std::string error;
+  if (!CollectTree(args.positional[0], &entries, &error)) return Fail("pack", kExitBadData, error);
+  int64_t total = 0;
+  for (const TPackEntry& e : entries) total += FileSizeOr(e.sourcePath, 0);
+  TProgress progress;
+  StartProgress(&progress, "packing", total);
+  TPackOptions options = {level, args.Get("--pass-phrase"), DefaultThreads(), &progress};
+  TBytes archive;
+  bool built = BuildArchive(entries, options, &archive, &error);
+  EndProgress(&progress);
+  if (!built) return Fail("pack", kExitBadData, error);
+  const std::string out = args.Get("--output");
+  if (!WriteWholeFile(out, archive)) return Fail("pack", kExitBadData, "cannot write '" + out + "'");
+  return kExitOk;
+}
+
+int RunBundle(const TArguments& args) {
+  const std::string& stubPath = args.positional[0];
+  const std::string& archivePath = args.positional[1];
+  TBytes stub, archive;
+  if (!ReadWholeFile(stubPath, &stub)) return Fail("bundle", kExitBadData, "cannot read '" + stubPath + "'");
+  if (!ReadWholeFile(archivePath, &archive))
+    return Fail("bundle", kExitBadData, "cannot read '" + archivePath + "'");
+  std::string error;
+  if (!BundleSetup(stub, archive, &error)) return Fail("bundle", kExitBadData, error);
+  const std::string out = args.Get("--output");
+  if (!WriteWholeFile(out, stub)) return Fail("bundle", kExitBadData, "cannot write '" + out + "'");
+  return kExitOk;
+}
+
+int RunList(const TArguments& args) {
+  const std::string& path = args.positional[0];
+  TBytes file;
+  if (!ReadWholeFile(path, &file)) return Fail("list", kExitBadData, "cannot read '" + path + "'");
+  size_t offset = static_cast<size_t>(FindArchiveOffset(file.data(), file.size()));
+  TBytes body;
+  std::vector<TArchiveEntry> entries;
+  std::string error;
+  if (!ReadArchive(file.data() + offset, file.size() - offset, args.Get("--pass-phrase"), &body, &entries, &error))
+    return Fail("list", kExitBadData, path + ": " + error);
+  std::fputs(FormatListing(entries).c_str(), stdout);
+  return kExitOk;
+}
+
+int RunDiff(const TArguments& args) {
+  int level;
+  if (!ParseLevel(args, kDeflateLevelMax, &level)) return LevelError("diff");
+  TBytes base, target;
+  if (!ReadWholeFile(args.positional[0], &base))
+    return Fail("diff", kExitBadData, "cannot read '" + args.positional[0] + "'");
+  if (!ReadWholeFile(args.positional[1], &target))
+    return Fail("diff", kExitBadData, "cannot read '" + args.positional[1] + "'");
+  TDeltaOptions options = DefaultDeltaOptions();
+  options.level = level;
+  options.threads = DefaultThreads();
+  TBytes patch = EncodeDelta(base.data(), static_cast<int32_t>(base.size()), target.data(),
+                             static_cast<int32_t>(target.size()), options, nullptr);
+  // The patch is only written once it is known to rebuild NEW exactly.
+  int32_t code = 0;
+  if (!PatchRebuilds(base, patch, target, &code))
+    return Fail("diff", kExitBadData, "internal error: the patch does not rebuild NEW (code " + std::to_string(code) + ")");
+  const std::string out = args.Get("--output");
+  if (!WriteWholeFile(out, patch)) return Fail("diff", kExitBadData, "cannot write '" + out + "'");
+  return kExitOk;
+}
+
+int RunApply(const TArguments& args) {
+  TBytes base, patch, output;
+  if (!ReadWholeFile(args.positional[0], &base))
+    return Fail("apply", kExitBadData, "cannot read '" + args.positional[0] + "'");
+  if (!ReadWholeFile(args.positional[1], &patch))
+    return Fail("apply", kExitBadData, "cannot read '" + args.positional[1] + "'");
+  int32_t code = ApplyPatchWithRetry(base, patch, &output);
+  if (code != kPatchOk)
+    return Fail("apply", kExitBadData, "'" + args.positional[1] + "' does not apply to '" + args.positional[0] +
+                                           "': " + PatchResultText(code) + " (code " + std::to_string(code) + ")");
+  const std::string out = args.Get("--output");
+  if (!WriteWholeFile(out, output)) return Fail("apply", kExitBadData, "cannot write '" + out + "'");
+  return kExitOk;
+}
+
+// An extraction's failure: what went wrong, where, and the result code.
+int ExtractionFailure(const char* command, const std::string& file, int32_t code) {
+  std::string where;
+  if (code == kExtractCannotCreate || code == kExtractFileError || code == kExtractBadEntry)
+    where = " (at '" + CurrentEntryPath() + "')";
+  return Fail(command, kExitBadData,
+              file + ": " + ExtractResultText(code) + where + " (code " + std::to_string(code) + ")");
+}
+
+// FILE is an archive or a setup program carrying one; the setup's own search
+// finds it. The extraction consumes the archive file it is given, so it always
+// works on a copy, and FILE is never touched.
+int RunExtract(const TArguments& args) {
+  const std::string file = PortablePath(args.positional[0]);
+  const std::string destination = PortablePath(args.Get("--directory"));
+  if (!IsExistingFile(file)) return Fail("extract", kExitBadData, "cannot read '" + args.positional[0] + "'");
+  MakeFolderPath(destination);
+  if (!IsExistingFolder(destination))
+    return Fail("extract", kExitBadData, "cannot create the folder '" + args.Get("--directory") + "'");
+  std::string trimmed = destination;
+  while (trimmed.size() > 1 && trimmed.back() == '\\') trimmed.pop_back();
+  const std::string archive = trimmed + "\\" + kTemporaryArchiveName;
+  if (!CopyArchiveOut(file, archive, nullptr)) {
+    DeleteFilePath(archive);
+    return Fail("extract", kExitBadData, "cannot copy the archive of '" + args.positional[0] + "' into '" +
+                                             args.Get("--directory") + "'");
+  }
+  const std::string phrase = args.Get("--pass-phrase");
+  const int32_t code = ExtractArchive(archive.c_str(), trimmed.c_str(), phrase.c_str(), nullptr);
+  DeleteFilePath(archive);
+  if (code != kExtractOk) return ExtractionFailure("extract", args.positional[0], code);
+  return kExitOk;
+}
+
+int RunVerify(const TArguments& args) {
+  const std::string file = PortablePath(args.positional[0]);
+  if (!IsExistingFile(file)) return Fail("verify", kExitBadData, "cannot read '" + args.positional[0] + "'");
+  const std::string archive = TemporaryFilePath("vhzip-verify");
+  if (!CopyArchiveOut(file, archive, nullptr)) {
+    DeleteFilePath(archive);
+    return Fail("verify", kExitBadData, "cannot copy the archive of '" + args.positional[0] + "' to '" + archive + "'");
+  }
+  const std::string phrase = args.Get("--pass-phrase");
+  const int32_t code = VerifyArchive(archive.c_str(), phrase.c_str(), nullptr);
+  DeleteFilePath(archive);
+  if (code != kExtractOk) return ExtractionFailure("verify", args.positional[0], code);
+  std::printf("%s: every entry verified\n", args.positional[0].c_str());
+  return kExitOk;
+}
+
+const TOptionSpec kPackLevelOption = {"--level", nullptr, "N",
+                                      "deflate effort: 0 stores, 12 (the default) is strong, 13 is slowest and smallest"};
+const TOptionSpec kDiffLevelOption = {"--level", nullptr, "N",
+                                      "deflate effort: 0 stores, 12 is strong, 13 (the default) is slowest and smallest"};
+const TOptionSpec kPassPhraseOption = {"--pass-phrase", nullptr, "TEXT",
+                                       "scramble with this pass phrase (the setup uses none)"};
+
+}  // namespace
+
+const std::vector<TCommand>& Commands() {
+  static const std::vector<TCommand> commands = {
+      {"pack", "DIR", 1, "pack a folder tree into a payload archive",
+       "Packs every file below DIR into a payload archive: one entry per file, named\n"
+       "relative to DIR with backslashes, with its modification time (local time) and\n"
+       "its read-only state. The same tree always gives the same archive.",
+       {{"--output", "-o", "ARCHIVE", "the archive to write"}, kPackLevelOption, kPassPhraseOption},
+       {"--output"},
+       RunPack},
+      {"bundle", "STUB ARCHIVE", 2, "append an archive to the setup program",
+       "Writes SETUP: the setup program STUB, the payload marker and ARCHIVE. Refuses a\n"
+       "STUB that already carries a payload and an ARCHIVE the setup could not open.",
+       {{"--output", "-o", "SETUP", "the setup program to write"}},
+       {"--output"},
+       RunBundle},
+      {"list", "FILE", 1, "list the entries of an archive or a setup program",
+       "Lists the entries of FILE, a payload archive or a setup program that carries\n"
+       "one: length, attributes, time stamp, stored size and name.",
+       {kPassPhraseOption},
+       {},
+       RunList},
+      {"diff", "BASE NEW", 2, "make a delta patch that rebuilds NEW from BASE",
+       "Writes PATCH, a patch stream whose copy commands read BASE and which rebuilds\n"
+       "NEW byte for byte. The patch is decoded and compared with NEW before it is\n"
+       "written.",
+       {{"--output", "-o", "PATCH", "the patch to write"}, kDiffLevelOption},
+       {"--output"},
+       RunDiff},
+      {"extract", "FILE", 1, "extract an archive or a setup program's payload into a folder",
+       "Extracts FILE, a payload archive or a setup program that carries one, into DIR\n"
+       "exactly as the setup does: the archive is copied to a temporary file in DIR,\n"
+       "descrambled, verified, and every entry written with its time stamp and\n"
+       "attributes. FILE itself is never changed. DIR is created when it is missing.",
+       {{"--directory", "-C", "DIR", "the destination folder"}, kPassPhraseOption},
+       {"--directory"},
+       RunExtract},
+      {"verify", "FILE", 1, "check an archive or a setup program's payload without writing files",
+       "Makes every check the extraction makes (body check value, each entry's\n"
+       "decoding, lengths, check values and name) without writing any file.",
+       {kPassPhraseOption},
+       {},
+       RunVerify},
+      {"apply", "BASE PATCH", 2, "rebuild a file from BASE and a delta patch",
+       "Decodes PATCH against BASE and writes the result to OUT; OUT may be BASE.",
+       {{"--output", "-o", "OUT", "the file to write"}},
+       {"--output"},
+       RunApply},
+  };
+  return commands;
+}

@@ -1,0 +1,76 @@
+#include "Files.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+
+#include "FileIO.h"
+#include "FileUtils.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+bool ReadWholeFile(const std::string& path, TBytes* bytes) {
+  TFileHandle file = OpenFileForRead(path);
+  if (file == kNoFile) return false;
+  int64_t size = FileSize(file);
+  bool ok = size >= 0 && size < 0x7FFFFFFF;
+  if (ok) bytes->resize(static_cast<size_t>(size));
+  int64_t done = 0;
+  while (ok && done < size) {
+    int32_t delivered = 0;
+    int32_t ask = static_cast<int32_t>(std::min<int64_t>(size - done, 1 << 24));
+    ok = ReadFileBytes(file, bytes->data() + done, ask, &delivered) && delivered > 0;
+    done += delivered;
+  }
+  CloseFile(file);
+  return ok;
+}
+
+bool WriteWholeFile(const std::string& path, const TBytes& bytes) {
+  TFileHandle file = CreateFileForWrite(path);
+  if (file == kNoFile) return false;
+  bool ok = true;
+  for (size_t done = 0; ok && done < bytes.size();) {
+    int32_t count = static_cast<int32_t>(std::min<size_t>(bytes.size() - done, 1 << 24));
+    ok = WriteFileBytes(file, bytes.data() + done, count);
+    done += static_cast<size_t>(count);
+  }
+  return CloseFile(file) && ok;
+}
+
+int64_t FileSizeOr(const std::string& path, int64_t fallback) {
+  TFileHandle file = OpenFileForRead(path);
+  if (file == kNoFile) return fallback;
+  int64_t size = FileSize(file);
+  CloseFile(file);
+  return size < 0 ? fallback : size;
+}
+
+std::string PortablePath(const std::string& path) {
+  std::string portable(path);
+  std::replace(portable.begin(), portable.end(), '/', '\\');
+  return portable;
+}
+
+std::string TemporaryFilePath(const std::string& stem) {
+#ifdef _WIN32
+  char folder[MAX_PATH + 1];
+  const DWORD n = GetTempPathA(sizeof folder, folder);
+  std::string base = n > 0 && n <= MAX_PATH ? std::string(folder, n) : std::string(".\\");
+  const unsigned long pid = GetCurrentProcessId();
+#else
+  const char* tmp = std::getenv("TMPDIR");
+  std::string base = PortablePath(std::string(tmp && *tmp ? tmp : "/tmp") + "/");
+  const unsigned long pid = static_cast<unsigned long>(getpid());
+#endif
+  const auto ticks = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+  for (unsigned attempt = 0;; ++attempt) {
+    const std::string path = base + stem + "-" + std::to_string(pid) + "-" + std::to_string(ticks % 1000000007ull) +
+                             "-" + std::to_string(attempt) + ".tmp";
+    if (!IsExistingFile(path) && !IsExistingFolder(path)) return path;
+  }
+}

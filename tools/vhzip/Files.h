@@ -1,0 +1,21 @@
+// Whole-file reading and writing for the packer, over the portable file layer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+typedef std::vector<uint8_t> TBytes;
+
+// Files of 2^31 bytes or more are refused: no archive field can describe them.
+bool ReadWholeFile(const std::string& path, TBytes* bytes);
+bool WriteWholeFile(const std::string& path, const TBytes& bytes);
+// Size of a file in bytes, or fallback when it cannot be opened.
+int64_t FileSizeOr(const std::string& path, int64_t fallback);
+
+// The path as the portable file layer takes it: "\" as the separator on every
+// platform (natively the layer maps it back to "/").
+std::string PortablePath(const std::string& path);
+// A name for a temporary file in the system's temporary folder, not yet used;
+// it has an extension, so the extraction takes it as it stands.
+std::string TemporaryFilePath(const std::string& stem);
