@@ -1,7 +1,8 @@
-// The whole post-install sequence over the stand-in product, installed over an
-// earlier installation: the payload tree as the extraction leaves it, with the
-// three delta patches, then RunPostInstall with a pump that watches the steps
-// happen in their order. Each run takes its ten-second settling pause.
+// The setup's work steps end to end over the stand-in product, installed over
+// an earlier installation: SaveCustomFiles, ExtractPayload of the payload this
+// program carries (bundled as the setup is), then RunPostInstall with a pump
+// that watches the steps happen in their order. Each run takes its ten-second
+// settling pause.
 #include <windows.h>
 
 #include <vector>
@@ -11,12 +12,12 @@
 #include "FileUtils.h"
 #include "Global.h"
 #include "PostInstallTestSupport.h"
-#include "PatchMaker.h"
 #include "PostSet.h"
 #include "RegistrySandbox.h"
 #include "SampleTestSupport.h"
 #include "ShellLinks.h"
 #include "TestSupport.h"
+#include "VhUnZip.h"
 
 namespace {
 
@@ -29,6 +30,8 @@ const char kUserSetsConverted[] =
     "Trawlmark Engine Sets\r\nVersion=5.2\r\nSET=Search in Web\r\nENGINE=Harbour Web Index\r\n"
     "SET=Search in News\r\nENGINE=Tidewater News\r\nSET=Search in Web\r\nENGINE=Keelson Search\r\n";
 const char kUserQueries[] = "Trawlmark Query Folder\r\nName=Mine\r\nQuery=tides|SET=SEARCH IN ENTIRE WEB\r\n";
+
+const std::string kOtherUser = "S-1-5-21-0-0-0-1001\\";
 
 std::string Read(const std::string& path) { return twxtest::ReadWholeFileOr(path, "<none>"); }
 
@@ -60,9 +63,12 @@ class PostInstallSequence : public ::testing::Test {
     SharedHelperFolder = temp_.Join("Common Files\\VarnTech");
     destination_ = temp_.Join("Program Files\\VarnTech\\Trawlix");
     MakeFolderPath(destination_);
-    // The current user's browser has a toolbar.
+    // The current user's browser has a toolbar, and so has another user whose
+    // profile is loaded.
     ASSERT_TRUE(WriteRegValue(HKEY_CURRENT_USER, kToolbarKey, kLayoutValue, REG_BINARY, Dword(0x0C)));
     ASSERT_TRUE(WriteRegValue(HKEY_CURRENT_USER, kMappingKey, "NextId", REG_DWORD, Dword(0x130)));
+    ASSERT_TRUE(WriteRegValue(HKEY_USERS, kOtherUser + kToolbarKey, kLayoutValue, REG_BINARY, Dword(0x0C)));
+    ASSERT_TRUE(WriteRegValue(HKEY_USERS, kOtherUser + kMappingKey, "NextId", REG_DWORD, Dword(0x90)));
     active_ = this;
   }
   void TearDown() override {
@@ -87,19 +93,13 @@ class PostInstallSequence : public ::testing::Test {
     ASSERT_TRUE(twxtest::WriteWholeFile(At("renew.exe"), "MZ"));
     ASSERT_TRUE(twxtest::WriteWholeFile(At("Trawlix.ini"), "[Queries]\r\nLanguage=Dutch\r\n"));
   }
-  // The destination as the extraction leaves it: the payload tree and the
-  // delta patches that make the three programs from the payload's main program.
+  // The setup's extraction step: this program carries the stand-in payload
+  // behind the marker, as the setup does, with the three delta patches that
+  // make the release programs from the payload's main program.
   void Extract() {
-    ASSERT_TRUE(sampletest::CopyTree(ParentPart(sampletest::PayloadPath("Trawlix.exe")), destination_));
-    std::string base;
-    ASSERT_TRUE(twxtest::ReadWholeFile(sampletest::PayloadPath("Trawlix.exe"), &base));
-    for (const char* program : {"Trawlix", "SrchCfg", "Help\\TWXHelp"}) {
-      std::string target;
-      ASSERT_TRUE(twxtest::ReadWholeFile(sampletest::PatchSourcePath(std::string(program) + ".exe"), &target));
-      const patchbytes::Bytes patch = patchbytes::MakePatch(patchbytes::Bytes(base.begin(), base.end()),
-                                                            patchbytes::Bytes(target.begin(), target.end()));
-      ASSERT_TRUE(twxtest::WriteWholeFile(At(std::string(program) + ".pch"), std::string(patch.begin(), patch.end())));
-    }
+    ASSERT_TRUE(ExtractPayload(destination_, nullptr));
+    ASSERT_FALSE(IsExistingFile(At("tempfile.$$$")));
+    ASSERT_TRUE(IsExistingFile(At("Help\\TWXHelp.pch")));
   }
 
   std::string Setting(const char* section, const char* key) {
@@ -185,8 +185,11 @@ TEST_F(PostInstallSequence, AnUpgradeEndsAsAWorkingInstallationWithItsStepsInOrd
   EXPECT_EQ(twxtest::ReadRegRaw(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
             Z("\"" + destination_ + "\\uninst.exe\""));
   EXPECT_EQ(twxtest::ReadRegRaw(HKEY_LOCAL_MACHINE, kExtensionKey, "Exec"), Z(destination_ + "\\Trawlix.exe"));
-  EXPECT_EQ(twxtest::ReadRegRaw(HKEY_CURRENT_USER, kToolbarKey, kLayoutValue).size(), 32u);
+  EXPECT_EQ(twxtest::ReadRegRaw(HKEY_LOCAL_MACHINE, kExtensionKey, "MenuText"), Z("Run Trawlix"));
+  EXPECT_EQ(twxtest::ReadRegRaw(HKEY_CURRENT_USER, kToolbarKey, kLayoutValue).substr(4, 4), Dword(0x130));
   EXPECT_EQ(twxtest::ReadRegRaw(HKEY_CURRENT_USER, kMappingKey, "NextId"), Dword(0x131));
+  EXPECT_EQ(twxtest::ReadRegRaw(HKEY_USERS, kOtherUser + kToolbarKey, kLayoutValue).size(), 32u);
+  EXPECT_EQ(twxtest::ReadRegRaw(HKEY_USERS, kOtherUser + kToolbarKey, kLayoutValue).substr(24, 4), Dword(0x90));
 
   // The user's data back; only the engine sets converted.
   EXPECT_EQ(Read(At("TWXData\\Set.db")), kUserSetsConverted);
