@@ -42,6 +42,12 @@ bool CloseFile(TFileHandle file);
 bool DeleteFilePath(const std::string& path);
 // Plain folder creation without parents; false when it failed or already exists.
 bool CreateFolder(const std::string& path);
+// Removes a folder only when it is empty; false otherwise.
+bool RemoveFolder(const std::string& path);
+// Moves the file from over the file to, replacing it: whoever opens to sees the
+// old or the new file whole, never a mixture. False, with both left as they
+// were, when the move failed.
+bool ReplaceFilePath(const std::string& from, const std::string& to);
 // The current directory, without a trailing separator unless it is a root.
 std::string CurrentFolder();
 // The full path of the running executable.

@@ -1,6 +1,7 @@
 // The POSIX half of the file utilities and of the portable file access, so that
 // the extraction also runs on Linux. DOS date/times are local time here too.
 #include <cerrno>
+#include <cstdio>
 #include <climits>
 #include <cstdlib>
 #include <ctime>
@@ -141,6 +142,12 @@ bool DeleteFilePath(const std::string& path) {
 }
 
 bool CreateFolder(const std::string& path) { return mkdir(NativePath(path).c_str(), 0777) == 0; }
+
+bool RemoveFolder(const std::string& path) { return rmdir(NativePath(path).c_str()) == 0; }
+
+bool ReplaceFilePath(const std::string& from, const std::string& to) {
+  return rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0;
+}
 
 std::string CurrentFolder() {
   char buffer[PATH_MAX];

@@ -106,6 +106,17 @@ bool DeleteFilePath(const std::string& path) { return DeleteFileA(path.c_str()) 
 
 bool CreateFolder(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
 
+bool RemoveFolder(const std::string& path) { return RemoveDirectoryA(path.c_str()) != 0; }
+
+bool ReplaceFilePath(const std::string& from, const std::string& to) {
+  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+  // Windows 98 and Me lack MoveFileExA. The new file is complete before the old
+  // one goes, so only the moment between the two calls is unprotected there.
+  if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return false;
+  if (GetFileAttributesA(to.c_str()) != INVALID_FILE_ATTRIBUTES && !DeleteFileA(to.c_str())) return false;
+  return MoveFileA(from.c_str(), to.c_str()) != 0;
+}
+
 std::string CurrentFolder() {
   char buffer[MAX_PATH + 1];
   const DWORD n = GetCurrentDirectoryA(sizeof buffer, buffer);

@@ -1,0 +1,240 @@
+#include "PostSet.h"
+
+#include <cstdint>
+
+#include "FileUtils.h"
+#include "Global.h"
+#include "IEToolbarUnit.h"
+#include "ShellLinks.h"
+#include "WinNTFuncts.h"
+
+namespace {
+
+const char kGroup[] = "Trawlmark";
+const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Trawlmark";
+const char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char kRunValue[] = "VTQBox";
+const char kSettingsFile[] = "\\Trawlix.ini";
+
+// Long enough for the screens to settle after the extraction.
+const int kSettlingSteps = 100;
+const DWORD kSettlingStepMs = 100;
+
+// How long a running helper gets to quit before its copy is replaced anyway.
+const int kHelperQuitPolls = 21;
+const DWORD kHelperQuitPollMs = 500;
+
+// The language file format the product reads contains this marker; the user's
+// own files are named "... (Other).TWL".
+const char kCodePageMarker[] = "CODEPAGE=";
+const char kUserLanguageTag[] = "(OTHER)";
+
+// A REG_SZ value stored, as Windows expects, with its terminating zero.
+LONG SetStringValue(HKEY key, const char* name, const std::string& data) {
+  return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                        static_cast<DWORD>(data.size() + 1));
+}
+
+// Creates or opens subKey of root with the given rights and sets its unnamed
+// value; false when the key could not be had.
+bool SetDefaultValue(HKEY root, const std::string& subKey, REGSAM rights, const std::string& data) {
+  HKEY key;
+  if (RegCreateKeyExA(root, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, rights, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS)
+    return false;
+  SetStringValue(key, nullptr, data);
+  RegCloseKey(key);
+  return true;
+}
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// Only the first two parts count: release and build numbers do not make a
+// helper newer.
+bool IsNewerVersion(unsigned major, unsigned minor, unsigned otherMajor, unsigned otherMinor) {
+  return major > otherMajor || (major == otherMajor && minor > otherMinor);
+}
+
+// The window a running helper named in its instance file; null when the file
+// cannot be read, is too short or names no window.
+HWND HelperWindow(const std::string& instanceFile) {
+  HANDLE file = CreateFileA(instanceFile.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  unsigned char bytes[4];
+  DWORD read = 0;
+  const BOOL ok = ReadFile(file, bytes, sizeof bytes, &read, nullptr);
+  CloseHandle(file);
+  if (!ok || read != sizeof bytes) return nullptr;
+  // Window handles are 32-bit values on every Windows; 64-bit code sign-extends them.
+  const uint32_t bits = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+  HWND window = reinterpret_cast<HWND>(static_cast<intptr_t>(static_cast<int32_t>(bits)));
+  return IsWindow(window) ? window : nullptr;
+}
+
+// A running helper holds its instance file open. Asks it to quit and gives it
+// a while; the copy that follows fails harmlessly if it did not.
+void StopRunningHelper(const std::string& instanceFile) {
+  if (!IsExistingFile(instanceFile) || DeleteFileA(instanceFile.c_str())) return;
+  HWND window = HelperWindow(instanceFile);
+  if (!window) return;
+  PostMessageA(window, WM_QUIT, 0, 0);
+  for (int i = 0; i < kHelperQuitPolls; ++i) {
+    Sleep(kHelperQuitPollMs);
+    if (!IsExistingFile(instanceFile) || DeleteFileA(instanceFile.c_str())) return;
+  }
+}
+
+}  // namespace
+
+void CreateProgramGroup(const std::string& destination, TMessagePump pump) {
+  ClearGroupShortcuts(kGroup);
+  Pump(pump);
+  CreateGroupFolder(kGroup);
+  Pump(pump);
+  AddGroupShortcut(kGroup, "Trawlix", destination + "\\Trawlix.exe", 0);
+  Pump(pump);
+  AddGroupShortcut(kGroup, "Trawlix Help", destination + "\\Help\\TWXHelp.exe", 0);
+  Pump(pump);
+  // The product writes its reports there; it may exist from before.
+  if (!CreateFolder(destination + "\\Library")) SetLastError(ERROR_SUCCESS);
+  AddGroupShortcut(kGroup, "Trawlix Report Library", destination + "\\Library", 0);
+  Pump(pump);
+  AddGroupShortcut(kGroup, "Trawlix License Agreement", destination + "\\License.txt", 0);
+  Pump(pump);
+}
+
+void WriteUninstallEntry(const std::string& destination) {
+  HKEY key;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
+                      &key, nullptr) != ERROR_SUCCESS)
+    return;
+  SetStringValue(key, "DisplayName", "Trawlmark");
+  // Quoted whole, so that a folder with blanks names one program.
+  SetStringValue(key, "UninstallString", Quoted(destination + "\\uninst.exe"));
+  RegCloseKey(key);
+}
+
+void InstallSearchBoxHelper(const std::string& destination, const std::string& sharedFolder) {
+  const std::string payloadCopy = destination + "\\QBox.exe";
+  if (IsXpOrLater(OsVersion.dwMajorVersion, OsVersion.dwMinorVersion)) {
+    const std::string installed = sharedFolder + "\\QBox.exe";
+    unsigned newMajor, newMinor, oldMajor, oldMinor;
+    GetFileVersion(payloadCopy, &newMajor, &newMinor);
+    GetFileVersion(installed, &oldMajor, &oldMinor);
+    // Other products of the maker share the helper: never replace a newer one.
+    if (IsNewerVersion(newMajor, newMinor, oldMajor, oldMinor)) {
+      StopRunningHelper(sharedFolder + "\\QBox.tmp");
+      CreateSharedFolder(sharedFolder);
+      CopyFileA(payloadCopy.c_str(), installed.c_str(), FALSE);
+    }
+    HKEY run;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
+                        &run, nullptr) == ERROR_SUCCESS) {
+      // The shared folder lies below "Common Files": unquoted, Windows would
+      // try "C:\Program.exe" first, at every log-on.
+      const std::string command = Quoted(installed);
+      SetStringValue(run, kRunValue, command);
+      RegCloseKey(run);
+      WinExec(command.c_str(), SW_SHOWNORMAL);
+    }
+  }
+  DeleteFileA(payloadCopy.c_str());
+}
+
+std::string GetSystemLanguageName() { return LanguageNameOf(GetSystemDefaultLangID()); }
+
+void PruneLanguageFiles(const std::string& destination, TMessagePump pump) {
+  const std::string folder = destination + "\\Language\\";
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + "*.TWL").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::string name = found.cFileName;
+    if (UpperAscii(name).find(kUserLanguageTag) == std::string::npos) {
+      std::string contents;
+      // A file that cannot be read is kept: better an old file than none.
+      if (ReadFileToString(folder + name, &contents) && contents.find(kCodePageMarker) == std::string::npos)
+        DeleteFileA((folder + name).c_str());
+    }
+    Pump(pump);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+}
+
+void SelectLanguage(const std::string& destination) {
+  const std::string settings = destination + kSettingsFile;
+  char buffer[512];
+  GetPrivateProfileStringA("Queries", "Language", "", buffer, sizeof buffer, settings.c_str());
+  const std::string language = buffer;
+  if (!language.empty() && IsExistingFile(destination + "\\Language\\" + language + ".TWL")) return;
+  const std::string fallback = GetSystemLanguageName();
+  if (!fallback.empty()) WritePrivateProfileStringA("Queries", "Language", fallback.c_str(), settings.c_str());
+}
+
+void RegisterQueryFolderType(const std::string& destination) {
+  const char kType[] = "trawlix_query_folder";
+  if (!SetDefaultValue(HKEY_CLASSES_ROOT, ".twx", KEY_SET_VALUE, kType)) return;
+  HKEY type;
+  if (RegCreateKeyExA(HKEY_CLASSES_ROOT, kType, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_SET_VALUE | KEY_CREATE_SUB_KEY, nullptr, &type, nullptr) != ERROR_SUCCESS)
+    return;
+  SetStringValue(type, nullptr, "Trawlix Query Folder");
+  const std::string program = destination + "\\Trawlix.exe";
+  SetDefaultValue(type, "DefaultIcon", KEY_SET_VALUE, program + ",-204");
+  SetDefaultValue(type, "shell\\open\\command", KEY_SET_VALUE, Quoted(program) + " " + Quoted("%1"));
+  RegCloseKey(type);
+}
+
+bool CheckDocumentFilters(const std::string& destination) {
+  // A filter that needs what this Windows lacks must not stop the setup with
+  // the system's "cannot load" box.
+  const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  HMODULE filter = LoadLibraryA((destination + DocumentFilterFiles[0]).c_str());
+  SetErrorMode(oldMode);
+  if (filter) {
+    FreeLibrary(filter);
+    return true;
+  }
+  for (const char* file : DocumentFilterFiles) DeleteFileA((destination + file).c_str());
+  WritePrivateProfileStringA("Options", "Outdated Platform", "1", (destination + kSettingsFile).c_str());
+  return false;
+}
+
+bool RunPostInstall(const std::string& destination, TMessagePump pump) {
+  for (int i = 0; i < kSettlingSteps; ++i) {
+    Pump(pump);
+    Sleep(kSettlingStepMs);
+  }
+  CreateProgramGroup(destination, pump);
+
+  bool patched = true;
+  WriteUninstallEntry(destination);
+  const std::string program = destination + "\\Trawlix.exe";
+  InstallBrowserButton(program);
+  Pump(pump);
+
+  // All three patches take the payload's main program as their base, so the
+  // main program is patched in place last.
+  patched = ApplyPatch(program, destination + "\\SrchCfg.exe", destination + "\\SrchCfg.pch");
+  Pump(pump);
+  if (patched)
+    patched = ApplyPatch(program, destination + "\\Help\\TWXHelp.exe", destination + "\\Help\\TWXHelp.pch");
+  Pump(pump);
+  if (patched) patched = ApplyPatch(program, program, destination + "\\Trawlix.pch");
+  DeleteFilePath(destination + "\\Trawlix.pch");
+  Pump(pump);
+
+  RestoreCustomFiles(destination);
+  Pump(pump);
+  RemoveObsoleteFiles(destination, pump);
+  CheckDocumentFilters(destination);
+  Pump(pump);
+  PruneLanguageFiles(destination, pump);
+  SelectLanguage(destination);
+  Pump(pump);
+  InstallSearchBoxHelper(destination, SharedHelperFolder);
+  Pump(pump);
+  Pump(pump);
+  return patched;
+}

@@ -1,0 +1,58 @@
+// What turns a folder of freshly extracted files into a working installation:
+// the program group, the uninstall entry, the browser button, the programs
+// rebuilt from their delta patches, the user's data put back, an earlier
+// version's leftovers removed, the language chosen and the search-box helper
+// started. Only the delta patches decide whether the installation succeeded;
+// every other step fails silently and the sequence goes on.
+#pragma once
+#ifdef _WIN32
+
+#include <windows.h>
+
+#include <string>
+
+#include "PostSetLogic.h"
+
+// The post-install sequence, run once after a successful extraction into
+// destination. Waits about ten seconds first (pumping), then configures. True
+// when all three delta patches were applied; a failed patch skips the patches
+// after it but none of the other steps.
+bool RunPostInstall(const std::string& destination, TMessagePump pump);
+
+// Replaces every shortcut of the "Trawlmark" program group with the four of
+// this installation (program, help, report library, licence), pumping after
+// each piece.
+void CreateProgramGroup(const std::string& destination, TMessagePump pump);
+
+// The machine's uninstall entry "Trawlmark": its name and the quoted path of
+// destination's "uninst.exe". A later setup finds the installation through it.
+void WriteUninstallEntry(const std::string& destination);
+
+// On Windows XP and later puts the destination's helper "QBox.exe" into
+// sharedFolder when it is newer than the copy there (asking a running helper to
+// quit first), registers it to start at log-on and starts it. The destination's
+// copy is deleted in every case.
+void InstallSearchBoxHelper(const std::string& destination, const std::string& sharedFolder);
+
+// The product's name of the system's default language; "" when it has none.
+std::string GetSystemLanguageName();
+
+// Deletes the language files of the earlier format from destination's
+// "Language" folder (the user's own "(Other)" files stay), pumping after each
+// file found.
+void PruneLanguageFiles(const std::string& destination, TMessagePump pump);
+
+// Makes the settings file name a language whose file is present, falling back
+// to the system's language.
+void SelectLanguage(const std::string& destination);
+
+// Registers ".twx" query folder files to open in destination's "Trawlix.exe",
+// with its icon.
+void RegisterQueryFolderType(const std::string& destination);
+
+// Keeps the document filters when the first of them loads on this system;
+// otherwise deletes all of them and tells the product through its settings
+// file. True when they stay.
+bool CheckDocumentFilters(const std::string& destination);
+
+#endif

@@ -1,0 +1,78 @@
+// The file work of the post-install steps that needs nothing of Windows: the
+// user data files kept across a re-installation, the delta patches that rebuild
+// the product's programs, the removal of an earlier version's files, and the
+// language and filter tables. Portable, so that it runs natively in tests too.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "FileIO.h"
+
+// The setup driver's message pump: dispatches whatever is waiting and returns.
+// The steps call it between their pieces of work so the screens stay alive.
+typedef void (*TMessagePump)();
+
+// Calls pump when there is one (tests run steps without any).
+inline void Pump(TMessagePump pump) {
+  if (pump) pump();
+}
+
+// The whole file as bytes. False when it cannot be opened or read, or is too
+// large to be held (2 GiB or more).
+bool ReadFileToString(const std::string& path, std::string* bytes);
+
+// Replaces the file with exactly these bytes (an empty string leaves an empty
+// file). The bytes go to a file beside it first, which then takes the file's
+// place: a write that fails part-way, on a full disk for instance, leaves the
+// old file whole. False when anything failed; no temporary file is left.
+bool WriteStringToFile(const std::string& bytes, const std::string& path);
+
+// How WriteStringToFile writes its bytes: WriteFileBytes, unless a test puts in
+// one that fails part-way.
+typedef bool (*TWriteBytes)(TFileHandle file, const void* buffer, int32_t count);
+extern TWriteBytes PostSetWriteBytes;
+
+// The file's bytes when it can be read and begins with header, otherwise "".
+std::string LoadCustomFile(const std::string& path, const std::string& header);
+
+// Captures the CustomFiles of an earlier installation in destination (each
+// record's Content; "" for a missing or foreign file). Always true.
+bool SaveCustomFiles(const std::string& destination);
+
+// Writes every captured CustomFiles record back over the copy the extraction
+// left; the engine-set file with its obsolete set name converted. Silent.
+void RestoreCustomFiles(const std::string& destination);
+
+// Every "SET=SEARCH IN ENTIRE WEB", in any mix of case, becomes
+// "SET=Search in Web" (the set was renamed; the old name finds nothing).
+std::string ConvertEngineSetNames(const std::string& content);
+
+// Rebuilds output from base and the patch stream in patchPath, then deletes the
+// patch file whatever happened. base and output may be one file: the base is
+// read whole first. False for an unreadable base or patch, a patch that does
+// not decode against this base, or an output that cannot be written; the
+// output file is then left as it was.
+bool ApplyPatch(const std::string& basePath, const std::string& outputPath, const std::string& patchPath);
+
+// The first output buffer of a patch is the base size plus this much; a patch
+// that grows the file by more takes a second decoding pass.
+const int32_t kPatchHeadroom = 0x40000;
+
+// Files of earlier versions, relative to the destination folder.
+const int kObsoleteFileCount = 12;
+extern const char* const ObsoleteFiles[kObsoleteFileCount];
+
+// Deletes the ObsoleteFiles in order, and after each the folder that held it
+// if it is empty now; pumps after each.
+void RemoveObsoleteFiles(const std::string& destination, TMessagePump pump);
+
+// The document filters, relative to the destination folder; the first is the
+// one whose loading decides whether the platform can use them.
+const int kDocumentFilterFileCount = 6;
+extern const char* const DocumentFilterFiles[kDocumentFilterFileCount];
+
+// The product's name of a Windows language: "English" for 0x0409, every
+// Chinese variant "Chinese Traditional"; "" for a language the product lacks.
+std::string LanguageNameOf(uint16_t languageId);
+

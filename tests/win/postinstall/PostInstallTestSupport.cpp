@@ -1,0 +1,113 @@
+#include "PostInstallTestSupport.h"
+
+#include <tlhelp32.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "FileUtils.h"
+#include "Global.h"
+
+namespace postinstalltest {
+
+const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Trawlmark";
+const char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char kExtensionKey[] =
+    "Software\\Microsoft\\Internet Explorer\\Extensions\\{5A3C9E10-7B42-4D1E-9F0A-3C61B2D84E77}";
+const char kToolbarKey[] = "Software\\Microsoft\\Internet Explorer\\Toolbar";
+const char kMappingKey[] = "Software\\Microsoft\\Internet Explorer\\Extensions\\CmdMapping";
+const char kLayoutValue[] = "{1E796980-9CC5-11D1-A83F-00C04FC99D61}";
+const char kProductValue[] = "{5A3C9E10-7B42-4D1E-9F0A-3C61B2D84E77}";
+
+std::string Z(const std::string& text) { return text + std::string(1, '\0'); }
+
+std::string Dword(uint32_t value) {
+  const char bytes[4] = {static_cast<char>(value), static_cast<char>(value >> 8), static_cast<char>(value >> 16),
+                         static_cast<char>(value >> 24)};
+  return std::string(bytes, 4);
+}
+
+bool WriteRegValue(HKEY root, const std::string& key, const std::string& value, DWORD type, const std::string& data) {
+  HKEY handle;
+  if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) != ERROR_SUCCESS)
+    return false;
+  const LONG rc = RegSetValueExA(handle, value.empty() ? nullptr : value.c_str(), 0, type,
+                                 reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()));
+  RegCloseKey(handle);
+  return rc == ERROR_SUCCESS;
+}
+
+std::string ProcessImage(DWORD processId) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+  if (!process) return "";
+  char path[MAX_PATH * 2];
+  DWORD size = sizeof path;
+  const BOOL ok = QueryFullProcessImageNameA(process, 0, path, &size);
+  CloseHandle(process);
+  return ok ? std::string(path, size) : "";
+}
+
+DWORD HelperProcessOf(const std::string& instanceFile) {
+  HANDLE file = CreateFileA(instanceFile.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  unsigned char bytes[4];
+  DWORD read = 0;
+  const BOOL ok = ReadFile(file, bytes, 4, &read, nullptr);
+  CloseHandle(file);
+  if (!ok || read != 4) return 0;
+  const uint32_t bits = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+  HWND window = reinterpret_cast<HWND>(static_cast<intptr_t>(static_cast<int32_t>(bits)));
+  DWORD owner = 0;
+  if (!IsWindow(window) || !GetWindowThreadProcessId(window, &owner)) return 0;
+  return owner;
+}
+
+DWORD WaitForHelper(const std::string& instanceFile, const std::string& image, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    const DWORD process = HelperProcessOf(instanceFile);
+    if (process && UpperAscii(ProcessImage(process)) == UpperAscii(image)) return process;
+    if (GetTickCount() - start >= timeoutMs) return 0;
+    Sleep(50);
+  }
+}
+
+int EndProcessesBelow(const std::string& folder) {
+  const std::string prefix = UpperAscii(folder + "\\");
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  std::vector<DWORD> found;
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    if (UpperAscii(ProcessImage(entry.th32ProcessID)).compare(0, prefix.size(), prefix) == 0)
+      found.push_back(entry.th32ProcessID);
+  }
+  CloseHandle(snapshot);
+  int ended = 0;
+  for (DWORD id : found) {
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+    if (!process) continue;
+    if (TerminateProcess(process, 99)) ++ended;
+    WaitForSingleObject(process, 5000);
+    CloseHandle(process);
+  }
+  return ended;
+}
+
+bool IsRunning(DWORD processId, DWORD timeoutMs) {
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+  if (!process) return false;
+  const bool running = WaitForSingleObject(process, timeoutMs) == WAIT_TIMEOUT;
+  CloseHandle(process);
+  return running;
+}
+
+std::string VersionOf(const std::string& path) {
+  unsigned major = 0, minor = 0;
+  if (!GetFileVersion(path, &major, &minor)) return "";
+  return std::to_string(major) + "." + std::to_string(minor);
+}
+
+}  // namespace postinstalltest
