@@ -16,6 +16,7 @@
 #include "RegistrySandbox.h"
 #include "SampleTestSupport.h"
 #include "ShellLinks.h"
+#include "LinkReader.h"
 #include "TestSupport.h"
 
 namespace {
@@ -241,26 +242,7 @@ class ProgramGroup : public ::testing::Test {
   std::string saved_, destination_;
 };
 
-std::string LinkTarget(const std::string& file) {
-  std::string target;
-  if (FAILED(CoInitialize(nullptr))) return target;
-  IShellLinkA* link = nullptr;
-  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                 reinterpret_cast<void**>(&link)))) {
-    IPersistFile* persist = nullptr;
-    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist)))) {
-      WCHAR wide[MAX_PATH];
-      MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH);
-      char text[MAX_PATH];
-      if (SUCCEEDED(persist->Load(wide, STGM_READ)) && SUCCEEDED(link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH)))
-        target = text;
-      persist->Release();
-    }
-    link->Release();
-  }
-  CoUninitialize();
-  return target;
-}
+std::string LinkTarget(const std::string& file) { return twxtest::ReadLink(file).target; }
 
 int pumps = 0;
 void CountPump() { ++pumps; }

@@ -8,44 +8,15 @@
 
 #include "FileUtils.h"
 #include "ShellLinks.h"
+#include "LinkReader.h"
 #include "TestSupport.h"
 
 namespace {
 
+using twxtest::ReadLink;
+using twxtest::TLinkInfo;
+
 const WORD kCtrlAltF4 = (HOTKEYF_CONTROL | HOTKEYF_ALT) << 8 | VK_F4;
-
-struct TLinkInfo {
-  bool loaded = false;
-  std::string target, workingFolder, description;
-  WORD hotKey = 0xFFFF;
-};
-
-// Read back as the shell reads it, through the same object and Load.
-TLinkInfo ReadLink(const std::string& file) {
-  TLinkInfo info;
-  if (FAILED(CoInitialize(nullptr))) return info;
-  IShellLinkA* link = nullptr;
-  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                 reinterpret_cast<void**>(&link)))) {
-    IPersistFile* persist = nullptr;
-    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist)))) {
-      WCHAR wide[MAX_PATH];
-      MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH);
-      if (SUCCEEDED(persist->Load(wide, STGM_READ))) {
-        char text[MAX_PATH];
-        info.loaded = true;
-        if (SUCCEEDED(link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH))) info.target = text;
-        if (SUCCEEDED(link->GetWorkingDirectory(text, MAX_PATH))) info.workingFolder = text;
-        if (SUCCEEDED(link->GetDescription(text, MAX_PATH))) info.description = text;
-        link->GetHotkey(&info.hotKey);
-      }
-      persist->Release();
-    }
-    link->Release();
-  }
-  CoUninitialize();
-  return info;
-}
 
 // The hot-key word as stored in the file (offset 0x40 of the header).
 int StoredHotKey(const std::string& file) {
