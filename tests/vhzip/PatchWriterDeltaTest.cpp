@@ -42,6 +42,7 @@ TEST(PatchWriter, SmallBlocksKeepEveryCommandReadableWithinItsBlock) {
     TPatchWriter w;
     BeginPatch(&w, base.data(), static_cast<int32_t>(base.size()));
     w.blockLimit = 12 + static_cast<int32_t>(rng() % 40);
+    w.minOffsetWidth = 1 + round % 4;  // padded offsets meet the block ends at other places
     TBytes want;
     for (int c = 0; c < 30; ++c) {
       if (rng() % 2) {
@@ -149,6 +150,32 @@ TEST(DeltaEncoder, PatchesRebuildTheTargetAndCopyWhatTheBaseHas) {
     EXPECT_LT(patch.size(), target.size() / 20);
     EXPECT_GT(stats.copies, 0);
   }
+}
+
+TEST(DeltaEncoder, DenseSmallEditsCostFarLessThanTheirBytes) {
+  // A new build: every 20 to 80 bytes the low bytes of a 32-bit field change,
+  // as relative addresses do when code moves. The parse must keep copying
+  // between the edits instead of giving whole stretches to literals.
+  std::mt19937 rng(23);
+  TBytes base = twxtest::RandomBytes(400000, 12);
+  for (uint8_t& b : base) b &= 0x3F;  // some redundancy, as code has
+  TBytes target = base;
+  int edits = 0;
+  for (size_t at = 16; at + 4 < target.size(); at += 20 + rng() % 60, ++edits) {
+    uint32_t field;
+    std::memcpy(&field, &target[at], 4);
+    field += 0xE0;
+    std::memcpy(&target[at], &field, 4);
+  }
+  TDeltaOptions options = DefaultDeltaOptions();
+  options.level = 12;
+  TDeltaStats stats;
+  TBytes patch = EncodeDelta(base.data(), static_cast<int32_t>(base.size()), target.data(),
+                             static_cast<int32_t>(target.size()), options, &stats);
+  int32_t code = 0;
+  ASSERT_TRUE(PatchRebuilds(base, patch, target, &code)) << "code " << code;
+  EXPECT_GT(stats.copies, edits / 2);
+  EXPECT_LT(patch.size(), static_cast<size_t>(edits) * 7) << edits << " edits";
 }
 
 TEST(DeltaEncoder, EdgeCasesOfEmptyAndEqualFiles) {
