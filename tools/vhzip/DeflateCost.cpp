@@ -1,5 +1,6 @@
 #include "DeflateCost.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -123,11 +124,31 @@ void FixedTables(THuffman* literals, THuffman* distances) {
   BuildHuffman(d, 30, distances);
 }
 
+// A literal's average code length in one block: what a byte costs when no
+// match covers it.
+float MeanLiteralBits(const THuffman& literals) {
+  double weighted = 0, probability = 0;
+  int first = 0;
+  for (int len = 1; len <= kMaxCodeLength; ++len) {
+    for (int k = 0; k < literals.count[len]; ++k) {
+      if (literals.symbols[static_cast<size_t>(first + k)] < 256) {
+        double p = std::ldexp(1.0, -len);
+        weighted += p * len;
+        probability += p;
+      }
+    }
+    first += literals.count[len];
+  }
+  return probability > 0 ? static_cast<float>(weighted / probability) : 8.0f;
+}
+
 }  // namespace
 
-bool DeflateBitCosts(const uint8_t* stream, size_t size, std::vector<uint8_t>* content, std::vector<float>* bits) {
+bool DeflateBitCosts(const uint8_t* stream, size_t size, std::vector<uint8_t>* content, std::vector<float>* bits,
+                     std::vector<float>* sourceValue) {
   content->clear();
   bits->clear();
+  if (sourceValue) sourceValue->clear();
   if (size < 6 || (stream[0] & 0x0F) != 8 || (stream[1] & 0x20) != 0 || ((stream[0] << 8) | stream[1]) % 31 != 0)
     return false;
   TBitReader r = {stream + 2, size - 6, 0, false};
@@ -143,6 +164,7 @@ bool DeflateBitCosts(const uint8_t* stream, size_t size, std::vector<uint8_t>* c
       if (r.overrun || (length ^ 0xFFFF) != check || (r.bit >> 3) + length > r.size) return false;
       content->insert(content->end(), r.data + (r.bit >> 3), r.data + (r.bit >> 3) + length);
       bits->insert(bits->end(), length, 8.0f);
+      if (sourceValue) sourceValue->insert(sourceValue->end(), length, 0.0f);
       r.bit += 8 * static_cast<size_t>(length);
       continue;
     }
@@ -152,6 +174,7 @@ bool DeflateBitCosts(const uint8_t* stream, size_t size, std::vector<uint8_t>* c
     } else if (!ReadDynamicTables(&r, &literals, &distances)) {
       return false;
     }
+    const float meanLiteral = sourceValue ? MeanLiteralBits(literals) : 0.0f;
     for (;;) {
       int codeBits;
       int s = Decode(&r, literals, &codeBits);
@@ -159,6 +182,7 @@ bool DeflateBitCosts(const uint8_t* stream, size_t size, std::vector<uint8_t>* c
       if (s < 256) {
         content->push_back(static_cast<uint8_t>(s));
         bits->push_back(static_cast<float>(codeBits));
+        if (sourceValue) sourceValue->push_back(0.0f);
         continue;
       }
       if (s == 256) break;
@@ -170,12 +194,18 @@ bool DeflateBitCosts(const uint8_t* stream, size_t size, std::vector<uint8_t>* c
       if (d < 0 || d >= 30) return false;
       size_t distance = static_cast<size_t>(kDistanceBase[d]) + Bits(&r, kDistanceExtra[d]);
       if (r.overrun || distance > content->size()) return false;
-      float share = static_cast<float>(codeBits + kLengthExtra[s] + distanceBits + kDistanceExtra[d]) /
-                    static_cast<float>(length);
+      float matchBits = static_cast<float>(codeBits + kLengthExtra[s] + distanceBits + kDistanceExtra[d]);
+      float share = matchBits / static_cast<float>(length);
       size_t from = content->size() - distance;
       for (int i = 0; i < length; ++i) {
         content->push_back((*content)[from + static_cast<size_t>(i)]);
         bits->push_back(share);
+        if (sourceValue) sourceValue->push_back(0.0f);
+      }
+      if (sourceValue) {
+        float saved = (meanLiteral * static_cast<float>(length) - matchBits) / static_cast<float>(length);
+        if (saved > 0)
+          for (int i = 0; i < length; ++i) (*sourceValue)[from + static_cast<size_t>(i)] += saved;
       }
     }
   }

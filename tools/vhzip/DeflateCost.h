@@ -12,5 +12,9 @@
 // and gives bits[i], the stream bits spent on content[i]: a literal's code
 // length; a match's length and distance codes with their extra bits, shared
 // evenly by the bytes it covers. Block headers and code tables are charged to
-// no byte. False for a damaged or truncated stream.
-bool DeflateBitCosts(const uint8_t* stream, size_t size, std::vector<uint8_t>* content, std::vector<float>* bits);
+// no byte. When sourceValue is given, sourceValue[i] gets what content[i] was
+// worth as a match source: the bits that the matches reading it saved against
+// spelling their bytes out as literals of their block's average cost, shared
+// evenly by the bytes each match read. False for a damaged or truncated stream.
+bool DeflateBitCosts(const uint8_t* stream, size_t size, std::vector<uint8_t>* content, std::vector<float>* bits,
+                     std::vector<float>* sourceValue = nullptr);

@@ -130,6 +130,10 @@ struct TPrices {
   // while unknown.
   float samePageOffset;
   float copyPenalty;           // what a copy's bytes would have been worth in deflate's window
+  // Where known: running sums over the target of what each byte was worth to
+  // later matches while it stood in deflate's window as a literal. A copy
+  // takes its bytes out of the window, so it is charged their worth.
+  std::vector<double> windowWorth;
   int32_t minOffsetWidth;      // as the patch writer's
 };
 
@@ -197,9 +201,10 @@ float Smoothed(const TTally& item, const TTally& field) {
 }
 
 // The command stream of an encoded patch with the bits each byte cost.
-bool CommandBitCosts(const TBytes& encoded, TBytes* commands, std::vector<float>* bits) {
+bool CommandBitCosts(const TBytes& encoded, TBytes* commands, std::vector<float>* bits, std::vector<float>* worth) {
   commands->clear();
   bits->clear();
+  worth->clear();
   size_t at = 0;
   while (at + kBlockHeaderSize <= encoded.size()) {
     TBlockHeader h = GetBlockHeader(encoded.data() + at);
@@ -210,13 +215,16 @@ bool CommandBitCosts(const TBytes& encoded, TBytes* commands, std::vector<float>
     if (h.method == kMethodStored) {
       commands->insert(commands->end(), stored, stored + h.storedLength);
       bits->insert(bits->end(), static_cast<size_t>(h.storedLength), 8.0f);
+      worth->insert(worth->end(), static_cast<size_t>(h.storedLength), 0.0f);
       continue;
     }
     TBytes content;
-    std::vector<float> contentBits;
-    if (!DeflateBitCosts(stored, static_cast<size_t>(h.storedLength), &content, &contentBits)) return false;
+    std::vector<float> contentBits, contentWorth;
+    if (!DeflateBitCosts(stored, static_cast<size_t>(h.storedLength), &content, &contentBits, &contentWorth))
+      return false;
     commands->insert(commands->end(), content.begin(), content.end());
     bits->insert(bits->end(), contentBits.begin(), contentBits.end());
+    worth->insert(worth->end(), contentWorth.begin(), contentWorth.end());
   }
   return at == encoded.size();
 }
@@ -224,13 +232,25 @@ bool CommandBitCosts(const TBytes& encoded, TBytes* commands, std::vector<float>
 // Prices for the next parse from where deflate spent the bits of this one.
 // Target bytes that this parse copied keep their earlier literal price,
 // rescaled by how far the earlier prices were off where they can be checked.
-bool MeasuredPrices(const TBytes& encoded, const TPrices& previous, int32_t targetSize, TPrices* out) {
+// Two ways to charge a copy for what its bytes were worth in deflate's window:
+// the starting pricing's flat penalty, or what the bytes were measurably worth
+// to later matches. The second wins where literals dominate (different
+// programs), the first where copies do: both are tried.
+struct TRepricing {
+  float windowWorthWeight;  // 0: keep the flat penalty
+  float copyPenalty;        // with the measured worth: the flat part that remains
+};
+const TRepricing kRepricings[] = {{0.0f, 0.0f}, {0.5f, 0.0f}};
+
+bool MeasuredPrices(const TBytes& encoded, const TPrices& previous, int32_t targetSize, const TRepricing& how,
+                    TPrices* out) {
   TBytes commands;
-  std::vector<float> bits;
-  if (!CommandBitCosts(encoded, &commands, &bits)) return false;
+  std::vector<float> bits, worth;
+  if (!CommandBitCosts(encoded, &commands, &bits, &worth)) return false;
 
   TTally opcode[16], offset[4][256], length[4][256], offsetField[4], lengthField[4], opcodeField, runOpen, samePage;
   std::vector<float> literal(static_cast<size_t>(targetSize), -1.0f);
+  std::vector<double> windowWorth(static_cast<size_t>(targetSize) + 1, 0.0);
   double measuredLiteral = 0, previousLiteral = 0;
   int64_t produced = 0;
   uint32_t lastPage = UINT32_MAX;
@@ -269,6 +289,7 @@ bool MeasuredPrices(const TBytes& encoded, const TPrices& previous, int32_t targ
       runOpen.Add(open);
       for (uint32_t k = 0; k < n && i < commands.size() && produced < targetSize; ++k, ++i, ++produced) {
         literal[static_cast<size_t>(produced)] = bits[i];
+        windowWorth[static_cast<size_t>(produced) + 1] = worth[i];
         measuredLiteral += bits[i];
         previousLiteral += previous.literal[static_cast<size_t>(produced)];
       }
@@ -289,6 +310,14 @@ bool MeasuredPrices(const TBytes& encoded, const TPrices& previous, int32_t targ
       out->offsetByte[k][v] = Smoothed(offset[k][v], offsetField[k]);
       out->lengthByte[k][v] = Smoothed(length[k][v], lengthField[k]);
     }
+  for (size_t k = 1; k < windowWorth.size(); ++k) windowWorth[k] += windowWorth[k - 1];
+  out->windowWorth = std::move(windowWorth);
+  if (how.windowWorthWeight > 0) {
+    for (double& w : out->windowWorth) w *= how.windowWorthWeight;
+    out->copyPenalty = how.copyPenalty;
+  } else {
+    out->windowWorth.clear();
+  }
   out->samePageOffset = samePage.count > 0 ? static_cast<float>(samePage.bits / samePage.count) : -1.0f;
   return true;
 }
@@ -375,6 +404,8 @@ TParse Parse(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32
       uint32_t page = static_cast<uint32_t>(source) >> 8;
       float cost = here + CopyPrice(prices, static_cast<uint32_t>(source), static_cast<uint32_t>(length), page == herePage);
       size_t end = at + static_cast<size_t>(length);
+      if (!prices.windowWorth.empty())
+        cost += static_cast<float>(prices.windowWorth[end] - prices.windowWorth[at]);
       if (cost < afterCopy[end]) {
         afterCopy[end] = cost;
         copyStep[end] = TStep{i, source, hereFromLiteral};
@@ -496,7 +527,7 @@ void ParseAndEncode(const TInputs& in, int level, TTrial* t) {
 
 // Re-pricing from the previous stream gains less with every round; it stops
 // at the first round that does not pay.
-const int kRepricingRounds = 6;
+const int kRepricingRounds = 10;
 
 }  // namespace
 
@@ -548,14 +579,25 @@ TBytes EncodeDelta(const uint8_t* base, int32_t baseSize, const uint8_t* target,
   Encode(in, compareLevel, &wide);
   if (wide.encoded.size() < winner.encoded.size()) winner = std::move(wide);
 
-  for (int round = 0; round < kRepricingRounds; ++round) {
-    TTrial next;
-    if (!MeasuredPrices(winner.encoded, winner.prices, targetSize, &next.prices)) break;
-    ParseAndEncode(in, compareLevel, &next);
-    if (next.encoded.size() >= winner.encoded.size()) break;
-    winner = std::move(next);
-  }
-  if (stats) *stats = winner.stats;
-  if (options.level == compareLevel) return std::move(winner.encoded);
-  return EncodeBlocks(winner.blocks, options.level, options.threads);
+  const size_t chains = sizeof kRepricings / sizeof kRepricings[0];
+  std::vector<TTrial> finals(chains, winner);
+  ParallelFor(chains, options.threads, [&](size_t c) {
+    TTrial current = std::move(finals[c]);
+    for (int round = 0; round < kRepricingRounds; ++round) {
+      TTrial next;
+      if (!MeasuredPrices(current.encoded, current.prices, targetSize, kRepricings[c], &next.prices)) break;
+      ParseAndEncode(in, compareLevel, &next);
+      if (next.encoded.size() >= current.encoded.size()) break;
+      current = std::move(next);
+    }
+    // The strongest encoder may rank the chains otherwise.
+    if (options.level != compareLevel) current.encoded = EncodeBlocks(current.blocks, options.level, 1);
+    finals[c] = std::move(current);
+  });
+  best = 0;
+  for (size_t c = 1; c < chains; ++c)
+    if (finals[c].encoded.size() < finals[best].encoded.size()) best = c;
+  if (stats) *stats = finals[best].stats;
+  return std::move(finals[best].encoded);
 }
+
