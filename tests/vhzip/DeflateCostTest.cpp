@@ -93,6 +93,34 @@ TEST(DeflateBitCosts, LiteralsCostTheirCodeLengthAndMatchesShareTheirs) {
   EXPECT_GE(literals, 1u);
 }
 
+TEST(DeflateBitCosts, BytesThatLaterMatchesReadAreWorthWhatTheySaved) {
+  // A phrase, noise, the phrase again: only the first phrase is read by a
+  // match, and it saved about the phrase's literal bits.
+  TBytes phrase = twxtest::RandomBytes(200, 5);
+  TBytes noise = twxtest::RandomBytes(1000, 6);
+  TBytes data = phrase;
+  data.insert(data.end(), noise.begin(), noise.end());
+  data.insert(data.end(), phrase.begin(), phrase.end());
+  data.insert(data.end(), noise.begin(), noise.begin() + 100);
+  TBytes stream = WithZlib(data, 9, Z_DEFAULT_STRATEGY);
+  TBytes content;
+  std::vector<float> bits, worth;
+  ASSERT_TRUE(DeflateBitCosts(stream.data(), stream.size(), &content, &bits, &worth));
+  ASSERT_EQ(content, data);
+  ASSERT_EQ(worth.size(), data.size());
+  auto sum = [](const std::vector<float>& v, size_t from, size_t to) {
+    return std::accumulate(v.begin() + static_cast<long>(from), v.begin() + static_cast<long>(to), 0.0);
+  };
+  // Layout: phrase [0, 200), noise [200, 1200), phrase [1200, 1400), the
+  // noise's first hundred bytes [1400, 1500).
+  EXPECT_GT(sum(worth, 0, 200), 200 * 6.0);  // random bytes cost about 8 bits as literals
+  EXPECT_LT(sum(worth, 0, 200), 200 * 8.5);
+  EXPECT_LT(sum(bits, 1200, 1400), 40.0);    // while the repeat is one cheap match
+  EXPECT_GT(sum(worth, 200, 300), 100 * 6.0);
+  EXPECT_LT(sum(worth, 300, 1200), 20.0);    // noise nobody reads (chance matches aside)
+  EXPECT_EQ(sum(worth, 1200, 1500), 0.0);    // nothing comes after to read the repeats
+}
+
 TEST(DeflateBitCosts, DamagedStreamsAreRefusedWithoutReadingPastTheirEnd) {
   const TBytes data = MixedData();
   const TBytes good = WithZlib(data, 9, Z_DEFAULT_STRATEGY);
