@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
 
 #include <zlib.h>
 
@@ -477,6 +478,45 @@ TParse Parse(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32
   return parse;
 }
 
+// A copy whose bytes another copy took from the base a little earlier reads
+// them from the same place: the command then repeats that copy's bytes and
+// deflate matches it whole, where a new offset costs a good 20 bits.
+const size_t kReuseDistance = 16384;  // command-stream bytes: well inside deflate's window
+
+uint64_t ContentKey(const uint8_t* p, int32_t length) {
+  uint64_t h = 0xCBF29CE484222325ull ^ static_cast<uint64_t>(length);
+  for (int32_t i = 0; i < length; ++i) h = (h ^ p[i]) * 0x100000001B3ull;
+  return h;
+}
+
+void ReuseRecentSources(const uint8_t* base, const uint8_t* target, int32_t minOffsetWidth, TParse* parse) {
+  struct TSeen {
+    int32_t source;
+    size_t streamAt;
+  };
+  std::unordered_map<uint64_t, TSeen> seen;
+  size_t streamAt = 0;
+  int32_t produced = 0;
+  for (size_t c = 0; c < parse->length.size(); ++c) {
+    int32_t length = parse->length[c];
+    if (parse->copyFrom[c] < 0) {
+      streamAt += 1 + static_cast<size_t>(OperandWidth(static_cast<uint32_t>(length))) + static_cast<size_t>(length);
+      produced += length;
+      continue;
+    }
+    uint64_t key = ContentKey(target + produced, length);
+    auto it = seen.find(key);
+    if (it != seen.end() && streamAt - it->second.streamAt <= kReuseDistance &&
+        std::memcmp(base + it->second.source, target + produced, static_cast<size_t>(length)) == 0) {
+      parse->copySource[c] = it->second.source;
+    }
+    seen[key] = TSeen{parse->copySource[c], streamAt};
+    streamAt += 1 + static_cast<size_t>(std::max(OperandWidth(static_cast<uint32_t>(parse->copySource[c])), minOffsetWidth)) +
+                static_cast<size_t>(OperandWidth(static_cast<uint32_t>(length)));
+    produced += length;
+  }
+}
+
 std::vector<TBytes> WriteParse(const uint8_t* base, int32_t baseSize, const uint8_t* target, const TParse& parse,
                                int32_t minOffsetWidth, TDeltaStats* stats) {
   TPatchWriter w;
@@ -516,6 +556,7 @@ struct TInputs {
 };
 
 void Encode(const TInputs& in, int level, TTrial* t) {
+  ReuseRecentSources(in.base, in.target, t->prices.minOffsetWidth, &t->parse);
   t->blocks = WriteParse(in.base, in.baseSize, in.target, t->parse, t->prices.minOffsetWidth, &t->stats);
   t->encoded = EncodeBlocks(t->blocks, level, 1);
 }
