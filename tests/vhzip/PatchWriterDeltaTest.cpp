@@ -42,6 +42,7 @@ TEST(PatchWriter, SmallBlocksKeepEveryCommandReadableWithinItsBlock) {
     TPatchWriter w;
     BeginPatch(&w, base.data(), static_cast<int32_t>(base.size()));
     w.blockLimit = 12 + static_cast<int32_t>(rng() % 40);
+    w.minOffsetWidth = 1 + round % 4;  // padded offsets meet the block ends at other places
     TBytes want;
     for (int c = 0; c < 30; ++c) {
       if (rng() % 2) {
@@ -149,6 +150,85 @@ TEST(DeltaEncoder, PatchesRebuildTheTargetAndCopyWhatTheBaseHas) {
     EXPECT_LT(patch.size(), target.size() / 20);
     EXPECT_GT(stats.copies, 0);
   }
+}
+
+TEST(DeltaEncoder, DenseSmallEditsCostFarLessThanTheirBytes) {
+  // A new build: every 20 to 80 bytes the low bytes of a 32-bit field change,
+  // as relative addresses do when code moves. The parse must keep copying
+  // between the edits instead of giving whole stretches to literals.
+  std::mt19937 rng(23);
+  TBytes base = twxtest::RandomBytes(400000, 12);
+  for (uint8_t& b : base) b &= 0x3F;  // some redundancy, as code has
+  TBytes target = base;
+  int edits = 0;
+  for (size_t at = 16; at + 4 < target.size(); at += 20 + rng() % 60, ++edits) {
+    uint32_t field;
+    std::memcpy(&field, &target[at], 4);
+    field += 0xE0;
+    std::memcpy(&target[at], &field, 4);
+  }
+  TDeltaOptions options = DefaultDeltaOptions();
+  options.level = 12;
+  TDeltaStats stats;
+  TBytes patch = EncodeDelta(base.data(), static_cast<int32_t>(base.size()), target.data(),
+                             static_cast<int32_t>(target.size()), options, &stats);
+  int32_t code = 0;
+  ASSERT_TRUE(PatchRebuilds(base, patch, target, &code)) << "code " << code;
+  EXPECT_GT(stats.copies, edits / 2);
+  EXPECT_LT(patch.size(), static_cast<size_t>(edits) * 7) << edits << " edits";
+  // The trial parses run side by side; which finishes first must not matter.
+  options.threads = 1;
+  EXPECT_TRUE(EncodeDelta(base.data(), static_cast<int32_t>(base.size()), target.data(),
+                          static_cast<int32_t>(target.size()), options, nullptr) == patch);
+}
+
+// The copies of a stored patch as (offset, length).
+std::vector<std::pair<uint32_t, uint32_t>> StoredCopies(const TBytes& stream) {
+  std::vector<std::pair<uint32_t, uint32_t>> copies;
+  TBytes commands;
+  for (const TBytes& b : BlockContents(stream)) commands.insert(commands.end(), b.begin(), b.end());
+  size_t i = 0;
+  while (i < commands.size() && commands[i] != vhz::kOpEnd) {
+    uint8_t op = commands[i++];
+    if (op >= vhz::kOpCopyFirst && op <= vhz::kOpCopyLast) {
+      uint32_t offset = vhz::GetLE(&commands[i], vhz::CopyOffsetWidth(op));
+      i += static_cast<size_t>(vhz::CopyOffsetWidth(op));
+      uint32_t length = vhz::GetLE(&commands[i], vhz::CopyLengthWidth(op));
+      i += static_cast<size_t>(vhz::CopyLengthWidth(op));
+      copies.push_back({offset, length});
+    } else {
+      uint32_t length = vhz::GetLE(&commands[i], vhz::LiteralLengthWidth(op));
+      i += static_cast<size_t>(vhz::LiteralLengthWidth(op)) + length;
+    }
+  }
+  return copies;
+}
+
+TEST(DeltaEncoder, EqualCopiesReadFromOnePlaceSoThatTheirCommandsRepeat) {
+  // The base holds a phrase twice, followed by different bytes; the target
+  // holds it twice, each time followed by bytes that lead the suffix search
+  // to the other place. Both copies must still read from one place.
+  TBytes base = twxtest::RandomBytes(50000, 31);
+  TBytes phrase(base.begin() + 1000, base.begin() + 1040);
+  std::copy(phrase.begin(), phrase.end(), base.begin() + 30000);
+  base[1040] = 0x10;
+  base[30040] = 0xF0;
+  TBytes target = twxtest::RandomBytes(2000, 32);
+  for (uint8_t follow : {uint8_t(0x00), uint8_t(0xFF)}) {
+    target.insert(target.end(), phrase.begin(), phrase.end());
+    target.push_back(follow);
+    TBytes gap = twxtest::RandomBytes(300, follow);
+    target.insert(target.end(), gap.begin(), gap.end());
+  }
+  TDeltaOptions options = DefaultDeltaOptions();
+  options.level = 0;  // stored blocks: the commands can be read back directly
+  TBytes patch = EncodeDelta(base.data(), static_cast<int32_t>(base.size()), target.data(),
+                             static_cast<int32_t>(target.size()), options, nullptr);
+  int32_t code = 0;
+  ASSERT_TRUE(PatchRebuilds(base, patch, target, &code)) << "code " << code;
+  std::vector<std::pair<uint32_t, uint32_t>> copies = StoredCopies(patch);
+  ASSERT_EQ(copies.size(), 2u);
+  EXPECT_EQ(copies[0], copies[1]);
 }
 
 TEST(DeltaEncoder, EdgeCasesOfEmptyAndEqualFiles) {

@@ -66,6 +66,9 @@ std::vector<uint8_t> WithZopfli(const uint8_t* data, size_t size) {
   ZopfliInitOptions(&options);
   // More iterations buy little beyond this on executables and cost linearly.
   options.numiterations = 15;
+  // Command streams change character often (copies among literals, tables
+  // among code): every split point found pays for its new code tables.
+  options.blocksplittingmax = 0;
   unsigned char* packed = nullptr;
   size_t packedSize = 0;
   ZopfliCompress(&options, ZOPFLI_FORMAT_ZLIB, data, size, &packed, &packedSize);

@@ -1,14 +1,15 @@
 #include "DeltaEncoder.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
 
 #include <zlib.h>
 
 #include "ArchiveFormat.h"
 #include "Deflate.h"
+#include "DeflateCost.h"
 #include "SuffixArray.h"
 
 using namespace vhz;
@@ -88,18 +89,6 @@ TCostModel ModelFromHistogram(const uint64_t* counts, double floorBits) {
   return model;
 }
 
-float OperandBits(const TCostModel& model, uint32_t value, int32_t width) {
-  float bits = 0;
-  for (int32_t i = 0; i < width; ++i) bits += model.byteBits[(value >> (8 * i)) & 0xFF];
-  return bits;
-}
-
-float CopyBits(const TCostModel& model, uint32_t offset, uint32_t length) {
-  int32_t ow = OperandWidth(offset);
-  int32_t lw = OperandWidth(length);
-  return model.byteBits[CopyOpcode(ow, lw)] + OperandBits(model, offset, ow) + OperandBits(model, length, lw);
-}
-
 // What the target's bytes cost as literals, region by region: each region
 // deflated with the 32 KiB before it as dictionary, as it would be inside a
 // block. Order-0 statistics miss deflate's own matches and price literal
@@ -128,24 +117,44 @@ std::vector<float> RegionalLiteralBits(const uint8_t* target, int32_t targetSize
   return bits;
 }
 
-// One step of the chosen parse, for the way back.
-struct TStep {
-  int32_t from;    // where the command starts
-  int32_t source;  // copy: base offset; literal byte: -1
-  bool fromLiteral;
+// What each part of the command stream is expected to cost once deflated.
+// The first parses take it from the target's statistics; later ones from
+// what deflate actually spent on the previous parse's stream.
+struct TPrices {
+  std::vector<float> literal;  // per target position, as a byte of a literal run
+  float runOpen;               // literal opcode and length field
+  float copyOpcode[16];
+  float offsetByte[4][256];    // by operand byte position and value
+  float lengthByte[4][256];
+  // Offset bytes above the lowest when they repeat those of the copy before:
+  // deflate then matches them with the zero padding as one string. Negative
+  // while unknown.
+  float samePageOffset;
+  float copyPenalty;           // what a copy's bytes would have been worth in deflate's window
+  // Where known: running sums over the target of what each byte was worth to
+  // later matches while it stood in deflate's window as a literal. A copy
+  // takes its bytes out of the window, so it is charged their worth.
+  std::vector<double> windowWorth;
+  int32_t minOffsetWidth;      // as the patch writer's
 };
 
-const float kInfinity = 1e30f;
-// Displacements tried at every position besides the longest match: the places
-// where recent good matches came from, which is where the next one usually is.
-const int kRecentDisplacements = 4;
-// Matches at least this long carry over to the next position without a new search.
-const int32_t kCarryLength = 48;
-const int32_t kMinRecentSourceLength = 12;
-// How a parse prices literals and copies. Which pricing wins depends on how
-// much the two files share, so the encoder tries each and keeps the smallest
-// patch. A copy also takes its bytes out of deflate's window, where later
-// literals would have found matches: the penalty is what that is worth.
+float CopyPrice(const TPrices& p, uint32_t offset, uint32_t length, bool samePage) {
+  int32_t ow = std::max(OperandWidth(offset), p.minOffsetWidth);
+  int32_t lw = OperandWidth(length);
+  float bits = p.copyPenalty + p.copyOpcode[CopyOpcode(ow, lw) - kOpCopyFirst] + p.offsetByte[0][offset & 0xFF];
+  if (samePage && ow == 4 && p.samePageOffset >= 0) {
+    bits += p.samePageOffset;
+  } else {
+    for (int32_t k = 1; k < ow; ++k) bits += p.offsetByte[k][(offset >> (8 * k)) & 0xFF];
+  }
+  for (int32_t k = 0; k < lw; ++k) bits += p.lengthByte[k][(length >> (8 * k)) & 0xFF];
+  return bits;
+}
+
+// How the first parses price literals and copies. Which pricing wins depends
+// on how much the two files share, so the encoder tries each and keeps the
+// smallest patch. A copy also takes its bytes out of deflate's window, where
+// later literals would have found matches: the penalty is what that is worth.
 struct TPricing {
   bool regionalLiterals;  // literals priced by how well their region deflates
   float literalScale;
@@ -158,23 +167,169 @@ const TPricing kPricings[] = {
     {true, 0.8f, 32.0f},
 };
 
-struct TParse {
-  std::vector<int32_t> copyFrom;  // per command: start in target, or -1 for a literal run
-  std::vector<int32_t> copySource;
-  std::vector<int32_t> length;
-};
-
-
-}  // namespace
-
-TDeltaOptions DefaultDeltaOptions() {
-  TDeltaOptions o;
-  o.level = kDeflateLevelMax;
-  o.threads = 2;
-  return o;
+TPrices StartingPrices(const TCostModel& model, const std::vector<float>& regionBits, const uint8_t* target,
+                       int32_t targetSize, const TPricing& pricing) {
+  TPrices p;
+  p.literal.resize(static_cast<size_t>(targetSize));
+  for (int32_t i = 0; i < targetSize; ++i)
+    p.literal[static_cast<size_t>(i)] =
+        pricing.literalScale *
+        (pricing.regionalLiterals ? regionBits[static_cast<size_t>(i / kRegionSize)] : model.byteBits[target[i]]);
+  p.runOpen = model.byteBits[LiteralOpcode(1)] + model.byteBits[1] + 2.0f;
+  for (int op = 0; op < 16; ++op) p.copyOpcode[op] = model.byteBits[kOpCopyFirst + op];
+  for (int k = 0; k < 4; ++k)
+    for (int v = 0; v < 256; ++v) p.offsetByte[k][v] = p.lengthByte[k][v] = model.byteBits[v];
+  p.samePageOffset = -1.0f;
+  p.copyPenalty = pricing.copyPenaltyBits;
+  p.minOffsetWidth = 1;
+  return p;
 }
 
-namespace {
+// Average bits per item, pulled toward the average of its field where few
+// items were seen.
+struct TTally {
+  double bits = 0;
+  double count = 0;
+  void Add(double b) {
+    bits += b;
+    count += 1;
+  }
+};
+float Smoothed(const TTally& item, const TTally& field) {
+  const double weight = 4.0;
+  double fieldMean = field.count > 0 ? field.bits / field.count : 8.0;
+  return static_cast<float>((item.bits + weight * fieldMean) / (item.count + weight));
+}
+
+// The command stream of an encoded patch with the bits each byte cost.
+bool CommandBitCosts(const TBytes& encoded, TBytes* commands, std::vector<float>* bits, std::vector<float>* worth) {
+  commands->clear();
+  bits->clear();
+  worth->clear();
+  size_t at = 0;
+  while (at + kBlockHeaderSize <= encoded.size()) {
+    TBlockHeader h = GetBlockHeader(encoded.data() + at);
+    at += kBlockHeaderSize;
+    if (h.storedLength < 0 || static_cast<size_t>(h.storedLength) > encoded.size() - at) return false;
+    const uint8_t* stored = encoded.data() + at;
+    at += static_cast<size_t>(h.storedLength);
+    if (h.method == kMethodStored) {
+      commands->insert(commands->end(), stored, stored + h.storedLength);
+      bits->insert(bits->end(), static_cast<size_t>(h.storedLength), 8.0f);
+      worth->insert(worth->end(), static_cast<size_t>(h.storedLength), 0.0f);
+      continue;
+    }
+    TBytes content;
+    std::vector<float> contentBits, contentWorth;
+    if (!DeflateBitCosts(stored, static_cast<size_t>(h.storedLength), &content, &contentBits, &contentWorth))
+      return false;
+    commands->insert(commands->end(), content.begin(), content.end());
+    bits->insert(bits->end(), contentBits.begin(), contentBits.end());
+    worth->insert(worth->end(), contentWorth.begin(), contentWorth.end());
+  }
+  return at == encoded.size();
+}
+
+// Prices for the next parse from where deflate spent the bits of this one.
+// Target bytes that this parse copied keep their earlier literal price,
+// rescaled by how far the earlier prices were off where they can be checked.
+// Two ways to charge a copy for what its bytes were worth in deflate's window:
+// the starting pricing's flat penalty, or what the bytes were measurably worth
+// to later matches. The second wins where literals dominate (different
+// programs), the first where copies do: both are tried.
+struct TRepricing {
+  float windowWorthWeight;  // 0: keep the flat penalty
+  float copyPenalty;        // with the measured worth: the flat part that remains
+};
+const TRepricing kRepricings[] = {{0.0f, 0.0f}, {0.5f, 0.0f}};
+
+bool MeasuredPrices(const TBytes& encoded, const TPrices& previous, int32_t targetSize, const TRepricing& how,
+                    TPrices* out) {
+  TBytes commands;
+  std::vector<float> bits, worth;
+  if (!CommandBitCosts(encoded, &commands, &bits, &worth)) return false;
+
+  TTally opcode[16], offset[4][256], length[4][256], offsetField[4], lengthField[4], opcodeField, runOpen, samePage;
+  std::vector<float> literal(static_cast<size_t>(targetSize), -1.0f);
+  std::vector<double> windowWorth(static_cast<size_t>(targetSize) + 1, 0.0);
+  double measuredLiteral = 0, previousLiteral = 0;
+  int64_t produced = 0;
+  uint32_t lastPage = UINT32_MAX;
+  size_t i = 0;
+  // Reads an operand; tallies its bytes when asked to.
+  auto operand = [&](int32_t width, TTally (*tallies)[256], TTally* field) {
+    uint32_t value = 0;
+    for (int32_t k = 0; k < width && i < commands.size(); ++k, ++i) {
+      value |= static_cast<uint32_t>(commands[i]) << (8 * k);
+      if (tallies) {
+        tallies[k][commands[i]].Add(bits[i]);
+        field[k].Add(bits[i]);
+      }
+    }
+    return value;
+  };
+  while (i < commands.size()) {
+    uint8_t op = commands[i];
+    float opBits = bits[i];
+    ++i;
+    if (op >= kOpCopyFirst && op <= kOpCopyLast) {
+      opcode[op - kOpCopyFirst].Add(opBits);
+      opcodeField.Add(opBits);
+      int32_t ow = CopyOffsetWidth(op);
+      size_t offsetAt = i;
+      uint32_t source = operand(ow, offset, offsetField);
+      if (ow == 4 && (source >> 8) == lastPage && i == offsetAt + 4)
+        samePage.Add(static_cast<double>(bits[offsetAt + 1]) + bits[offsetAt + 2] + bits[offsetAt + 3]);
+      lastPage = source >> 8;
+      produced += operand(CopyLengthWidth(op), length, lengthField);
+    } else if (op >= kOpLiteralFirst && op <= kOpLiteralLast) {
+      size_t fieldAt = i;
+      uint32_t n = operand(LiteralLengthWidth(op), nullptr, nullptr);
+      double open = opBits;
+      for (size_t k = fieldAt; k < i; ++k) open += bits[k];
+      runOpen.Add(open);
+      for (uint32_t k = 0; k < n && i < commands.size() && produced < targetSize; ++k, ++i, ++produced) {
+        literal[static_cast<size_t>(produced)] = bits[i];
+        windowWorth[static_cast<size_t>(produced) + 1] = worth[i];
+        measuredLiteral += bits[i];
+        previousLiteral += previous.literal[static_cast<size_t>(produced)];
+      }
+    } else {
+      break;  // the end command
+    }
+  }
+  if (produced != targetSize) return false;
+
+  *out = previous;
+  double scale = previousLiteral > 0 ? measuredLiteral / previousLiteral : 1.0;
+  for (size_t k = 0; k < literal.size(); ++k)
+    out->literal[k] = literal[k] >= 0 ? literal[k] : static_cast<float>(scale * previous.literal[k]);
+  if (runOpen.count > 0) out->runOpen = static_cast<float>(runOpen.bits / runOpen.count);
+  for (int op = 0; op < 16; ++op) out->copyOpcode[op] = Smoothed(opcode[op], opcodeField);
+  for (int k = 0; k < 4; ++k)
+    for (int v = 0; v < 256; ++v) {
+      out->offsetByte[k][v] = Smoothed(offset[k][v], offsetField[k]);
+      out->lengthByte[k][v] = Smoothed(length[k][v], lengthField[k]);
+    }
+  for (size_t k = 1; k < windowWorth.size(); ++k) windowWorth[k] += windowWorth[k - 1];
+  out->windowWorth = std::move(windowWorth);
+  if (how.windowWorthWeight > 0) {
+    for (double& w : out->windowWorth) w *= how.windowWorthWeight;
+    out->copyPenalty = how.copyPenalty;
+  } else {
+    out->windowWorth.clear();
+  }
+  out->samePageOffset = samePage.count > 0 ? static_cast<float>(samePage.bits / samePage.count) : -1.0f;
+  return true;
+}
+
+// Displacements tried at every position besides the longest match: the places
+// where recent good matches came from, which is where the next one usually is.
+const int kRecentDisplacements = 4;
+const int32_t kMinRecentSourceLength = 12;
+// Matches at least this long carry over to the next position without a new search.
+const int32_t kCarryLength = 48;
+const float kInfinity = 1e30f;
 
 // The longest match at every target position, found once and reused by every pass.
 void FindLongestMatches(const TMatcher& matcher, const uint8_t* target, int32_t targetSize,
@@ -195,17 +350,31 @@ void FindLongestMatches(const TMatcher& matcher, const uint8_t* target, int32_t 
   }
 }
 
-// Cheapest parse under the model: forward over positions, two states (after a
-// copy, inside a literal run), candidates the longest match and the recent
-// displacements.
+struct TParse {
+  std::vector<int32_t> copyFrom;  // per command: start in target, or -1 for a literal run
+  std::vector<int32_t> copySource;
+  std::vector<int32_t> length;
+};
+
+// One step of the chosen parse, for the way back.
+struct TStep {
+  int32_t from;    // where the command starts
+  int32_t source;  // copy: base offset; literal byte: -1
+  bool fromLiteral;
+};
+
+// Cheapest parse under the prices: forward over positions, two states (after
+// a copy, inside a literal run), candidates the longest match and the recent
+// displacements. Each state remembers where the last copy on its path read,
+// so that a copy from the same neighbourhood gets its cheaper price.
 TParse Parse(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32_t targetSize,
-             const std::vector<int32_t>& matchPos, const std::vector<int32_t>& matchLen,
-             const TCostModel& model, const std::vector<float>& regionBits, const TPricing& pricing) {
+             const std::vector<int32_t>& matchPos, const std::vector<int32_t>& matchLen, const TPrices& prices) {
   const size_t n = static_cast<size_t>(targetSize) + 1;
   std::vector<float> afterCopy(n, kInfinity), inLiteral(n, kInfinity);
   std::vector<TStep> copyStep(n), literalStep(n);
+  std::vector<uint32_t> copyPage(n, UINT32_MAX), literalPage(n, UINT32_MAX);
   afterCopy[0] = 0;
-  float runOpen = model.byteBits[LiteralOpcode(1)] + model.byteBits[1] + 2.0f;
+  const float runOpen = prices.runOpen;
 
   int64_t recent[kRecentDisplacements];
   int32_t recentLen[kRecentDisplacements];
@@ -216,33 +385,39 @@ TParse Parse(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32
   int nextSlot = 0;
 
   for (int32_t i = 0; i < targetSize; ++i) {
-    float here = std::min(afterCopy[i], inLiteral[i]);
-    bool hereFromLiteral = inLiteral[i] < afterCopy[i];
+    const size_t at = static_cast<size_t>(i);
+    bool hereFromLiteral = inLiteral[at] < afterCopy[at];
+    float here = hereFromLiteral ? inLiteral[at] : afterCopy[at];
+    uint32_t herePage = hereFromLiteral ? literalPage[at] : copyPage[at];
     if (here >= kInfinity) continue;
     // A literal byte: continue the open run or open one.
-    float lit = pricing.literalScale *
-                (pricing.regionalLiterals ? regionBits[i / kRegionSize] : model.byteBits[target[i]]);
-    float viaRun = inLiteral[i] + lit;
-    float viaOpen = afterCopy[i] + runOpen + lit;
+    float lit = prices.literal[at];
+    float viaRun = inLiteral[at] + lit;
+    float viaOpen = afterCopy[at] + runOpen + lit;
     float best = std::min(viaRun, viaOpen);
-    if (best < inLiteral[i + 1]) {
-      inLiteral[i + 1] = best;
-      literalStep[i + 1] = TStep{i, -1, viaRun <= viaOpen};
+    if (best < inLiteral[at + 1]) {
+      inLiteral[at + 1] = best;
+      literalStep[at + 1] = TStep{i, -1, viaRun <= viaOpen};
+      literalPage[at + 1] = viaRun <= viaOpen ? literalPage[at] : copyPage[at];
     }
     auto relaxCopy = [&](int32_t source, int32_t length) {
       if (length < 2) return;
-      float cost = here + pricing.copyPenaltyBits + CopyBits(model, static_cast<uint32_t>(source), static_cast<uint32_t>(length));
-      int32_t end = i + length;
+      uint32_t page = static_cast<uint32_t>(source) >> 8;
+      float cost = here + CopyPrice(prices, static_cast<uint32_t>(source), static_cast<uint32_t>(length), page == herePage);
+      size_t end = at + static_cast<size_t>(length);
+      if (!prices.windowWorth.empty())
+        cost += static_cast<float>(prices.windowWorth[end] - prices.windowWorth[at]);
       if (cost < afterCopy[end]) {
         afterCopy[end] = cost;
         copyStep[end] = TStep{i, source, hereFromLiteral};
+        copyPage[end] = page;
       }
     };
     // The longest match.
-    int32_t len = matchLen[i];
-    relaxCopy(matchPos[i], len);
+    int32_t len = matchLen[at];
+    relaxCopy(matchPos[at], len);
     if (len >= kMinRecentSourceLength) {
-      int64_t d = static_cast<int64_t>(matchPos[i]) - i;
+      int64_t d = static_cast<int64_t>(matchPos[at]) - i;
       bool known = false;
       for (int k = 0; k < kRecentDisplacements; ++k) known = known || recent[k] == d;
       if (!known) {
@@ -266,20 +441,20 @@ TParse Parse(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32
         int32_t limit = static_cast<int32_t>(std::min<int64_t>(targetSize - i, baseSize - source));
         recentLen[k] = CommonPrefix(base + source, target + i, limit);
       }
-      if (recentLen[k] != len || source != matchPos[i]) relaxCopy(static_cast<int32_t>(source), recentLen[k]);
+      if (recentLen[k] != len || source != matchPos[at]) relaxCopy(static_cast<int32_t>(source), recentLen[k]);
     }
   }
 
   // Walk back along the chosen steps.
   TParse parse;
   int32_t at = targetSize;
-  bool literal = inLiteral[at] < afterCopy[at];
+  bool literal = inLiteral[static_cast<size_t>(at)] < afterCopy[static_cast<size_t>(at)];
   std::vector<int32_t> from, source, length;
   int32_t runEnd = -1;
   while (at > 0) {
     if (literal) {
       if (runEnd < 0) runEnd = at;
-      const TStep& s = literalStep[at];
+      const TStep& s = literalStep[static_cast<size_t>(at)];
       at = s.from;
       literal = s.fromLiteral;
       if (!literal) {
@@ -289,7 +464,7 @@ TParse Parse(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32
         runEnd = -1;
       }
     } else {
-      const TStep& s = copyStep[at];
+      const TStep& s = copyStep[static_cast<size_t>(at)];
       from.push_back(s.from);
       source.push_back(s.source);
       length.push_back(at - s.from);
@@ -303,10 +478,50 @@ TParse Parse(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32
   return parse;
 }
 
-std::vector<TBytes> WriteParse(const uint8_t* base, int32_t baseSize, const uint8_t* target,
-                               const TParse& parse, TDeltaStats* stats) {
+// A copy whose bytes another copy took from the base a little earlier reads
+// them from the same place: the command then repeats that copy's bytes and
+// deflate matches it whole, where a new offset costs a good 20 bits.
+const size_t kReuseDistance = 16384;  // command-stream bytes: well inside deflate's window
+
+uint64_t ContentKey(const uint8_t* p, int32_t length) {
+  uint64_t h = 0xCBF29CE484222325ull ^ static_cast<uint64_t>(length);
+  for (int32_t i = 0; i < length; ++i) h = (h ^ p[i]) * 0x100000001B3ull;
+  return h;
+}
+
+void ReuseRecentSources(const uint8_t* base, const uint8_t* target, int32_t minOffsetWidth, TParse* parse) {
+  struct TSeen {
+    int32_t source;
+    size_t streamAt;
+  };
+  std::unordered_map<uint64_t, TSeen> seen;
+  size_t streamAt = 0;
+  int32_t produced = 0;
+  for (size_t c = 0; c < parse->length.size(); ++c) {
+    int32_t length = parse->length[c];
+    if (parse->copyFrom[c] < 0) {
+      streamAt += 1 + static_cast<size_t>(OperandWidth(static_cast<uint32_t>(length))) + static_cast<size_t>(length);
+      produced += length;
+      continue;
+    }
+    uint64_t key = ContentKey(target + produced, length);
+    auto it = seen.find(key);
+    if (it != seen.end() && streamAt - it->second.streamAt <= kReuseDistance &&
+        std::memcmp(base + it->second.source, target + produced, static_cast<size_t>(length)) == 0) {
+      parse->copySource[c] = it->second.source;
+    }
+    seen[key] = TSeen{parse->copySource[c], streamAt};
+    streamAt += 1 + static_cast<size_t>(std::max(OperandWidth(static_cast<uint32_t>(parse->copySource[c])), minOffsetWidth)) +
+                static_cast<size_t>(OperandWidth(static_cast<uint32_t>(length)));
+    produced += length;
+  }
+}
+
+std::vector<TBytes> WriteParse(const uint8_t* base, int32_t baseSize, const uint8_t* target, const TParse& parse,
+                               int32_t minOffsetWidth, TDeltaStats* stats) {
   TPatchWriter w;
   BeginPatch(&w, base, baseSize);
+  w.minOffsetWidth = minOffsetWidth;
   TDeltaStats s = {0, 0, 0, 0};
   for (size_t c = 0; c < parse.length.size(); ++c) {
     if (parse.copyFrom[c] < 0) {
@@ -324,16 +539,54 @@ std::vector<TBytes> WriteParse(const uint8_t* base, int32_t baseSize, const uint
   return blocks;
 }
 
+struct TTrial {
+  TPrices prices;
+  TParse parse;
+  std::vector<TBytes> blocks;  // command streams
+  TBytes encoded;
+  TDeltaStats stats;
+};
+
+struct TInputs {
+  const uint8_t* base;
+  int32_t baseSize;
+  const uint8_t* target;
+  int32_t targetSize;
+  std::vector<int32_t> matchPos, matchLen;
+};
+
+void Encode(const TInputs& in, int level, TTrial* t) {
+  ReuseRecentSources(in.base, in.target, t->prices.minOffsetWidth, &t->parse);
+  t->blocks = WriteParse(in.base, in.baseSize, in.target, t->parse, t->prices.minOffsetWidth, &t->stats);
+  t->encoded = EncodeBlocks(t->blocks, level, 1);
+}
+
+void ParseAndEncode(const TInputs& in, int level, TTrial* t) {
+  t->parse = Parse(in.base, in.baseSize, in.target, in.targetSize, in.matchPos, in.matchLen, t->prices);
+  Encode(in, level, t);
+}
+
+// Re-pricing from the previous stream gains less with every round; it stops
+// at the first round that does not pay.
+const int kRepricingRounds = 10;
+
 }  // namespace
+
+TDeltaOptions DefaultDeltaOptions() {
+  TDeltaOptions o;
+  o.level = kDeflateLevelMax;
+  o.threads = 2;
+  return o;
+}
 
 TBytes EncodeDelta(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32_t targetSize,
                    const TDeltaOptions& options, TDeltaStats* stats) {
-  std::vector<int32_t> sa = BuildSuffixArray(base, baseSize);
-  TMatcher matcher = {base, baseSize, sa.data()};
-  std::vector<int32_t> matchPos, matchLen;
-  FindLongestMatches(matcher, target, targetSize, &matchPos, &matchLen);
-  sa.clear();
-  sa.shrink_to_fit();
+  TInputs in = {base, baseSize, target, targetSize, {}, {}};
+  {
+    std::vector<int32_t> sa = BuildSuffixArray(base, baseSize);
+    TMatcher matcher = {base, baseSize, sa.data()};
+    FindLongestMatches(matcher, target, targetSize, &in.matchPos, &in.matchLen);
+  }
 
   // Order-0 prices: what the target's own bytes cost as literals; operand
   // and opcode bytes priced alike.
@@ -343,22 +596,49 @@ TBytes EncodeDelta(const uint8_t* base, int32_t baseSize, const uint8_t* target,
   const TCostModel model = ModelFromHistogram(counts, 1.0);
   const std::vector<float> regionBits = RegionalLiteralBits(target, targetSize);
 
-  // Every pricing gives a parse; the one whose blocks deflate smallest wins.
-  // The comparison runs at the fast strong level, the winner gets the asked one.
+  // Every starting pricing gives a parse; the one whose blocks deflate
+  // smallest goes on, with wide offsets if they pay, and is re-priced from
+  // its own stream. The comparisons run at the fast strong level, the winner
+  // gets the asked one.
   const size_t n = sizeof kPricings / sizeof kPricings[0];
-  std::vector<std::vector<TBytes>> blocks(n);
-  std::vector<TDeltaStats> parseStats(n);
-  std::vector<TBytes> encoded(n);
-  std::vector<size_t> sizes(n);
   const int compareLevel = std::min(options.level, kDeflateLevelStrong);
+  std::vector<TTrial> trials(n);
   ParallelFor(n, options.threads, [&](size_t k) {
-    TParse parse = Parse(base, baseSize, target, targetSize, matchPos, matchLen, model, regionBits, kPricings[k]);
-    blocks[k] = WriteParse(base, baseSize, target, parse, &parseStats[k]);
-    encoded[k] = EncodeBlocks(blocks[k], compareLevel, 1);
-    sizes[k] = encoded[k].size();
+    trials[k].prices = StartingPrices(model, regionBits, target, targetSize, kPricings[k]);
+    ParseAndEncode(in, compareLevel, &trials[k]);
   });
-  size_t best = static_cast<size_t>(std::min_element(sizes.begin(), sizes.end()) - sizes.begin());
-  if (stats) *stats = parseStats[best];
-  if (options.level == compareLevel) return std::move(encoded[best]);
-  return EncodeBlocks(blocks[best], options.level, options.threads);
+  size_t best = 0;
+  for (size_t k = 1; k < n; ++k)
+    if (trials[k].encoded.size() < trials[best].encoded.size()) best = k;
+  TTrial winner = std::move(trials[best]);
+  trials.clear();
+
+  TTrial wide;
+  wide.prices = winner.prices;
+  wide.prices.minOffsetWidth = 4;
+  wide.parse = winner.parse;
+  Encode(in, compareLevel, &wide);
+  if (wide.encoded.size() < winner.encoded.size()) winner = std::move(wide);
+
+  const size_t chains = sizeof kRepricings / sizeof kRepricings[0];
+  std::vector<TTrial> finals(chains, winner);
+  ParallelFor(chains, options.threads, [&](size_t c) {
+    TTrial current = std::move(finals[c]);
+    for (int round = 0; round < kRepricingRounds; ++round) {
+      TTrial next;
+      if (!MeasuredPrices(current.encoded, current.prices, targetSize, kRepricings[c], &next.prices)) break;
+      ParseAndEncode(in, compareLevel, &next);
+      if (next.encoded.size() >= current.encoded.size()) break;
+      current = std::move(next);
+    }
+    // The strongest encoder may rank the chains otherwise.
+    if (options.level != compareLevel) current.encoded = EncodeBlocks(current.blocks, options.level, 1);
+    finals[c] = std::move(current);
+  });
+  best = 0;
+  for (size_t c = 1; c < chains; ++c)
+    if (finals[c].encoded.size() < finals[best].encoded.size()) best = c;
+  if (stats) *stats = finals[best].stats;
+  return std::move(finals[best].encoded);
 }
+

@@ -1,5 +1,6 @@
 #include "PatchWriter.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <thread>
@@ -30,6 +31,7 @@ void BeginPatch(TPatchWriter* w, const uint8_t* base, int32_t baseSize) {
   w->base = base;
   w->baseSize = baseSize;
   w->blockLimit = kMaxBlockContent;
+  w->minOffsetWidth = 1;
   w->blocks.clear();
   w->current.clear();
   w->check = kCheckStart;
@@ -37,7 +39,7 @@ void BeginPatch(TPatchWriter* w, const uint8_t* base, int32_t baseSize) {
 }
 
 void AddCopy(TPatchWriter* w, uint32_t offset, uint32_t length) {
-  int32_t ow = OperandWidth(offset);
+  int32_t ow = std::max(OperandWidth(offset), w->minOffsetWidth);
   int32_t lw = OperandWidth(length);
   if (Room(w) < 1 + ow + lw) CloseBlock(w);
   w->current.push_back(CopyOpcode(ow, lw));

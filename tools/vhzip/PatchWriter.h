@@ -14,6 +14,10 @@ struct TPatchWriter {
   const uint8_t* base;     // what copy commands read; may be null for an empty base
   int32_t baseSize;
   int32_t blockLimit;      // command-stream bytes per block
+  // Copy offsets take at least this many bytes (1 to 4). Four lets deflate
+  // match the unchanged upper bytes and the zero padding of neighbouring
+  // copies as one string, which pays where copies come from nearby places.
+  int32_t minOffsetWidth;
   std::vector<TBytes> blocks;  // closed blocks' command streams
   TBytes current;
   uint32_t check;          // check register over every byte the stream produces

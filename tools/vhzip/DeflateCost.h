@@ -1,0 +1,20 @@
+// Where the bits of a deflated stream go: decodes a zlib stream and charges
+// every bit of it to the content bytes it describes. The delta encoder prices
+// its next parse from these charges, because guessing what deflate will make of
+// a command stream is far less accurate than asking a finished one.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// Decodes the zlib stream (any block types, window up to 32 KiB) into content
+// and gives bits[i], the stream bits spent on content[i]: a literal's code
+// length; a match's length and distance codes with their extra bits, shared
+// evenly by the bytes it covers. Block headers and code tables are charged to
+// no byte. When sourceValue is given, sourceValue[i] gets what content[i] was
+// worth as a match source: the bits that the matches reading it saved against
+// spelling their bytes out as literals of their block's average cost, shared
+// evenly by the bytes each match read. False for a damaged or truncated stream.
+bool DeflateBitCosts(const uint8_t* stream, size_t size, std::vector<uint8_t>* content, std::vector<float>* bits,
+                     std::vector<float>* sourceValue = nullptr);
