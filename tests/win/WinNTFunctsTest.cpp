@@ -295,17 +295,6 @@ TEST_F(SharedFolder, WhateverExistsIsLeftAsItIs) {
   EXPECT_TRUE(gCreations.empty());
 }
 
-TEST_F(SharedFolder, ForwardSlashesCreateTheSameFolders) {
-  std::string path = temp_.Join("F\\G\\H");
-  for (char& c : path)
-    if (c == '\\') c = '/';
-  EXPECT_TRUE(CreateSharedFolderUsing(path, System(Version(VER_PLATFORM_WIN32_NT, 5, 1), real_)));
-  EXPECT_TRUE(IsExistingFolder(temp_.Join("F\\G\\H")));
-  ASSERT_EQ(gCreations.size(), 3u);
-  EXPECT_EQ(gCreations[0].path, temp_.Join("F\\"));
-  EXPECT_TRUE(gCreations[2].withAttributes);
-}
-
 BOOL WINAPI RefusingCreateDirectory(LPCSTR path, LPSECURITY_ATTRIBUTES attributes) {
   if (std::string(path).find("\\Refused") != std::string::npos) {
     SetLastError(ERROR_ACCESS_DENIED);
