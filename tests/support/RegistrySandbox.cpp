@@ -88,14 +88,18 @@ bool RegKeyExists(HKEY root, const std::string& key) {
   return true;
 }
 
-bool WriteRegString(HKEY root, const std::string& key, const std::string& value, const std::string& data) {
+bool WriteRegValue(HKEY root, const std::string& key, const std::string& value, DWORD type, const std::string& data) {
   HKEY handle;
   if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) != ERROR_SUCCESS)
     return false;
-  const LONG rc = RegSetValueExA(handle, value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                                 static_cast<DWORD>(data.size() + 1));
+  const LONG rc = RegSetValueExA(handle, value.empty() ? nullptr : value.c_str(), 0, type,
+                                 reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()));
   RegCloseKey(handle);
   return rc == ERROR_SUCCESS;
+}
+
+bool WriteRegString(HKEY root, const std::string& key, const std::string& value, const std::string& data) {
+  return WriteRegValue(root, key, value, REG_SZ, data + std::string(1, '\0'));
 }
 
 }  // namespace twxtest

@@ -40,6 +40,8 @@ std::string ReadRegString(HKEY root, const std::string& key, const std::string& 
 DWORD ReadRegType(HKEY root, const std::string& key, const std::string& value);
 bool RegKeyExists(HKEY root, const std::string& key);
 bool WriteRegString(HKEY root, const std::string& key, const std::string& value, const std::string& data);
+// Sets a value (the key's unnamed one for an empty name) of any type to exactly these bytes.
+bool WriteRegValue(HKEY root, const std::string& key, const std::string& value, DWORD type, const std::string& data);
 
 }  // namespace twxtest
 

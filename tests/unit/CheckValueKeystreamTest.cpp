@@ -30,13 +30,6 @@ struct ReferenceCrc {
   }
 };
 
-TEST(CheckValue, ReferenceTableHasTheStandardEntries) {
-  ReferenceCrc ref;
-  EXPECT_EQ(ref.table[1], 0x77073096u);
-  EXPECT_EQ(ref.table[128], 0xEDB88320u);
-  EXPECT_EQ(ref.table[255], 0x2D02EF8Du);
-}
-
 TEST(CheckValue, KnownValuesAndEmptyCounts) {
   EXPECT_EQ(UpdateCrc32("abc", 3, vhz::kCheckStart), 0xCADBBE3Du);
   EXPECT_EQ(UpdateCrc32("123456789", 9, vhz::kCheckStart), ~0xCBF43926u);

@@ -16,17 +16,6 @@ const char kWindowsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion";
 const char kUninstallEntry[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Trawlmark";
 const char kBrowserKey[] = "Software\\Microsoft\\Internet Explorer";
 
-bool WriteRegBytes(const std::string& key, const std::string& value, DWORD type, const std::string& bytes) {
-  HKEY handle;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) !=
-      ERROR_SUCCESS)
-    return false;
-  const LONG rc = RegSetValueExA(handle, value.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                                 static_cast<DWORD>(bytes.size()));
-  RegCloseKey(handle);
-  return rc == ERROR_SUCCESS;
-}
-
 class Probes : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -104,7 +93,7 @@ TEST_F(Probes, FolderValuesAreReadUpToTheirEndAndTooLongOnesAreRefused) {
   SetMachine("ProgramFilesDir", "D:\\Apps");
   EXPECT_EQ(ReadWindowsFolderValue("ProgramFilesDir", "\\VarnTech\\Trawlix"), "D:\\Apps\\VarnTech\\Trawlix");
   // Stored without its terminating zero: nothing of the text is lost.
-  ASSERT_TRUE(WriteRegBytes(kWindowsKey, "Unterminated", REG_SZ, "E:\\Soft"));
+  ASSERT_TRUE(twxtest::WriteRegValue(HKEY_LOCAL_MACHINE, kWindowsKey, "Unterminated", REG_SZ, "E:\\Soft"));
   EXPECT_EQ(ReadWindowsFolderValue("Unterminated", "\\V"), "E:\\Soft\\V");
   SetMachine("Empty", "");
   EXPECT_EQ(ReadWindowsFolderValue("Empty", "\\V"), "\\V");

@@ -2,8 +2,6 @@
 // file, against a registry of the test's own (every root redirected into a
 // scratch key, HKEY_USERS with made-up user profiles) and scratch folders.
 #include <windows.h>
-#include <objidl.h>
-#include <shlobj.h>
 
 #include <map>
 
@@ -23,7 +21,6 @@ namespace {
 
 using twxtest::ReadRegRaw;
 using twxtest::ReadRegType;
-using twxtest::RegKeyExists;
 
 using namespace postinstalltest;
 
@@ -215,13 +212,6 @@ TEST_F(ToolbarUsers, EveryLoadedUserGetsTheButtonOnceAndUnknownLayoutsStayUntouc
   const std::string after = Snapshot(HKEY_CURRENT_USER, "Software") + Snapshot(HKEY_USERS, "");
   EXPECT_TRUE(InstallBrowserButton("C:\\Trawlix\\Trawlix.exe"));
   EXPECT_EQ(Snapshot(HKEY_CURRENT_USER, "Software") + Snapshot(HKEY_USERS, ""), after);
-}
-
-TEST_F(ToolbarUsers, AnIdentifierAlreadyInTheLayoutIsNotAddedAgain) {
-  MakeUser(HKEY_CURRENT_USER, "", kHeader + OtherRecord(kMarker, 1) + ProductRecord(0x44));
-  SetMapping(HKEY_CURRENT_USER, "", kProductValue, REG_DWORD, Dword(0x44));
-  AddToolbarButton(HKEY_CURRENT_USER);
-  EXPECT_EQ(Layout(HKEY_CURRENT_USER, ""), kHeader + OtherRecord(kMarker, 1) + ProductRecord(0x44));
 }
 
 // ---------------------------------------------------------------------------

@@ -39,15 +39,4 @@ TEST(RegistrySandbox, RootsStartEmptyAndWritesStayInside) {
   EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, scratch));
 }
 
-TEST(RegistrySandbox, TwoSandboxesInARowAreIndependent) {
-  {
-    twxtest::RegistrySandbox first;
-    ASSERT_TRUE(first.Active());
-    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, "Software\\Twx", "V", "1"));
-  }
-  twxtest::RegistrySandbox second;
-  ASSERT_TRUE(second.Active());
-  EXPECT_EQ(ReadRegString(HKEY_CURRENT_USER, "Software\\Twx", "V"), "");
-}
-
 }  // namespace

@@ -183,15 +183,6 @@ TEST(DialogTemplates, MatchTheScreensTablesControlByControl) {
   }
 }
 
-TEST(DialogTemplates, ACutTemplateIsRefusedNotMisread) {
-  const std::string bytes = ResourceBytes(MAKEINTRESOURCEA(400), MAKEINTRESOURCEA(5));
-  ASSERT_GT(bytes.size(), 40u);
-  twxres::TDialogTemplate d;
-  std::string error;
-  EXPECT_FALSE(twxres::ParseDialogTemplate(bytes.substr(0, bytes.size() - 20), &d, &error));
-  EXPECT_FALSE(error.empty());
-}
-
 // ---------------------------------------------------------------- bitmaps
 
 struct TBitmapRow {
@@ -246,16 +237,6 @@ TEST(Bitmaps, AreSixteenColourPicturesOfTheirSizeInLightOnBlack) {
       }
     }
     EXPECT_GT(light, row.width * row.height / 25) << "too little light text";
-
-    // The way the backdrop loads it.
-    HBITMAP loaded = static_cast<HBITMAP>(LoadImageA(SetupModule(), row.name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    ASSERT_NE(loaded, nullptr);
-    DIBSECTION section;
-    ASSERT_EQ(GetObjectA(loaded, sizeof section, &section), static_cast<int>(sizeof section));
-    EXPECT_EQ(section.dsBm.bmWidth, row.width);
-    EXPECT_EQ(section.dsBm.bmHeight, row.height);
-    EXPECT_EQ(section.dsBm.bmBitsPixel, 4);
-    DeleteObject(loaded);
   }
 }
 
@@ -359,24 +340,6 @@ TEST(Icons, HaveTheirSizesAndColourDepthsAndAShape) {
       }
     }
     EXPECT_EQ(images, row.images);
-  }
-}
-
-// The folder browser and the dialogs load their icons at the resource's own size.
-TEST(Icons, LoadAtTheirOwnSize) {
-  for (const TIconRow& row : Icons()) {
-    if (row.images.size() != 1) continue;
-    SCOPED_TRACE("icon " + NameOf(row.name));
-    HICON icon = static_cast<HICON>(LoadImageA(SetupModule(), row.name, IMAGE_ICON, 0, 0, 0));
-    ASSERT_NE(icon, nullptr);
-    ICONINFO info;
-    ASSERT_TRUE(GetIconInfo(icon, &info));
-    BITMAP mask;
-    ASSERT_TRUE(GetObjectA(info.hbmMask, sizeof mask, &mask));
-    EXPECT_EQ(mask.bmWidth, row.images.begin()->first);
-    if (info.hbmColor) DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
-    DestroyIcon(icon);
   }
 }
 

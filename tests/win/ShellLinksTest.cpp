@@ -83,13 +83,6 @@ TEST_F(ShellFolders, HotKeyZeroLeavesNoneAndASecondCallReplacesTheFirst) {
   EXPECT_EQ(StoredHotKey(DesktopFolder + "\\Trawlmark.lnk"), 0);
 }
 
-TEST_F(ShellFolders, ShortcutToATargetInADriveRootWorksInTheRoot) {
-  ASSERT_TRUE(CreateShellShortcut("C:\\Trawlix.exe", DesktopFolder, "Root", false, 0));
-  const TLinkInfo info = ReadLink(DesktopFolder + "\\Root.lnk");
-  ASSERT_TRUE(info.loaded);
-  EXPECT_EQ(info.workingFolder, "C:\\");
-}
-
 TEST_F(ShellFolders, AMissingFolderIsNotCreatedAndGivesFalse) {
   const std::string folder = temp_.Join("NoSuchGroup");
   EXPECT_FALSE(CreateShellShortcut(target_, folder, "Trawlix", true, 0));

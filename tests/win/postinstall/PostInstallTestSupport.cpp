@@ -27,16 +27,6 @@ std::string Dword(uint32_t value) {
   return std::string(bytes, 4);
 }
 
-bool WriteRegValue(HKEY root, const std::string& key, const std::string& value, DWORD type, const std::string& data) {
-  HKEY handle;
-  if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) != ERROR_SUCCESS)
-    return false;
-  const LONG rc = RegSetValueExA(handle, value.empty() ? nullptr : value.c_str(), 0, type,
-                                 reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()));
-  RegCloseKey(handle);
-  return rc == ERROR_SUCCESS;
-}
-
 std::string ProcessImage(DWORD processId) {
   HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
   if (!process) return "";

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "RegistrySandbox.h"
+
 namespace postinstalltest {
 
 extern const char kUninstallKey[];
@@ -23,8 +25,7 @@ extern const char kProductValue[];
 std::string Z(const std::string& text);
 // A 32-bit value as its four stored bytes.
 std::string Dword(uint32_t value);
-// Sets a value (the key's unnamed one for an empty name) of any type.
-bool WriteRegValue(HKEY root, const std::string& key, const std::string& value, DWORD type, const std::string& data);
+using twxtest::WriteRegValue;
 
 // The full path of a running process's program; "" when it cannot be asked.
 std::string ProcessImage(DWORD processId);
