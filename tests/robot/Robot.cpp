@@ -7,12 +7,18 @@ namespace {
 struct TSearch {
   const std::string* className;
   const std::string* titlePrefix;
+  DWORD processId;
   HWND found;
 };
 
 BOOL CALLBACK MatchTopLevel(HWND window, LPARAM data) {
   TSearch* search = reinterpret_cast<TSearch*>(data);
   if (!IsWindowVisible(window)) return TRUE;
+  if (search->processId != 0) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->processId) return TRUE;
+  }
   if (!search->className->empty() && ClassName(window) != *search->className) return TRUE;
   if (WindowText(window).compare(0, search->titlePrefix->size(), *search->titlePrefix) != 0) return TRUE;
   search->found = window;
@@ -80,10 +86,11 @@ std::string ClassName(HWND window) {
   return std::string(buffer, n > 0 ? static_cast<size_t>(n) : 0);
 }
 
-HWND WaitForWindow(const std::string& className, const std::string& titlePrefix, DWORD timeoutMs) {
+HWND WaitForWindow(const std::string& className, const std::string& titlePrefix, DWORD timeoutMs,
+                   DWORD processId) {
   const DWORD start = GetTickCount();
   for (;;) {
-    TSearch search = {&className, &titlePrefix, nullptr};
+    TSearch search = {&className, &titlePrefix, processId, nullptr};
     EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
     if (search.found) return search.found;
     if (GetTickCount() - start >= timeoutMs) return nullptr;

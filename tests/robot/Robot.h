@@ -12,8 +12,11 @@ namespace robot {
 
 // A top-level window whose class equals className (empty: any) and whose title
 // begins with titlePrefix (empty: any) and that is visible; waits up to
-// timeoutMs. Null when none appeared in time.
-HWND WaitForWindow(const std::string& className, const std::string& titlePrefix, DWORD timeoutMs);
+// timeoutMs. Null when none appeared in time. A processId other than 0 takes
+// only that process's windows: tests running side by side may show windows of
+// the same class and title.
+HWND WaitForWindow(const std::string& className, const std::string& titlePrefix, DWORD timeoutMs,
+                   DWORD processId = 0);
 // Waits until the window is gone (destroyed or hidden); false on a time-out.
 bool WaitForWindowGone(HWND window, DWORD timeoutMs);
 

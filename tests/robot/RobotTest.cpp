@@ -20,6 +20,9 @@ TEST(Robot, FindsReadsShootsAndPressesAModalBox) {
   ASSERT_NE(thread, nullptr);
   HWND box = robot::WaitForWindow("#32770", "TwxRobotProbe", 10000);
   ASSERT_NE(box, nullptr) << "the message box did not appear: is the display up?";
+  // Limited to one process, the search sees only that process's windows.
+  EXPECT_EQ(robot::WaitForWindow("#32770", "TwxRobotProbe", 0, GetCurrentProcessId()), box);
+  EXPECT_EQ(robot::WaitForWindow("#32770", "TwxRobotProbe", 100, GetCurrentProcessId() + 4), nullptr);
 
   bool sawText = false, sawCancel = false;
   for (const robot::TChild& child : robot::Children(box)) {

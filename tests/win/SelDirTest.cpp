@@ -84,7 +84,7 @@ void DoubleClickItem(HWND dialog, int index) {
 
 // The text of a message box and the box itself.
 HWND WaitForBox(std::string* text) {
-  HWND box = robot::WaitForWindow("#32770", kCaption, kWait);
+  HWND box = robot::WaitForWindow("#32770", kCaption, kWait, GetCurrentProcessId());
   if (box) {
     Sleep(200);
     for (const robot::TChild& child : robot::Children(box))
@@ -117,7 +117,7 @@ class FolderBrowser : public ::testing::Test {
   HWND Open(const std::string& initial) {
     browse_.initial = initial;
     thread_ = CreateThread(nullptr, 0, RunBrowse, &browse_, 0, nullptr);
-    HWND dialog = robot::WaitForWindow("#32770", kTitle, kWait);
+    HWND dialog = robot::WaitForWindow("#32770", kTitle, kWait, GetCurrentProcessId());
     if (dialog) Sleep(200);  // let it paint
     return dialog;
   }
