@@ -63,18 +63,4 @@ TEST(ExtractPayload, ADestinationThatDoesNotExistFails) {
   EXPECT_FALSE(IsExistingFolder(temp.Join("missing")));
 }
 
-TEST(ExtractPayload, ASecondRunReplacesEverythingAgain) {
-  twxtest::TempFolder temp;
-  const std::string destination = temp.Path();
-  ASSERT_TRUE(ExtractPayload(destination, nullptr));
-  ASSERT_TRUE(twxtest::WriteWholeFile(destination + "\\Trawlix.ini", "[Queries]\r\nLanguage=English\r\n"));
-  ASSERT_EQ(SetAttributes(destination + "\\Language\\English.TWL", 0), 0u);
-  ASSERT_TRUE(twxtest::WriteWholeFile(destination + "\\Language\\English.TWL", "changed"));
-  ASSERT_TRUE(ExtractPayload(destination, nullptr));
-  EXPECT_EQ(twxtest::ReadWholeFileOr(destination + "\\Language\\English.TWL", ""),
-            twxtest::ReadWholeFileOr(std::string(TWX_PACKED_DIR) + "\\Language\\English.TWL", "?"));
-  // Files that are not in the payload stay.
-  EXPECT_EQ(twxtest::ReadWholeFileOr(destination + "\\Trawlix.ini", ""), "[Queries]\r\nLanguage=English\r\n");
-}
-
 }  // namespace

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "AppFrame.h"
+#include "FileUtils.h"
 #include "HelperInstance.h"
 #include "Robot.h"
 #include "SampleTestSupport.h"
@@ -16,9 +17,14 @@
 namespace {
 
 using sampletest::TProgram;
-using sampletest::WaitForProcessWindow;
 
 const DWORD kWindowWait = 15000;
+
+std::string ViewOf(HWND window) { return robot::WindowText(robot::Control(window, twx::kViewId)); }
+
+HWND WaitForProcessWindow(DWORD process, const char* className, const char* title) {
+  return robot::WaitForWindow(className, title, kWindowWait, process);
+}
 
 void Shoot(HWND window, const std::string& name) {
   Sleep(300);  // let it paint
@@ -41,25 +47,7 @@ class SampleProduct : public ::testing::Test {
   std::string installed_;  // release programs in place, as after the delta patches
 };
 
-TEST_F(SampleProduct, ReleaseIsFoundAsTheRunningProductAndShowsItsQueryFolder) {
-  TProgram trawlix;
-  ASSERT_TRUE(trawlix.Start(installed_ + "\\Trawlix.exe", "\"" + installed_ + "\\Queries\\NONAME.TWX\""));
-  // What a setup looks for: any top-level window of this class whose title begins so.
-  HWND window = robot::WaitForWindow("TApplication", "Trawlmark", kWindowWait);
-  ASSERT_NE(window, nullptr);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  EXPECT_EQ(owner, trawlix.Id());
-  EXPECT_EQ(sampletest::WindowTitle(window), "Trawlmark 5.3 - NONAME.TWX");
-  const std::string view = sampletest::ControlText(window, twx::kViewId);
-  EXPECT_NE(view.find("Query folder: Untitled"), std::string::npos) << view;
-  EXPECT_NE(view.find("3 queries:\r\n  1. herring prices north sea   [Search in Web]"), std::string::npos) << view;
-  Shoot(window, "sample_trawlix_release");
-  CloseAndExpectExit(trawlix, window);
-  EXPECT_EQ(robot::WaitForWindow("TApplication", "Trawlmark", 200), nullptr);
-}
-
-TEST_F(SampleProduct, OtherFilesAndNoFileGiveAPlainView) {
+TEST_F(SampleProduct, ReleaseIsFoundAsTheRunningProductAndShowsWhatItWasGiven) {
   // A path with blanks, as the file association passes it (quoted "%1").
   const std::string other = installed_ + "\\My Queries\\not a query.twx";
   CreateDirectoryA((installed_ + "\\My Queries").c_str(), nullptr);
@@ -67,33 +55,42 @@ TEST_F(SampleProduct, OtherFilesAndNoFileGiveAPlainView) {
   struct {
     std::string arguments, title, view;
   } const cases[] = {
+      {"\"" + installed_ + "\\Queries\\NONAME.TWX\"", "Trawlmark 5.3 - NONAME.TWX",
+       "Query folder: Untitled\r\nFile: NONAME.TWX\r\n\r\n3 queries:\r\n  1. herring prices north sea   [Search in Web]"},
       {"\"" + other + "\"", "Trawlmark 5.3 - not a query.twx", "not a query.twx is not a Trawlmark query folder."},
       {"\"" + installed_ + "\\gone.twx\"", "Trawlmark 5.3 - gone.twx", "gone.twx cannot be opened."},
       {"", "Trawlmark 5.3", ""},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments);
     TProgram trawlix;
     ASSERT_TRUE(trawlix.Start(installed_ + "\\Trawlix.exe", c.arguments));
-    HWND window = WaitForProcessWindow(trawlix.Id(), "TApplication", "Trawlmark", kWindowWait);
-    ASSERT_NE(window, nullptr) << c.arguments;
-    EXPECT_EQ(sampletest::WindowTitle(window), c.title);
-    const std::string view = sampletest::ControlText(window, twx::kViewId);
-    EXPECT_EQ(c.view.empty() ? view.empty() : view.find(c.view) != std::string::npos, true) << view;
+    // What a setup looks for: any top-level window of this class whose title begins so.
+    HWND window = robot::WaitForWindow("TApplication", "Trawlmark", kWindowWait);
+    ASSERT_NE(window, nullptr);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    EXPECT_EQ(owner, trawlix.Id());
+    EXPECT_EQ(robot::WindowText(window), c.title);
+    const std::string view = ViewOf(window);
+    EXPECT_TRUE(c.view.empty() ? view.empty() : view.find(c.view) != std::string::npos) << view;
+    if (&c == cases) Shoot(window, "sample_trawlix_release");
     CloseAndExpectExit(trawlix, window);
+    EXPECT_TRUE(robot::WaitForWindowGone(window, 2000));
   }
 }
 
 TEST_F(SampleProduct, ReleaseStartsItsToolsFromItsOwnFolder) {
   TProgram trawlix;
   ASSERT_TRUE(trawlix.Start(installed_ + "\\Trawlix.exe"));
-  HWND window = WaitForProcessWindow(trawlix.Id(), "TApplication", "Trawlmark", kWindowWait);
+  HWND window = WaitForProcessWindow(trawlix.Id(), "TApplication", "Trawlmark");
   ASSERT_NE(window, nullptr);
 
   const int kEngineSets = 13, kHelpContents = 14;
   PostMessageA(window, WM_COMMAND, kEngineSets, 0);
   HWND sets = robot::WaitForWindow("TWXSrchCfg", "Trawlix Engine Sets", kWindowWait);
   ASSERT_NE(sets, nullptr);
-  const std::string setsView = sampletest::ControlText(sets, twx::kViewId);
+  const std::string setsView = ViewOf(sets);
   EXPECT_NE(setsView.find("3 engine sets, 4 registered engines"), std::string::npos) << setsView;
   EXPECT_NE(setsView.find("Search in Web\r\n    Harbour Web Index   http://search.example.com/find?q=%s"),
             std::string::npos)
@@ -105,7 +102,7 @@ TEST_F(SampleProduct, ReleaseStartsItsToolsFromItsOwnFolder) {
   PostMessageA(window, WM_COMMAND, kHelpContents, 0);
   HWND help = robot::WaitForWindow("TWXHelpViewer", "Trawlix Help", kWindowWait);
   ASSERT_NE(help, nullptr);
-  EXPECT_NE(sampletest::ControlText(help, twx::kViewId).find("== Query folders =="), std::string::npos);
+  EXPECT_NE(ViewOf(help).find("== Query folders =="), std::string::npos);
   PostMessageA(help, WM_CLOSE, 0, 0);
   EXPECT_TRUE(robot::WaitForWindowGone(help, 5000));
   CloseAndExpectExit(trawlix, window);
@@ -115,21 +112,21 @@ TEST_F(SampleProduct, ToolsReportMissingOrForeignDataAndHelpOpensAtATopic) {
   ASSERT_TRUE(twxtest::WriteWholeFile(installed_ + "\\TWXData\\Set.db", "Trawlmark Query Folder\r\n"));
   TProgram tool;
   ASSERT_TRUE(tool.Start(installed_ + "\\SrchCfg.exe"));
-  HWND sets = WaitForProcessWindow(tool.Id(), "TWXSrchCfg", "Trawlix Engine Sets", kWindowWait);
+  HWND sets = WaitForProcessWindow(tool.Id(), "TWXSrchCfg", "Trawlix Engine Sets");
   ASSERT_NE(sets, nullptr);
-  EXPECT_EQ(sampletest::ControlText(sets, twx::kViewId), "TWXData\\Set.db is not a Trawlmark engine set file.\r\n");
+  EXPECT_EQ(ViewOf(sets), "TWXData\\Set.db is not a Trawlmark engine set file.\r\n");
   // The view follows the file when asked to read it again.
   ASSERT_TRUE(DeleteFileA((installed_ + "\\TWXData\\Set.db").c_str()));
   PostMessageA(sets, WM_COMMAND, 11 /* Reload */, 0);
   Sleep(500);
-  EXPECT_EQ(sampletest::ControlText(sets, twx::kViewId), "TWXData\\Set.db cannot be read.\r\n");
+  EXPECT_EQ(ViewOf(sets), "TWXData\\Set.db cannot be read.\r\n");
   CloseAndExpectExit(tool, sets);
 
   TProgram help;
   ASSERT_TRUE(help.Start(installed_ + "\\Help\\TWXHelp.exe", "\"Engine sets\""));
-  HWND viewer = WaitForProcessWindow(help.Id(), "TWXHelpViewer", "Trawlix Help", kWindowWait);
+  HWND viewer = WaitForProcessWindow(help.Id(), "TWXHelpViewer", "Trawlix Help");
   ASSERT_NE(viewer, nullptr);
-  const std::string text = sampletest::ControlText(viewer, twx::kViewId);
+  const std::string text = ViewOf(viewer);
   DWORD start = 0, end = 0;
   SendMessageA(GetDlgItem(viewer, twx::kViewId), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
                reinterpret_cast<LPARAM>(&end));
@@ -168,7 +165,7 @@ TEST_F(SearchBoxHelper, HoldsItsInstanceFileUntilItsWindowGetsQuit) {
   EXPECT_EQ(robot::ClassName(window), "TWXQBox");
   EXPECT_FALSE(IsWindowVisible(window));
   EXPECT_FALSE(DeleteFileA(instance_.c_str()));
-  EXPECT_TRUE(sampletest::FileExists(instance_));
+  EXPECT_TRUE(IsExistingFile(instance_));
 
   // Started again (the setup does that after every installation): the second
   // one ends at once and the first keeps its file.
@@ -181,7 +178,7 @@ TEST_F(SearchBoxHelper, HoldsItsInstanceFileUntilItsWindowGetsQuit) {
   // The setup's way of ending it.
   ASSERT_TRUE(PostMessageA(window, WM_QUIT, 0, 0));
   EXPECT_EQ(helper.WaitForExit(5000), 0u);
-  EXPECT_FALSE(sampletest::FileExists(instance_));
+  EXPECT_FALSE(IsExistingFile(instance_));
   EXPECT_FALSE(IsWindow(window));
 }
 
@@ -200,7 +197,7 @@ TEST_F(SearchBoxHelper, ReplacesTheFileOfAHelperThatDidNotEndCleanly) {
     // Another way to end it: the uninstaller's.
     EXPECT_TRUE(twx::StopHelper(instance_, 5000));
     EXPECT_EQ(helper.WaitForExit(5000), 0u);
-    EXPECT_FALSE(sampletest::FileExists(instance_));
+    EXPECT_FALSE(IsExistingFile(instance_));
   }
 }
 
@@ -219,7 +216,7 @@ TEST_F(SearchBoxHelper, ClaimsInProcessAndReadersSeeOnlyLiveWindows) {
   EXPECT_EQ(twx::ClaimHelperInstance(instance_, second, &other), twx::kInstanceFailed);
   EXPECT_FALSE(twx::StopHelper(instance_, 300));
   twx::ReleaseHelperInstance(held, instance_);
-  EXPECT_FALSE(sampletest::FileExists(instance_));
+  EXPECT_FALSE(IsExistingFile(instance_));
   EXPECT_TRUE(twx::StopHelper(instance_, 300));  // nothing running: nothing to wait for
 
   ASSERT_TRUE(twxtest::WriteWholeFile(instance_, "ab"));  // shorter than a handle

@@ -1,7 +1,5 @@
 #include "SampleTestSupport.h"
 
-#include <vector>
-
 namespace sampletest {
 
 namespace {
@@ -13,26 +11,7 @@ std::string Backslashed(std::string path) {
   return path;
 }
 
-struct TWindowSearch {
-  DWORD processId;
-  const std::string* className;
-  const std::string* titlePrefix;
-  HWND found;
-};
-
-BOOL CALLBACK MatchProcessWindow(HWND window, LPARAM parameter) {
-  TWindowSearch* search = reinterpret_cast<TWindowSearch*>(parameter);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  char className[256] = {};
-  GetClassNameA(window, className, sizeof className);
-  if (owner == search->processId && IsWindowVisible(window) && *search->className == className &&
-      WindowTitle(window).compare(0, search->titlePrefix->size(), *search->titlePrefix) == 0) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 }  // namespace
 
@@ -87,37 +66,9 @@ DWORD TProgram::WaitForExit(DWORD timeoutMs) {
   return code;
 }
 
-HWND WaitForProcessWindow(DWORD processId, const std::string& className, const std::string& titlePrefix,
-                          DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  for (;;) {
-    TWindowSearch search = {processId, &className, &titlePrefix, nullptr};
-    EnumWindows(MatchProcessWindow, reinterpret_cast<LPARAM>(&search));
-    if (search.found) return search.found;
-    if (GetTickCount() - start >= timeoutMs) return nullptr;
-    Sleep(50);
-  }
-}
-
-std::string WindowTitle(HWND window) {
-  char title[512] = {};
-  GetWindowTextA(window, title, sizeof title);
-  return title;
-}
-
-std::string ControlText(HWND window, int id) {
-  HWND control = GetDlgItem(window, id);
-  const LRESULT length = SendMessageA(control, WM_GETTEXTLENGTH, 0, 0);
-  std::vector<char> text(static_cast<size_t>(length) + 1);
-  SendMessageA(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-  return std::string(text.data());
-}
-
-bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 bool WaitForFile(const std::string& path, bool exists, DWORD timeoutMs) {
   const DWORD start = GetTickCount();
-  while (FileExists(path) != exists) {
+  while (Exists(path) != exists) {
     if (GetTickCount() - start >= timeoutMs) return false;
     Sleep(50);
   }

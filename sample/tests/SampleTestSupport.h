@@ -36,17 +36,7 @@ class TProgram {
   PROCESS_INFORMATION process_ = {};
 };
 
-// The visible top-level window of class and title prefix that belongs to the
-// process; null when none appeared within timeoutMs.
-HWND WaitForProcessWindow(DWORD processId, const std::string& className, const std::string& titlePrefix,
-                          DWORD timeoutMs);
-
-std::string WindowTitle(HWND window);
-// The text of a child control.
-std::string ControlText(HWND window, int id);
-
-bool FileExists(const std::string& path);
-// Waits until the file exists (or, with exists false, until it is gone).
+// Waits until a file or folder exists (or, with exists false, until it is gone).
 bool WaitForFile(const std::string& path, bool exists, DWORD timeoutMs);
 
 }  // namespace sampletest

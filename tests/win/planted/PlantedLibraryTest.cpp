@@ -38,6 +38,11 @@ TEST(PlantedLibraries, TheHelperTakesTheSystemsCopyEvenWithAPlantedOneLoaded) {
   EXPECT_NE(module, planted);
   EXPECT_FALSE(IsPlanted(module));
   EXPECT_EQ(ModuleFolder(module), SystemFolder());
+  typedef DWORD(WINAPI * PSize)(LPCSTR, LPDWORD);
+  EXPECT_NE(LibraryFunction<PSize>(module, "GetFileVersionInfoSizeA"), nullptr);
+  EXPECT_EQ(LibraryFunction<PSize>(module, "NoSuchFunctionTwx"), nullptr);
+  EXPECT_EQ(LibraryFunction<PSize>(nullptr, "GetFileVersionInfoSizeA"), nullptr);
+  EXPECT_EQ(LoadSystemLibrary("twx-no-such-library.dll"), nullptr);
   FreeLibrary(module);
   // The version probe reads this program's real version, not the planted 66.77.
   unsigned major = 0, minor = 0;
