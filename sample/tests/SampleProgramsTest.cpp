@@ -108,32 +108,6 @@ TEST_F(SampleProduct, ReleaseStartsItsToolsFromItsOwnFolder) {
   CloseAndExpectExit(trawlix, window);
 }
 
-TEST_F(SampleProduct, ToolsReportMissingOrForeignDataAndHelpOpensAtATopic) {
-  ASSERT_TRUE(twxtest::WriteWholeFile(installed_ + "\\TWXData\\Set.db", "Trawlmark Query Folder\r\n"));
-  TProgram tool;
-  ASSERT_TRUE(tool.Start(installed_ + "\\SrchCfg.exe"));
-  HWND sets = WaitForProcessWindow(tool.Id(), "TWXSrchCfg", "Trawlix Engine Sets");
-  ASSERT_NE(sets, nullptr);
-  EXPECT_EQ(ViewOf(sets), "TWXData\\Set.db is not a Trawlmark engine set file.\r\n");
-  // The view follows the file when asked to read it again.
-  ASSERT_TRUE(DeleteFileA((installed_ + "\\TWXData\\Set.db").c_str()));
-  PostMessageA(sets, WM_COMMAND, 11 /* Reload */, 0);
-  Sleep(500);
-  EXPECT_EQ(ViewOf(sets), "TWXData\\Set.db cannot be read.\r\n");
-  CloseAndExpectExit(tool, sets);
-
-  TProgram help;
-  ASSERT_TRUE(help.Start(installed_ + "\\Help\\TWXHelp.exe", "\"Engine sets\""));
-  HWND viewer = WaitForProcessWindow(help.Id(), "TWXHelpViewer", "Trawlix Help");
-  ASSERT_NE(viewer, nullptr);
-  const std::string text = ViewOf(viewer);
-  DWORD start = 0, end = 0;
-  SendMessageA(GetDlgItem(viewer, twx::kViewId), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
-               reinterpret_cast<LPARAM>(&end));
-  EXPECT_EQ(text.substr(start, end - start), "== Engine sets ==");
-  CloseAndExpectExit(help, viewer);
-}
-
 // The search-box helper, run from a folder of its own as the setup installs it.
 class SearchBoxHelper : public ::testing::Test {
  protected:

@@ -27,6 +27,19 @@ static std::string SystemTempFolder() {
   return folder;
 }
 
+std::vector<std::string> ListFolder(const std::string& path) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
+  for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &data)) {
+    const std::string name = data.cFileName;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  if (find != INVALID_HANDLE_VALUE) FindClose(find);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 void RemoveTree(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return;
@@ -35,31 +48,8 @@ void RemoveTree(const std::string& path) {
     DeleteFileA(path.c_str());
     return;
   }
-  WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = data.cFileName;
-      if (name != "." && name != "..") RemoveTree(path + "\\" + name);
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
-  }
+  for (const std::string& name : ListFolder(path)) RemoveTree(path + "\\" + name);
   RemoveDirectoryA(path.c_str());
-}
-
-std::vector<std::string> ListFolder(const std::string& path) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = data.cFileName;
-      if (name != "." && name != "..") names.push_back(name);
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 bool IsReadOnly(const std::string& path) {

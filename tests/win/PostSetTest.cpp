@@ -225,17 +225,19 @@ std::string LinkTarget(const std::string& file) { return twxtest::ReadLink(file)
 int pumps = 0;
 void CountPump() { ++pumps; }
 
-TEST_F(ProgramGroup, FourFreshShortcutsReplaceEveryShortcutOfTheGroup) {
-  MakeFolderPath(ProgramsFolder + "\\Trawlmark\\Tools");
+TEST_F(ProgramGroup, FourFreshShortcutsReplaceEveryShortcutOfTheGroupAndNothingElse) {
+  MakeFolderPath(ProgramsFolder + "\\Trawlmark\\Tools.lnk");
   ASSERT_TRUE(twxtest::WriteWholeFile(Group("My own link.lnk"), "added by the user"));
   ASSERT_TRUE(twxtest::WriteWholeFile(Group("notes.txt"), "kept"));
+  ASSERT_TRUE(twxtest::WriteWholeFile(ProgramsFolder + "\\Outside.lnk", "another group's"));
   MakeFolderPath(destination_ + "\\Library");  // from an earlier installation
   pumps = 0;
   CreateProgramGroup(destination_, CountPump);
   EXPECT_EQ(pumps, 6);
   EXPECT_FALSE(IsExistingFile(Group("My own link.lnk")));
   EXPECT_TRUE(IsExistingFile(Group("notes.txt")));
-  EXPECT_TRUE(IsExistingFolder(Group("Tools")));
+  EXPECT_TRUE(IsExistingFolder(Group("Tools.lnk")));
+  EXPECT_TRUE(IsExistingFile(ProgramsFolder + "\\Outside.lnk"));
   EXPECT_EQ(LinkTarget(Group("Trawlix.lnk")), destination_ + "\\Trawlix.exe");
   EXPECT_EQ(LinkTarget(Group("Trawlix Help.lnk")), destination_ + "\\Help\\TWXHelp.exe");
   EXPECT_EQ(LinkTarget(Group("Trawlix Report Library.lnk")), destination_ + "\\Library");

@@ -60,6 +60,12 @@ int IndexOf(const std::vector<TFolderItem>& items, const std::string& text) {
   return -1;
 }
 
+std::string DriveText(HWND drives, LRESULT index) {
+  char text[MAX_PATH] = "";
+  SendMessageA(drives, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
 // Typed into the path field key by key, replacing what it showed.
 void TypePath(HWND dialog, const std::string& text) {
   HWND edit = robot::Control(dialog, kSelDirPath);
@@ -145,31 +151,23 @@ TEST_F(FolderBrowser, OpensAtTheNearestExistingFolderAndCancelKeepsTheInitialPat
   EXPECT_EQ(Text(dialog, kSelDirPath), programFiles_);
   EXPECT_EQ(Text(dialog, kSelDirLabel), "Destination f&older (\"Trawlix\" will be added):");
 
-  // The path from the root down, the destination item, the visible subfolders.
+  // The path from the root down, the destination item, the visible subfolders
+  // (how the list is made is checked by the portable code).
   const std::vector<TFolderItem> items = ListItems(dialog);
   const int level = IndexOf(items, "Program Files");
   ASSERT_GT(level, 0);
   EXPECT_EQ(items[0].text, "C:\\");
-  for (int i = 0; i <= level; ++i) EXPECT_EQ(items[i].data, i * kFolderIndent) << items[i].text;
-  ASSERT_EQ(static_cast<int>(items.size()), level + 4);
+  ASSERT_EQ(static_cast<int>(items.size()), level + 4) << "no hidden folder, no file";
   EXPECT_EQ(items[level + 1].text, "Trawlix");
   EXPECT_EQ(items[level + 1].data, -(level + 1) * kFolderIndent);
-  EXPECT_EQ(IndexOf(items, "Hidden"), -1);
-  EXPECT_EQ(IndexOf(items, "readme.txt"), -1);
-  EXPECT_EQ(items[IndexOf(items, "Common Files")].data, (level + 1) * kFolderIndent);
-  EXPECT_EQ(items[IndexOf(items, "Zeta")].data, (level + 1) * kFolderIndent);
+  EXPECT_EQ(items[level + 2].data, (level + 1) * kFolderIndent);
   EXPECT_EQ(SendMessageA(robot::Control(dialog, kSelDirFolders), LB_GETCURSEL, 0, 0), level);
 
-  // The drive list starts at C: and shows the current path's drive.
+  // The drive list starts at C:, shows the current path's drive and each drive type's icon.
   HWND drives = robot::Control(dialog, kSelDirDrives);
-  char drive[MAX_PATH] = "";
-  const LRESULT selected = SendMessageA(drives, CB_GETCURSEL, 0, 0);
-  ASSERT_GE(selected, 0);
-  SendMessageA(drives, CB_GETLBTEXT, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(drive));
-  EXPECT_EQ(std::string(drive).substr(0, 3), "C: ");
-  SendMessageA(drives, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(drive));
-  EXPECT_GE(drive[0], 'C');
-  EXPECT_NE(SendMessageA(drives, CB_GETITEMDATA, 0, 0), 0);  // the drive type's icon
+  EXPECT_EQ(DriveText(drives, SendMessageA(drives, CB_GETCURSEL, 0, 0)).substr(0, 3), "C: ");
+  EXPECT_GE(DriveText(drives, 0), "C");
+  EXPECT_NE(SendMessageA(drives, CB_GETITEMDATA, 0, 0), 0);
 
   EXPECT_TRUE(robot::SaveWindowBmp(dialog, twxtest::ArtifactsFolder() + "\\seldir_browser.bmp"));
   ASSERT_TRUE(robot::ClickButton(dialog, IDCANCEL));
@@ -301,14 +299,9 @@ TEST_F(FolderBrowser, ChoosingADriveShowsItsRoot) {
   HWND dialog = Open(programFiles_);
   ASSERT_NE(dialog, nullptr);
   HWND drives = robot::Control(dialog, kSelDirDrives);
-  const LRESULT count = SendMessageA(drives, CB_GETCOUNT, 0, 0);
   const LRESULT first = SendMessageA(drives, CB_GETCURSEL, 0, 0);
-  LRESULT z = -1;
-  for (LRESULT i = 0; i < count; ++i) {
-    char text[MAX_PATH] = "";
-    SendMessageA(drives, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
-    if (text[0] == 'Z') z = i;
-  }
+  LRESULT z = SendMessageA(drives, CB_GETCOUNT, 0, 0) - 1;
+  while (z >= 0 && DriveText(drives, z)[0] != 'Z') --z;
   ASSERT_GE(z, 0);
   // Dropped down and left without a choice: the drive shown stays.
   SendMessageA(drives, CB_SETCURSEL, static_cast<WPARAM>(z), 0);

@@ -110,24 +110,6 @@ TEST_F(ShellFolders, UnknownFoldersMakeEveryOperationFailQuietly) {
   EXPECT_FALSE(IsExistingFile("Trawlmark.lnk"));
 }
 
-TEST_F(ShellFolders, ClearingAGroupRemovesOnlyItsShortcuts) {
-  ASSERT_TRUE(CreateGroupFolder("Trawlmark"));
-  const std::string group = ProgramsFolder + "\\Trawlmark";
-  ASSERT_TRUE(AddGroupShortcut("Trawlmark", "One", target_, 0));
-  ASSERT_TRUE(AddGroupShortcut("Trawlmark", "Two", target_, 0));
-  ASSERT_TRUE(twxtest::WriteWholeFile(group + "\\notes.txt", "keep"));
-  ASSERT_TRUE(CreateDirectoryA((group + "\\Folder.lnk").c_str(), nullptr));
-  ASSERT_TRUE(AddGroupShortcut("", "Outside", target_, 0));
-
-  ClearGroupShortcuts("Trawlmark");
-  EXPECT_FALSE(IsExistingFile(group + "\\One.lnk"));
-  EXPECT_FALSE(IsExistingFile(group + "\\Two.lnk"));
-  EXPECT_TRUE(IsExistingFile(group + "\\notes.txt"));
-  EXPECT_TRUE(IsExistingFolder(group + "\\Folder.lnk"));
-  EXPECT_TRUE(IsExistingFile(ProgramsFolder + "\\Outside.lnk"));
-  ClearGroupShortcuts("NoSuchGroup");  // nothing to do, nothing fails
-}
-
 TEST(LocateShellFolders, AdministratorsOfTheNtFamilyGetTheAllUsersGroup) {
   EXPECT_EQ(ProgramsFolderIdFor(VER_PLATFORM_WIN32_NT, true), CSIDL_COMMON_PROGRAMS);
   EXPECT_EQ(ProgramsFolderIdFor(VER_PLATFORM_WIN32_NT, false), CSIDL_PROGRAMS);
