@@ -1,6 +1,6 @@
 // The stand-in product's files as the later steps of a setup meet them:
 // version resources, the icons the registry entries name, loadable filters,
-// and data files its own readers take.
+// and data files its own readers take. Also those readers.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -123,6 +123,43 @@ TEST(SampleDataFiles, UserDataFilesReadAndAgree) {
     for (const twx::TEngineSet& set : sets) known = known || set.name == query.engineSet;
     EXPECT_TRUE(known) << query.engineSet;
   }
+}
+
+TEST(SampleReaders, QueryFoldersEngineFilesAndCommandLines) {
+  twx::TQueryFolder folder;
+  std::vector<twx::TEngineSet> sets;
+  std::vector<twx::TEngine> engines;
+  // Each reader refuses the other files and empty ones by their header.
+  EXPECT_FALSE(twx::ParseQueryFolder("Trawlmark Engine Sets\r\nQuery=x\r\n", &folder));
+  EXPECT_FALSE(twx::ParseQueryFolder("", &folder));
+  EXPECT_FALSE(twx::ParseEngineSets("Trawlmark Engine Registry\r\nSET=x\r\n", &sets));
+  EXPECT_FALSE(twx::ParseEngineRegistry("Trawlmark Engine Sets\r\n", &engines));
+  // Any line end; the empty query and the lower-case key are skipped.
+  ASSERT_TRUE(twx::ParseQueryFolder("Trawlmark Query Folder\nName=Fish\rQuery=a|Search in News\r\n"
+                                    "Query=\r\nQuery=b c\r\nquery=lower\r\nQuery=d|\r\n",
+                                    &folder));
+  EXPECT_EQ(twx::DescribeQueryFolder("FISH.TWX", folder),
+            "Query folder: Fish\r\nFile: FISH.TWX\r\n\r\n3 queries:\r\n  1. a   [Search in News]\r\n"
+            "  2. b c   [default engine set]\r\n  3. d   [default engine set]\r\n");
+  ASSERT_TRUE(twx::ParseQueryFolder("Trawlmark Query Folder", &folder));
+  EXPECT_EQ(twx::DescribeQueryFolder("E.TWX", folder),
+            "Query folder: E.TWX\r\nFile: E.TWX\r\n\r\nThis query folder holds no queries yet.\r\n");
+  // An engine before any set belongs to none; a nameless engine is skipped.
+  ASSERT_TRUE(twx::ParseEngineSets("Trawlmark Engine Sets\r\nENGINE=Stray\r\nSET=Web\r\nENGINE=A\r\n"
+                                   "ENGINE=Ghost\r\nSET=Empty\r\n", &sets));
+  ASSERT_TRUE(twx::ParseEngineRegistry("Trawlmark Engine Registry\r\nENGINE=A|http://a.example/?q=%s\r\n"
+                                       "ENGINE=|nameless\r\nENGINE=B\r\n", &engines));
+  EXPECT_EQ(twx::DescribeEngineSets(sets, engines),
+            "2 engine sets, 2 registered engines\r\n"
+            "\r\nWeb\r\n    A   http://a.example/?q=%s\r\n    Ghost   (not registered)\r\n"
+            "\r\nEmpty\r\n    (no engines)\r\n");
+
+  using Words = std::vector<std::string>;
+  EXPECT_EQ(twx::CommandArguments("Trawlix.exe   /S\t\"/D=C:\\x y\"  /W=12 "), (Words{"/S", "/D=C:\\x y", "/W=12"}));
+  EXPECT_EQ(twx::CommandArguments("uninst.exe \"\" x"), (Words{"", "x"}));
+  EXPECT_EQ(twx::CommandArguments(nullptr), Words{});
+  EXPECT_EQ(twx::SplitLines("a\r\nb\rc\n\nd"), (Words{"a", "b", "c", "", "d"}));
+  EXPECT_EQ(twx::WithCrLf("a\nb\r"), "a\r\nb\r\n");
 }
 
 // A huge file handed to the program (a wrong file association, say) is refused
