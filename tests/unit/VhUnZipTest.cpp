@@ -197,22 +197,4 @@ TEST(MarkerSearch, FoundAcrossChunkBoundariesTheFirstOneCountsAndTheLowerCaseCop
   EXPECT_EQ(FindArchiveOffset(temp.Join("missing.exe"), nullptr), -1);
 }
 
-TEST(MarkerSearch, CopiedOutArchivesExtractAndTheSourceStaysWhole) {
-  twxtest::TempFolder temp;
-  const Bytes archiveBytes = Archive(Entry("Queries\\NONAME.TWX", "Trawlmark Query Folder"));
-  const std::string setup = AsText(twxtest::RandomBytes(100000, 3)) + PayloadMarker() + AsText(archiveBytes);
-  const std::string path = temp.Join("setup.exe"), out = temp.Join("copy.vhz"), dest = temp.Join("dest");
-  ASSERT_TRUE(twxtest::WriteWholeFile(path, setup));
-  ASSERT_TRUE(CopyArchiveOut(path, out, nullptr));
-  EXPECT_EQ(twxtest::ReadWholeFileOr(out, ""), AsText(archiveBytes));
-  EXPECT_EQ(twxtest::ReadWholeFileOr(path, ""), setup);
-  MakeFolderPath(dest);
-  EXPECT_EQ(ExtractArchive(out.c_str(), dest.c_str(), nullptr, nullptr), kExtractOk);
-  EXPECT_EQ(twxtest::ReadWholeFileOr(dest + "\\Queries\\NONAME.TWX", ""), "Trawlmark Query Folder");
-  // Without a marker the whole file is the archive, and its check fails.
-  ASSERT_TRUE(twxtest::WriteWholeFile(path, std::string(5000, 'p')));
-  ASSERT_TRUE(CopyArchiveOut(path, out, nullptr));
-  EXPECT_EQ(ExtractArchive(out.c_str(), dest.c_str(), nullptr, nullptr), kExtractDamaged);
-}
-
 }  // namespace

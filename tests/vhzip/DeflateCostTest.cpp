@@ -99,16 +99,4 @@ TEST(DeflateBitCosts, BytesThatLaterMatchesReadAreWorthWhatTheySaved) {
   EXPECT_EQ(sum(worth, 1200, 1500), 0.0);    // nothing comes after to read the repeats
 }
 
-TEST(DeflateBitCosts, DamagedStreamsAreRefused) {
-  const TBytes good = WithZlib(MixedData(), 9, Z_DEFAULT_STRATEGY);
-  TBytes content;
-  std::vector<float> bits;
-  // Truncated anywhere, including inside the code tables and the last block.
-  for (size_t cut : {size_t(0), size_t(2), size_t(5), size_t(40), good.size() / 2, good.size() - 5})
-    EXPECT_FALSE(DeflateBitCosts(good.data(), cut, &content, &bits)) << cut;
-  TBytes reservedType = WithZlib(TBytes(100, 'x'), 6, Z_FIXED);
-  reservedType[2] = static_cast<uint8_t>(reservedType[2] | 6);  // block type 3
-  EXPECT_FALSE(DeflateBitCosts(reservedType.data(), reservedType.size(), &content, &bits));
-}
-
 }  // namespace
