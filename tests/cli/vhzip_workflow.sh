@@ -54,7 +54,7 @@ cmp -s inplace.txt "tree/sub dir/numbers.txt" || fail "in-place apply"
 grep -Eq '\(code -[1-5]\)$' err.txt || fail "decoder failure without its code"
 [ ! -e wrong.txt ] || fail "a failed apply wrote its output"
 
-for c in pack bundle list diff apply; do
+for c in pack bundle list diff apply extract verify; do
   "$V" $c --help | grep -q "^Usage: vhzip $c" || fail "$c --help"
 done
 "$V" pack tree 2> err.txt

@@ -51,28 +51,16 @@ TEST(PathParts, WorkedValuesAndOddShapes) {
   }
 }
 
-TEST(PathParts, LastSeparatorPosIsOneBasedFromTheEnd) {
-  EXPECT_EQ(LastSeparatorPos("\\:", "C:\\A\\B"), 5);
-  EXPECT_EQ(LastSeparatorPos("\\:", "C:"), 2);
-  EXPECT_EQ(LastSeparatorPos(".", "a.b.c"), 4);
+TEST(PathParts, SeparatorSearchAndCaseFolding) {
+  EXPECT_EQ(LastSeparatorPos("\\:", "C:\\A\\B"), 5);  // one-based
   EXPECT_EQ(LastSeparatorPos("\\", "abc"), 0);
-  EXPECT_EQ(LastSeparatorPos("\\", ""), 0);
   EXPECT_EQ(LastSeparatorPos("", "a\\b"), 0);
   // A NUL inside a counted string is an ordinary byte, not a separator.
   EXPECT_EQ(LastSeparatorPos("\\", std::string("a\\b\0c", 5)), 2);
-}
-
-TEST(Texts, ZStrLengthAndUpperAscii) {
-  EXPECT_EQ(ZStrLength(""), 0);
   EXPECT_EQ(ZStrLength(nullptr), 0);
   EXPECT_EQ(ZStrLength("abc\0def"), 3);
-  EXPECT_EQ(UpperAscii("<vhzip file begins here>"), "<VHZIP FILE BEGINS HERE>");
-  EXPECT_EQ(UpperAscii("azAZ09`{@["), "AZAZ09`{@[");
-  // Accented letters of the ANSI code page (e-acute, u-umlaut, y-umlaut) keep their form.
-  const std::string accented("\xE9\xFC\xFF\xE0x");
-  EXPECT_EQ(UpperAscii(accented), std::string("\xE9\xFC\xFF\xE0X"));
-  const std::string withNul("a\0b", 3);
-  EXPECT_EQ(UpperAscii(withNul), std::string("A\0B", 3));
+  // Only ASCII letters change: accented ANSI letters keep their form.
+  EXPECT_EQ(UpperAscii(std::string("az`{@[\xE9\xFF\0b", 10)), std::string("AZ`{@[\xE9\xFF\0B", 10));
 }
 
 class FileOps : public ::testing::Test {
@@ -80,43 +68,25 @@ class FileOps : public ::testing::Test {
   twxtest::TempFolder temp;
 };
 
-TEST_F(FileOps, FileAndFolderAreTellApart) {
-  const std::string file = temp.Join("file.txt");
-  const std::string folder = temp.Join("folder");
-  ASSERT_TRUE(twxtest::WriteWholeFile(file, "x"));
-  MakeFolderPath(folder);
+TEST_F(FileOps, FoldersAreMadeLevelByLevelAndToldApartFromFiles) {
+  const std::string file = temp.Join("plain");
+  ASSERT_TRUE(twxtest::WriteWholeFile(file, "data"));
+  MakeFolderPath(temp.Join("A\\B\\C\\"));
+  MakeFolderPath(temp.Join("D\\E\\\\\\"));  // a run of trailing backslashes goes completely
+  MakeFolderPath(file + "\\sub\\deeper");   // below a file: fails quietly
+  MakeFolderPath("");
+  EXPECT_TRUE(IsExistingFolder(temp.Join("A\\B\\C")));
+  EXPECT_TRUE(IsExistingFolder(temp.Join("D\\E\\")));
+  EXPECT_FALSE(IsExistingFolder(file + "\\sub"));
+  EXPECT_EQ(twxtest::ReadWholeFileOr(file, ""), "data");
   EXPECT_TRUE(IsExistingFile(file));
   EXPECT_FALSE(IsExistingFolder(file));
-  EXPECT_TRUE(IsExistingFolder(folder));
-  EXPECT_FALSE(IsExistingFile(folder));
-  EXPECT_TRUE(IsExistingFolder(folder + "\\"));
+  EXPECT_FALSE(IsExistingFile(temp.Join("A")));
   EXPECT_FALSE(IsExistingFile(temp.Join("missing")));
   EXPECT_FALSE(IsExistingFolder(temp.Join("missing")));
-  EXPECT_EQ(FileDosTime(folder), kNoDosTime);
+  EXPECT_EQ(FileDosTime(temp.Join("A")), kNoDosTime);
   EXPECT_EQ(FileDosTime(temp.Join("missing")), kNoDosTime);
-}
-
-TEST_F(FileOps, MakeFolderPathCreatesEveryMissingLevel) {
-  const std::string deep = temp.Join("A\\B\\C");
-  MakeFolderPath(deep + "\\");
-  EXPECT_TRUE(IsExistingFolder(temp.Join("A")));
-  EXPECT_TRUE(IsExistingFolder(temp.Join("A\\B")));
-  EXPECT_TRUE(IsExistingFolder(deep));
-  // Existing folder: nothing changes, a file inside survives.
-  ASSERT_TRUE(twxtest::WriteWholeFile(deep + "\\keep.txt", "keep"));
-  MakeFolderPath(deep);
-  EXPECT_EQ(twxtest::ReadWholeFileOr(deep + "\\keep.txt", ""), "keep");
-  // A run of trailing backslashes is removed completely.
-  MakeFolderPath(temp.Join("D\\E\\\\\\"));
-  EXPECT_TRUE(IsExistingFolder(temp.Join("D\\E")));
-  MakeFolderPath("");
-}
-
-TEST_F(FileOps, MakeFolderPathBelowAFileFailsSilently) {
-  ASSERT_TRUE(twxtest::WriteWholeFile(temp.Join("plain"), "data"));
-  MakeFolderPath(temp.Join("plain\\sub\\deeper"));
-  EXPECT_FALSE(IsExistingFolder(temp.Join("plain\\sub")));
-  EXPECT_EQ(twxtest::ReadWholeFileOr(temp.Join("plain"), ""), "data");
+  EXPECT_NE(SetAttributes(temp.Join("missing"), 0), 0u);
 }
 
 TEST_F(FileOps, DosTimeRoundTripsThroughAnOpenFile) {
@@ -129,7 +99,6 @@ TEST_F(FileOps, DosTimeRoundTripsThroughAnOpenFile) {
   EXPECT_EQ(SetFileDosTime(handle, stamp), 0u);
   ASSERT_TRUE(CloseFile(handle));
   EXPECT_EQ(FileDosTime(file), stamp);
-  // The contents are not touched.
   EXPECT_EQ(twxtest::ReadWholeFileOr(file, ""), "abc");
 }
 
@@ -152,18 +121,6 @@ TEST_F(FileOps, InvalidDosTimeIsReportedAndChangesNothing) {
   for (TDosDateTime value : impossible) EXPECT_NE(SetFileDosTime(handle, value), 0u) << std::hex << value;
   CloseFile(handle);
   EXPECT_EQ(FileDosTime(file), before);
-}
-
-TEST_F(FileOps, ReadOnlyAttributeIsSetAndCleared) {
-  const std::string file = temp.Join("ro.txt");
-  ASSERT_TRUE(twxtest::WriteWholeFile(file, "old"));
-  EXPECT_EQ(SetAttributes(file, kAttrReadOnly), 0u);
-  EXPECT_TRUE(twxtest::IsReadOnly(file));
-  EXPECT_EQ(SetAttributes(file, 0), 0u);
-  EXPECT_FALSE(twxtest::IsReadOnly(file));
-  ASSERT_TRUE(twxtest::WriteWholeFile(file, "new"));
-  EXPECT_EQ(twxtest::ReadWholeFileOr(file, ""), "new");
-  EXPECT_NE(SetAttributes(temp.Join("missing.txt"), 0), 0u);
 }
 
 }  // namespace

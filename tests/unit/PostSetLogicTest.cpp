@@ -1,7 +1,7 @@
 // The post-install file work and the toolbar layout bytes, natively and under
-// Wine from the same source: delta patches (second pass, in place, failures that
-// must leave files whole), the user data files kept across a re-installation,
-// the removal of an earlier version's files, and the browser button's record.
+// Wine from the same source: delta patches, whole-file writes that must leave
+// the old file whole when they fail, the user data kept across a
+// re-installation, an earlier version's files, and the browser button's record.
 #include <cstring>
 
 #include <gtest/gtest.h>
@@ -16,11 +16,11 @@
 namespace {
 
 using patchbytes::Bytes;
+using patchbytes::Le;
 using patchbytes::operator+;
 
 std::string Text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 Bytes BytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
-
 std::string Random(size_t count, uint32_t seed) { return Text(twxtest::RandomBytes(count, seed)); }
 
 // Equality of file contents without printing them whole.
@@ -33,21 +33,17 @@ std::string Random(size_t count, uint32_t seed) { return Text(twxtest::RandomByt
 }
 
 // ---------------------------------------------------------------------------
-// The toolbar layout
+// The toolbar layout: a 4-byte header, then records of a marker, a command
+// group, a command and a state.
 
 const uint32_t kId = 0x1234;
 const uint8_t kLayoutGroup[16] = {0x80, 0x69, 0x79, 0x1E, 0xC5, 0x9C, 0xD1, 0x11,
                                   0xA8, 0x3F, 0x00, 0xC0, 0x4F, 0xC9, 0x9D, 0x61};
 
-uint32_t Le32(const std::vector<uint8_t>& bytes, size_t at) {
-  return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
-}
-
-// A record of another button: its marker, and a command that is not ours.
 Bytes OtherRecord(uint32_t marker, uint32_t command) {
-  Bytes record = patchbytes::Le(marker, 4);
+  Bytes record = Le(marker, 4);
   for (int i = 0; i < 16; ++i) record.push_back(static_cast<uint8_t>(0x40 + i));
-  return record + patchbytes::Le(command, 4) + patchbytes::Le(2, 4);
+  return record + Le(command, 4) + Le(2, 4);
 }
 
 Bytes LayoutOf(const std::vector<Bytes>& records) {
@@ -56,96 +52,73 @@ Bytes LayoutOf(const std::vector<Bytes>& records) {
   return layout;
 }
 
-Bytes Record(const Bytes& layout, size_t index) {
-  const size_t at = 4 + index * kToolbarRecordSize;
-  return Bytes(layout.begin() + static_cast<std::ptrdiff_t>(at),
-               layout.begin() + static_cast<std::ptrdiff_t>(at + kToolbarRecordSize));
-}
-
-void ExpectProductRecord(const Bytes& layout, size_t index) {
-  const size_t at = 4 + index * kToolbarRecordSize;
-  ASSERT_LE(at + kToolbarRecordSize, layout.size());
-  EXPECT_EQ(Le32(layout, at), kId) << "marker";
-  EXPECT_EQ(0, std::memcmp(layout.data() + at + 4, kLayoutGroup, 16)) << "command group";
-  EXPECT_EQ(Le32(layout, at + 20), kId) << "command";
-  EXPECT_EQ(Le32(layout, at + 24), 4u) << "state";
-}
-
-TEST(ToolbarLayout, AHeaderAloneGetsTheButtonAsItsOnlyRecord) {
-  Bytes layout = LayoutOf({});
+// The records after inserting the button into a layout of these records.
+std::vector<Bytes> InsertInto(const std::vector<Bytes>& records) {
+  Bytes layout = LayoutOf(records);
   EXPECT_EQ(InsertToolbarButton(&layout, kId), kButtonInserted);
-  ASSERT_EQ(layout.size(), 32u);
-  EXPECT_EQ(Le32(layout, 0), 0x0Cu) << "the header stays";
-  ExpectProductRecord(layout, 0);
+  EXPECT_EQ(layout.size() % kToolbarRecordSize, 4u);
+  EXPECT_EQ(Bytes(layout.begin(), layout.begin() + 4), LayoutOf({}));
+  std::vector<Bytes> out;
+  for (size_t at = 4; at + kToolbarRecordSize <= layout.size(); at += kToolbarRecordSize)
+    out.push_back(Bytes(layout.begin() + static_cast<std::ptrdiff_t>(at),
+                        layout.begin() + static_cast<std::ptrdiff_t>(at + kToolbarRecordSize)));
+  return out;
 }
 
 TEST(ToolbarLayout, TheButtonGoesAfterTheFirstMarkedRecordOrAtTheEnd) {
+  const Bytes ours = Le(kId, 4) + Bytes(kLayoutGroup, kLayoutGroup + 16) + Le(kId, 4) + Le(4, 4);
+  EXPECT_EQ(InsertInto({}), std::vector<Bytes>{ours});
   std::vector<Bytes> records;
   for (uint32_t i = 0; i < 8; ++i) records.push_back(OtherRecord(i == 2 || i == 5 ? 0xFFFFFFFFu : i, 100 + i));
-  Bytes layout = LayoutOf(records);
-  EXPECT_EQ(InsertToolbarButton(&layout, kId), kButtonInserted);
-  ASSERT_EQ(layout.size(), 4 + 9 * kToolbarRecordSize);
-  for (size_t i = 0; i <= 2; ++i) EXPECT_EQ(Record(layout, i), records[i]) << i;
-  ExpectProductRecord(layout, 3);
-  for (size_t i = 3; i < 8; ++i) EXPECT_EQ(Record(layout, i + 1), records[i]) << i;
-
-  // No marked record, or only the last one marked: appended.
-  for (uint32_t lastMarker : {7u, 0xFFFFFFFFu}) {
+  std::vector<Bytes> want = records;
+  want.insert(want.begin() + 3, ours);
+  EXPECT_EQ(InsertInto(records), want);
+  // No marked record, or only the last one marked: appended. A marker that
+  // happens to equal the identifier is not the button.
+  for (uint32_t lastMarker : {kId, 0xFFFFFFFFu}) {
     records = {OtherRecord(0, 100), OtherRecord(1, 101), OtherRecord(lastMarker, 102)};
-    layout = LayoutOf(records);
-    EXPECT_EQ(InsertToolbarButton(&layout, kId), kButtonInserted);
-    ASSERT_EQ(layout.size(), 4 + 4 * kToolbarRecordSize);
-    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(Record(layout, i), records[i]);
-    ExpectProductRecord(layout, 3);
+    want = records;
+    want.push_back(ours);
+    EXPECT_EQ(InsertInto(records), want);
   }
 }
 
-TEST(ToolbarLayout, AButtonAlreadyThereIsNotAddedAgain) {
+TEST(ToolbarLayout, APresentButtonAndLayoutsOfAnUnknownSizeAreLeftAlone) {
   // Found by its command wherever it stands, also after the marked record.
-  const Bytes layout = LayoutOf({OtherRecord(0xFFFFFFFFu, 100), OtherRecord(1, 101), OtherRecord(kId, kId)});
-  Bytes copy = layout;
+  const Bytes present = LayoutOf({OtherRecord(0xFFFFFFFFu, 100), OtherRecord(1, 101), OtherRecord(kId, kId)});
+  Bytes copy = present;
   EXPECT_EQ(InsertToolbarButton(&copy, kId), kButtonPresent);
-  EXPECT_EQ(copy, layout);
-  // Inserting twice leaves one record.
-  Bytes twice = LayoutOf({OtherRecord(0xFFFFFFFFu, 100)});
+  EXPECT_EQ(copy, present);
+  Bytes twice = LayoutOf({});
   EXPECT_EQ(InsertToolbarButton(&twice, kId), kButtonInserted);
   EXPECT_EQ(InsertToolbarButton(&twice, kId), kButtonPresent);
-  EXPECT_EQ(twice.size(), 4 + 2 * kToolbarRecordSize);
-  // A marker that happens to equal the identifier is not the button.
-  Bytes markerOnly = LayoutOf({OtherRecord(kId, 100)});
-  EXPECT_EQ(InsertToolbarButton(&markerOnly, kId), kButtonInserted);
-}
-
-TEST(ToolbarLayout, LayoutsOfAnUnknownSizeAreLeftAlone) {
+  // Sizes below the header too: in unsigned arithmetic they would pass as whole records.
   for (size_t size : {0u, 1u, 3u, 5u, 31u, 33u, 4u + 2 * 28u - 1u, 4u + 2 * 28u + 1u}) {
-    SCOPED_TRACE(size);
     Bytes layout(size, 0xFF);
-    EXPECT_EQ(InsertToolbarButton(&layout, kId), kLayoutUnknown);
-    EXPECT_EQ(layout, Bytes(size, 0xFF));
+    EXPECT_EQ(InsertToolbarButton(&layout, kId), kLayoutUnknown) << size;
+    EXPECT_EQ(layout, Bytes(size, 0xFF)) << size;
   }
 }
 
-TEST(ExtensionValues, IconsFollowTheWindowsVersion) {
-  struct {
-    uint32_t major, minor;
-    const char* icon;
-    const char* hotIcon;
-  } const rows[] = {
-      {4, 10, ",1001", ",1002"}, {5, 0, ",1001", ",1002"}, {5, 1, ",1003", ",1004"},
-      {5, 2, ",1003", ",1004"},  {6, 0, ",1003", ",1004"}, {10, 0, ",1003", ",1004"},
-  };
+TEST(PostSetTables, IconsByWindowsVersionLanguagesByPrimaryLanguageAndSetNamesInAnyAsciiCase) {
   const std::string exe = "C:\\Program Files\\VarnTech\\Trawlix\\Trawlix.exe";
-  for (const auto& row : rows) {
-    SCOPED_TRACE(std::to_string(row.major) + "." + std::to_string(row.minor));
-    ComposeExtensionValues(exe, row.major, row.minor);
+  for (uint32_t version : {410u, 500u, 501u, 600u, 1000u}) {
+    ComposeExtensionValues(exe, version / 100, version % 100);
+    const bool xp = version >= 501;
     EXPECT_EQ(ExtensionValues[3].Value, exe);
-    EXPECT_EQ(ExtensionValues[4].Value, exe + row.hotIcon);
-    EXPECT_EQ(ExtensionValues[5].Value, exe + row.icon);
+    EXPECT_EQ(ExtensionValues[4].Value, exe + (xp ? ",1004" : ",1002")) << version;
+    EXPECT_EQ(ExtensionValues[5].Value, exe + (xp ? ",1003" : ",1001")) << version;
   }
+  EXPECT_EQ(LanguageNameOf(0x0809), "English");
+  for (uint16_t chinese : {0x0404, 0x0804, 0x0C04, 0x7C04}) EXPECT_EQ(LanguageNameOf(chinese), "Chinese Traditional");
+  for (uint16_t none : {0x041E, 0x0000, 0x0400}) EXPECT_EQ(LanguageNameOf(none), "") << none;
+  // A byte above 127 is no letter: that name stays.
+  EXPECT_EQ(ConvertEngineSetNames("set=search in entir\xc9 web|SeT=sEaRcH In EnTiRe WeB|set=search in entire web"),
+            "set=search in entir\xc9 web|SET=Search in Web|SET=Search in Web");
 }
 
 // ---------------------------------------------------------------------------
-// Whole files, written so that a failure leaves the old file whole
+// Whole files
 
 // Writes half of what it is given, then fails, as a disk that fills up does.
 bool WriteHalfThenFail(TFileHandle file, const void* buffer, int32_t count) {
@@ -156,37 +129,34 @@ bool WriteHalfThenFail(TFileHandle file, const void* buffer, int32_t count) {
 class FileWork : public ::testing::Test {
  protected:
   void TearDown() override { PostSetWriteBytes = WriteFileBytes; }
-  std::string Read(const std::string& relative) { return twxtest::ReadWholeFileOr(temp_.Join(relative), "<none>"); }
+  std::string Path(const std::string& relative) { return temp_.Join(relative); }
+  std::string Read(const std::string& relative) { return twxtest::ReadWholeFileOr(Path(relative), "<none>"); }
   void Write(const std::string& relative, const std::string& bytes) {
-    MakeFolderPath(ParentPart(temp_.Join(relative)));
-    ASSERT_TRUE(twxtest::WriteWholeFile(temp_.Join(relative), bytes));
+    MakeFolderPath(ParentPart(Path(relative)));
+    ASSERT_TRUE(twxtest::WriteWholeFile(Path(relative), bytes));
   }
-  bool Exists(const std::string& relative) { return IsExistingFile(temp_.Join(relative)); }
+  bool Exists(const std::string& relative) { return IsExistingFile(Path(relative)); }
   twxtest::TempFolder temp_;
 };
 
 TEST_F(FileWork, WholeFilesRoundTripAndReplaceWhatWasThere) {
   const std::string bytes = Random(70000, 1) + std::string("\0\r\n\x1A", 4);
-  Write("data.bin", "old contents that are longer than nothing");
-  ASSERT_TRUE(WriteStringToFile(bytes, temp_.Join("data.bin")));
   std::string back;
-  ASSERT_TRUE(ReadFileToString(temp_.Join("data.bin"), &back));
+  Write("data.bin", "old contents that are longer than nothing");
+  ASSERT_TRUE(WriteStringToFile(bytes, Path("data.bin")));
+  ASSERT_TRUE(ReadFileToString(Path("data.bin"), &back));
   EXPECT_TRUE(Same(back, bytes));
-  // An empty string leaves an empty file.
-  ASSERT_TRUE(WriteStringToFile("", temp_.Join("data.bin")));
-  ASSERT_TRUE(ReadFileToString(temp_.Join("data.bin"), &back));
-  EXPECT_EQ(back, "");
-  EXPECT_FALSE(Exists("data.bin.$$$"));
-
-  EXPECT_FALSE(ReadFileToString(temp_.Join("missing.bin"), &back));
-  EXPECT_FALSE(WriteStringToFile(bytes, temp_.Join("no such folder\\data.bin")));
+  ASSERT_TRUE(WriteStringToFile("", Path("data.bin")));
+  EXPECT_EQ(Read("data.bin"), "");
+  EXPECT_FALSE(ReadFileToString(Path("missing.bin"), &back));
+  EXPECT_FALSE(WriteStringToFile(bytes, Path("no such folder\\data.bin")));
 }
 
 TEST_F(FileWork, AWriteThatFailsHalfwayLeavesTheOldFileWhole) {
   const std::string old = Random(5000, 2);
   Write("Trawlix.exe", old);
   PostSetWriteBytes = WriteHalfThenFail;
-  EXPECT_FALSE(WriteStringToFile(Random(9000, 3), temp_.Join("Trawlix.exe")));
+  EXPECT_FALSE(WriteStringToFile(Random(9000, 3), Path("Trawlix.exe")));
   EXPECT_TRUE(Same(Read("Trawlix.exe"), old));
   EXPECT_FALSE(Exists("Trawlix.exe.$$$")) << "the half-written file is removed";
 }
@@ -199,8 +169,7 @@ TEST_F(FileWork, CustomFilesAreCapturedOnlyWithTheirHeader) {
   Write("TWXData\\Entry.db", "extracted");
   RestoreCustomFiles(temp_.Path());
   EXPECT_EQ(Read("TWXData\\Entry.db"), "extracted");
-
-  // A damaged file is not captured; the header alone is.
+  // A damaged header, or one in another case, is not captured; the header alone is.
   Write("Queries\\NONAME.TWX", "Trawlmark Query Folde");
   Write("TWXData\\Entry.db", "Trawlmark Engine Registry");
   Write("TWXData\\Set.db", "trawlmark engine sets\r\nSET=x");
@@ -208,19 +177,15 @@ TEST_F(FileWork, CustomFilesAreCapturedOnlyWithTheirHeader) {
   EXPECT_EQ(CustomFiles[0].Content, "");
   EXPECT_EQ(CustomFiles[1].Content, "Trawlmark Engine Registry");
   EXPECT_EQ(CustomFiles[2].Content, "");
-  EXPECT_EQ(LoadCustomFile(temp_.Join("Queries\\NONAME.TWX"), "Trawlmark Query Folder"), "");
-  EXPECT_EQ(LoadCustomFile(temp_.Join("Queries\\NONAME.TWX"), ""), "Trawlmark Query Folde");
 }
 
 TEST_F(FileWork, RestoredEngineSetsLoseTheObsoleteSetNameAndTheOthersStayByteForByte) {
-  const std::string query = "Trawlmark Query Folder\r\nQuery=cats|SET=SEARCH IN ENTIRE WEB\r\n\0\xff";
+  const std::string query = std::string("Trawlmark Query Folder\r\nQuery=cats|SET=SEARCH IN ENTIRE WEB\r\n\0\xff", 64);
   const std::string entry = "Trawlmark Engine Registry\r\nENGINE=Web|set=search in entire web\r\n";
-  const std::string sets =
-      "Trawlmark Engine Sets\r\nSET=Search in Entire Web\r\nENGINE=A\r\nset=search in entire web"
-      "SET=SEARCH IN ENTIRE WEB\r\nSET=SEARCH IN ENTIRE\tWEB\r\nSeT=sEaRcH In EnTiRe WeB";
   Write("Queries\\NONAME.TWX", query);
   Write("TWXData\\Entry.db", entry);
-  Write("TWXData\\Set.db", sets);
+  Write("TWXData\\Set.db", "Trawlmark Engine Sets\r\nSET=Search in Entire Web\r\nENGINE=A\r\n"
+                           "SET=SEARCH IN ENTIRE\tWEB\r\nSeT=sEaRcH In EnTiRe WeB");
   EXPECT_TRUE(SaveCustomFiles(temp_.Path()));
   // What the extraction puts there.
   Write("Queries\\NONAME.TWX", "Trawlmark Query Folder\r\n");
@@ -229,15 +194,12 @@ TEST_F(FileWork, RestoredEngineSetsLoseTheObsoleteSetNameAndTheOthersStayByteFor
   RestoreCustomFiles(temp_.Path());
   EXPECT_TRUE(Same(Read("Queries\\NONAME.TWX"), query));
   EXPECT_TRUE(Same(Read("TWXData\\Entry.db"), entry));
-  EXPECT_EQ(Read("TWXData\\Set.db"),
-            "Trawlmark Engine Sets\r\nSET=Search in Web\r\nENGINE=A\r\nSET=Search in Web"
-            "SET=Search in Web\r\nSET=SEARCH IN ENTIRE\tWEB\r\nSET=Search in Web");
-  EXPECT_EQ(Read("TWXData\\Set.db").size(), sets.size() - 4 * 7);
+  EXPECT_EQ(Read("TWXData\\Set.db"), "Trawlmark Engine Sets\r\nSET=Search in Web\r\nENGINE=A\r\n"
+                                     "SET=SEARCH IN ENTIRE\tWEB\r\nSET=Search in Web");
 }
 
 TEST_F(FileWork, ARestoreThatFailsHalfwayLeavesTheExtractedCopyWhole) {
-  const std::string saved = "Trawlmark Engine Registry\r\n" + Random(20000, 4);
-  Write("TWXData\\Entry.db", saved);
+  Write("TWXData\\Entry.db", "Trawlmark Engine Registry\r\n" + Random(20000, 4));
   EXPECT_TRUE(SaveCustomFiles(temp_.Path()));
   const std::string extracted = "Trawlmark Engine Registry\r\nENGINE=Web|http://example.invalid/\r\n";
   Write("TWXData\\Entry.db", extracted);
@@ -247,30 +209,31 @@ TEST_F(FileWork, ARestoreThatFailsHalfwayLeavesTheExtractedCopyWhole) {
   EXPECT_FALSE(Exists("TWXData\\Entry.db.$$$"));
 }
 
-TEST(EngineSetNames, EveryOccurrenceInAnyCaseShrinksBySeven) {
-  EXPECT_EQ(ConvertEngineSetNames(""), "");
-  EXPECT_EQ(ConvertEngineSetNames("SET=SEARCH IN WEB"), "SET=SEARCH IN WEB");
-  // Only ASCII letters are folded: a byte above 127 breaks the name.
-  EXPECT_EQ(ConvertEngineSetNames("set=search in entir\xc9 web"), "set=search in entir\xc9 web");
-  std::string many;
-  for (int i = 0; i < 50; ++i) many += (i % 2 ? "set=search in entire web|" : "SET=Search In Entire Web|");
-  const std::string converted = ConvertEngineSetNames(many);
-  EXPECT_EQ(converted.size(), many.size() - 50 * 7);
-  EXPECT_EQ(converted.find("ENTIRE"), std::string::npos);
-  EXPECT_EQ(converted.find("entire"), std::string::npos);
-}
+int pumps = 0;
+void CountPump() { ++pumps; }
 
-TEST(Languages, NamesByPrimaryLanguage) {
-  // Sublanguages share their primary language's file.
-  EXPECT_EQ(LanguageNameOf(0x0409), "English");
-  EXPECT_EQ(LanguageNameOf(0x0809), "English");
-  EXPECT_EQ(LanguageNameOf(0x0807), "German");
-  // Every Chinese variant, simplified ones included.
-  for (uint16_t chinese : {0x0404, 0x0804, 0x0C04, 0x1004, 0x1404, 0x7C04})
-    EXPECT_EQ(LanguageNameOf(chinese), "Chinese Traditional") << chinese;
-  // Languages the product has no file for.
-  for (uint16_t none : {0x041E /* Thai */, 0x0417, 0x041A, 0x0000, 0x0400})
-    EXPECT_EQ(LanguageNameOf(none), "") << none;
+TEST_F(FileWork, ObsoleteFilesGoAndTheirFoldersOnceEmpty) {
+  for (const char* file : {"Filters\\Markup.ini", "Filters\\AuxFiles\\mkphelp.ini", "renew.exe",
+                           "Language\\Flags\\Chinese Traditional(BIG5).ico"})
+    Write(file, "old");
+  Write("Filters\\Textor.dll", "current");
+  Write("Library\\AuxFiles\\report.txt", "the user's");
+  pumps = 0;
+  RemoveObsoleteFiles(temp_.Path(), CountPump);
+  EXPECT_EQ(pumps, kObsoleteFileCount);
+  for (const char* file : ObsoleteFiles) EXPECT_FALSE(IsExistingFile(temp_.Path() + file)) << file;
+  EXPECT_FALSE(IsExistingFolder(Path("Filters\\AuxFiles")));
+  EXPECT_FALSE(IsExistingFolder(Path("Language\\Flags")));
+  EXPECT_EQ(Read("Filters\\Textor.dll"), "current");
+  EXPECT_EQ(Read("Library\\AuxFiles\\report.txt"), "the user's");
+
+  // Empty folders go even without their files ("Filters" is tried again after
+  // its last entries); one that still holds something stays.
+  MakeFolderPath(Path("again\\Filters\\AuxFiles"));
+  Write("again\\Language\\Flags\\German.ico", "kept");
+  RemoveObsoleteFiles(Path("again"), nullptr);
+  EXPECT_FALSE(IsExistingFolder(Path("again\\Filters")));
+  EXPECT_EQ(Read("again\\Language\\Flags\\German.ico"), "kept");
 }
 
 // ---------------------------------------------------------------------------
@@ -285,69 +248,58 @@ class Patches : public FileWork {
   void WritePatch(const std::string& relative, const std::string& target, size_t blockContent = 1 << 20) {
     Write(relative, Text(patchbytes::MakePatch(BytesOf(base_), BytesOf(target), blockContent)));
   }
+  bool Apply(const std::string& output, const std::string& patch, const std::string& base = "Trawlix.exe") {
+    return ApplyPatch(Path(base), Path(output), Path(patch));
+  }
   std::string base_;
 };
 
 TEST_F(Patches, APatchBuildsItsOutputFromTheBaseAndIsDeleted) {
-  // Shares the base's beginning and end; small blocks, so that the commands
-  // run through many of them.
+  // Small blocks, so that the commands run through many of them.
   const std::string target = base_.substr(0, 15000) + Random(12000, 11) + base_.substr(30000);
   WritePatch("SrchCfg.pch", target, 4096);
-  EXPECT_TRUE(ApplyPatch(temp_.Join("Trawlix.exe"), temp_.Join("SrchCfg.exe"), temp_.Join("SrchCfg.pch")));
+  EXPECT_TRUE(Apply("SrchCfg.exe", "SrchCfg.pch"));
   EXPECT_TRUE(Same(Read("SrchCfg.exe"), target));
   EXPECT_TRUE(Same(Read("Trawlix.exe"), base_));
   EXPECT_FALSE(Exists("SrchCfg.pch"));
   EXPECT_FALSE(Exists("SrchCfg.exe.$$$"));
-}
-
-TEST_F(Patches, AnOutputLargerThanTheFirstBufferTakesASecondPass) {
-  const std::string target = base_ + Random(kPatchHeadroom + 1, 12);
-  WritePatch("Help\\TWXHelp.pch", target);
-  EXPECT_TRUE(ApplyPatch(temp_.Join("Trawlix.exe"), temp_.Join("Help\\TWXHelp.exe"), temp_.Join("Help\\TWXHelp.pch")));
-  EXPECT_TRUE(Same(Read("Help\\TWXHelp.exe"), target));
-  EXPECT_FALSE(Exists("Help\\TWXHelp.pch"));
-  // Exactly the first buffer's size needs no second pass and must not be cut.
-  const std::string exact = base_ + Random(kPatchHeadroom, 13);
-  WritePatch("exact.pch", exact);
-  EXPECT_TRUE(ApplyPatch(temp_.Join("Trawlix.exe"), temp_.Join("exact.exe"), temp_.Join("exact.pch")));
-  EXPECT_TRUE(Same(Read("exact.exe"), exact));
-}
-
-TEST_F(Patches, TheMainProgramIsPatchedInPlace) {
-  const std::string target = Random(100, 14) + base_.substr(100, 39000) + Random(3000, 15);
-  WritePatch("Trawlix.pch", target);
-  EXPECT_TRUE(ApplyPatch(temp_.Join("Trawlix.exe"), temp_.Join("Trawlix.exe"), temp_.Join("Trawlix.pch")));
-  EXPECT_TRUE(Same(Read("Trawlix.exe"), target));
+  // In place, as the main program is patched.
+  const std::string newMain = Random(100, 14) + base_.substr(100, 39000) + Random(3000, 15);
+  WritePatch("Trawlix.pch", newMain);
+  EXPECT_TRUE(Apply("Trawlix.exe", "Trawlix.pch"));
+  EXPECT_TRUE(Same(Read("Trawlix.exe"), newMain));
   EXPECT_FALSE(Exists("Trawlix.pch"));
 }
 
+TEST_F(Patches, AnOutputLargerThanTheFirstBufferTakesASecondPass) {
+  // One byte more than the first buffer holds, and exactly as much (no cut).
+  for (size_t extra : {size_t(kPatchHeadroom) + 1, size_t(kPatchHeadroom)}) {
+    const std::string target = base_ + Random(extra, 12);
+    WritePatch("Help\\TWXHelp.pch", target);
+    EXPECT_TRUE(Apply("Help\\TWXHelp.exe", "Help\\TWXHelp.pch"));
+    EXPECT_TRUE(Same(Read("Help\\TWXHelp.exe"), target));
+    EXPECT_FALSE(Exists("Help\\TWXHelp.pch"));
+  }
+}
+
 TEST_F(Patches, AFailedPatchLeavesTheOutputAsItWasAndIsDeletedAnyway) {
-  const std::string target = Random(500, 16) + base_;
   const std::string previous = "the output of an earlier installation";
   Write("SrchCfg.exe", previous);
-
-  // Missing patch file.
-  EXPECT_FALSE(ApplyPatch(temp_.Join("Trawlix.exe"), temp_.Join("SrchCfg.exe"), temp_.Join("SrchCfg.pch")));
+  EXPECT_FALSE(Apply("SrchCfg.exe", "SrchCfg.pch")) << "no patch file";
   EXPECT_TRUE(Same(Read("SrchCfg.exe"), previous));
-
-  // Missing base: the patch goes all the same.
-  WritePatch("SrchCfg.pch", target);
-  EXPECT_FALSE(ApplyPatch(temp_.Join("Missing.exe"), temp_.Join("SrchCfg.exe"), temp_.Join("SrchCfg.pch")));
+  WritePatch("SrchCfg.pch", Random(500, 16) + base_);
+  EXPECT_FALSE(Apply("SrchCfg.exe", "SrchCfg.pch", "Missing.exe")) << "no base";
   EXPECT_FALSE(Exists("SrchCfg.pch"));
   EXPECT_TRUE(Same(Read("SrchCfg.exe"), previous));
-
-  // A patch made for another base: what it copies is wrong, so its end check fails.
-  const std::string otherBase = Random(40000, 17);
-  Write("SrchCfg.pch", Text(patchbytes::MakePatch(BytesOf(otherBase), BytesOf(otherBase.substr(0, 30000) + "x"))));
-  EXPECT_FALSE(ApplyPatch(temp_.Join("Trawlix.exe"), temp_.Join("SrchCfg.exe"), temp_.Join("SrchCfg.pch")));
-  EXPECT_TRUE(Same(Read("SrchCfg.exe"), previous));
-  EXPECT_FALSE(Exists("SrchCfg.pch"));
-
-  // A damaged patch, and one that copies beyond the base.
-  for (const Bytes& bad : std::vector<Bytes>{BytesOf("not a patch stream at all"),
-                           patchbytes::Stored(patchbytes::Copy(39000, 2000) + patchbytes::End(0))}) {
-    Write("SrchCfg.pch", Text(bad));
-    EXPECT_FALSE(ApplyPatch(temp_.Join("Trawlix.exe"), temp_.Join("SrchCfg.exe"), temp_.Join("SrchCfg.pch")));
+  // Made for another base (what it copies is wrong, so its end check fails),
+  // damaged, and copying beyond the base.
+  const Bytes otherBase = twxtest::RandomBytes(40000, 17);
+  const Bytes bad[] = {patchbytes::MakePatch(otherBase, Bytes(otherBase.begin(), otherBase.begin() + 30000)),
+                       BytesOf("not a patch stream at all"),
+                       patchbytes::Stored(patchbytes::Copy(39000, 2000) + patchbytes::End(0))};
+  for (const Bytes& patch : bad) {
+    Write("SrchCfg.pch", Text(patch));
+    EXPECT_FALSE(Apply("SrchCfg.exe", "SrchCfg.pch"));
     EXPECT_TRUE(Same(Read("SrchCfg.exe"), previous));
     EXPECT_FALSE(Exists("SrchCfg.pch"));
   }
@@ -355,52 +307,12 @@ TEST_F(Patches, AFailedPatchLeavesTheOutputAsItWasAndIsDeletedAnyway) {
 }
 
 TEST_F(Patches, AnInPlacePatchWhoseWriteFailsHalfwayLeavesTheMainProgramWhole) {
-  const std::string target = base_ + Random(60000, 19);
-  WritePatch("Trawlix.pch", target);
+  WritePatch("Trawlix.pch", base_ + Random(60000, 19));
   PostSetWriteBytes = WriteHalfThenFail;
-  EXPECT_FALSE(ApplyPatch(temp_.Join("Trawlix.exe"), temp_.Join("Trawlix.exe"), temp_.Join("Trawlix.pch")));
+  EXPECT_FALSE(Apply("Trawlix.exe", "Trawlix.pch"));
   EXPECT_TRUE(Same(Read("Trawlix.exe"), base_));
   EXPECT_FALSE(Exists("Trawlix.exe.$$$"));
   EXPECT_FALSE(Exists("Trawlix.pch"));
-}
-
-// ---------------------------------------------------------------------------
-// An earlier version's files
-
-int pumps = 0;
-void CountPump() { ++pumps; }
-
-TEST_F(FileWork, ObsoleteFilesGoAndTheirFoldersOnceEmpty) {
-  for (const char* file : {"Filters\\Markup.ini", "Filters\\AuxFiles\\mkphelp.ini", "renew.dat", "renew.exe",
-                           "Language\\Chinese Simplified(GB2312).TWL", "Language\\Flags\\Chinese Simplified(GB2312).ico",
-                           "Language\\Flags\\Chinese Traditional(BIG5).ico"})
-    Write(file, "old");
-  Write("Filters\\Textor.dll", "current");
-  Write("Language\\English.TWL", "CODEPAGE=1252");
-  Write("Library\\AuxFiles\\report.txt", "the user's");
-  pumps = 0;
-  RemoveObsoleteFiles(temp_.Path(), CountPump);
-  EXPECT_EQ(pumps, kObsoleteFileCount);
-  for (const char* file : ObsoleteFiles) EXPECT_FALSE(IsExistingFile(temp_.Path() + file)) << file;
-  EXPECT_FALSE(IsExistingFolder(temp_.Join("Filters\\AuxFiles")));
-  EXPECT_FALSE(IsExistingFolder(temp_.Join("Language\\Flags")));
-  EXPECT_EQ(Read("Filters\\Textor.dll"), "current");
-  EXPECT_EQ(Read("Language\\English.TWL"), "CODEPAGE=1252");
-  EXPECT_EQ(Read("Library\\AuxFiles\\report.txt"), "the user's");
-  EXPECT_TRUE(IsExistingFolder(temp_.Path()));
-}
-
-TEST_F(FileWork, AnEmptyAuxFilesFolderGoesEvenWithoutItsFiles) {
-  MakeFolderPath(temp_.Join("Filters\\AuxFiles"));
-  MakeFolderPath(temp_.Join("Language\\Flags"));
-  Write("Language\\Flags\\German.ico", "kept");
-  RemoveObsoleteFiles(temp_.Path(), nullptr);
-  EXPECT_FALSE(IsExistingFolder(temp_.Join("Filters\\AuxFiles")));
-  // "Filters" is tried again after its last entries and is empty by then.
-  EXPECT_FALSE(IsExistingFolder(temp_.Join("Filters")));
-  // A folder that still holds something stays, and so do its parents.
-  EXPECT_TRUE(IsExistingFolder(temp_.Join("Language\\Flags")));
-  EXPECT_EQ(Read("Language\\Flags\\German.ico"), "kept");
 }
 
 }  // namespace

@@ -18,21 +18,6 @@
 
 namespace {
 
-// Walks the blocks of a stream and returns their command-stream contents.
-std::vector<TBytes> BlockContents(const TBytes& stream) {
-  std::vector<TBytes> blocks;
-  size_t at = 0;
-  while (at + vhz::kBlockHeaderSize <= stream.size()) {
-    vhz::TBlockHeader h = vhz::GetBlockHeader(stream.data() + at);
-    at += vhz::kBlockHeaderSize;
-    EXPECT_EQ(h.method, vhz::kMethodStored);
-    blocks.push_back(TBytes(stream.begin() + static_cast<long>(at), stream.begin() + static_cast<long>(at) + h.contentLength));
-    at += static_cast<size_t>(h.storedLength);
-  }
-  EXPECT_EQ(at, stream.size());
-  return blocks;
-}
-
 TEST(PatchWriter, SmallBlocksKeepEveryCommandReadableWithinItsBlock) {
   // Random commands through blocks of a few dozen bytes: every boundary case
   // of the block rules comes up, and both decoders must rebuild the target.
@@ -62,23 +47,6 @@ TEST(PatchWriter, SmallBlocksKeepEveryCommandReadableWithinItsBlock) {
     ASSERT_EQ(ApplyPatchWithRetry(base, stream, &out), kPatchOk) << "round " << round;
     ASSERT_EQ(out, want);
   }
-}
-
-TEST(PatchWriter, ALiteralLengthFieldNeverEndsABlock) {
-  // Room for exactly an opcode and a length field must not be used for them.
-  TPatchWriter w;
-  BeginPatch(&w, nullptr, 0);
-  w.blockLimit = 10;
-  TBytes eight(8, 'x');
-  AddLiteral(&w, eight.data(), 6);  // 1 + 1 + 6 = 8 bytes, two left
-  AddLiteral(&w, eight.data(), 8);
-  TBytes stream = EncodeBlocks(FinishCommands(&w), 0, 1);
-  std::vector<TBytes> blocks = BlockContents(stream);
-  ASSERT_GE(blocks.size(), 2u);
-  EXPECT_EQ(blocks[0].size(), 8u);
-  TBytes out;
-  EXPECT_EQ(ApplyPatchWithRetry(TBytes(), stream, &out), kPatchOk);
-  EXPECT_EQ(out, TBytes(14, 'x'));
 }
 
 TEST(PatchWriter, StoresWhatDeflateCannotShrinkAndDecodesThroughCallbacks) {
@@ -180,55 +148,6 @@ TEST(DeltaEncoder, DenseSmallEditsCostFarLessThanTheirBytes) {
   options.threads = 1;
   EXPECT_TRUE(EncodeDelta(base.data(), static_cast<int32_t>(base.size()), target.data(),
                           static_cast<int32_t>(target.size()), options, nullptr) == patch);
-}
-
-// The copies of a stored patch as (offset, length).
-std::vector<std::pair<uint32_t, uint32_t>> StoredCopies(const TBytes& stream) {
-  std::vector<std::pair<uint32_t, uint32_t>> copies;
-  TBytes commands;
-  for (const TBytes& b : BlockContents(stream)) commands.insert(commands.end(), b.begin(), b.end());
-  size_t i = 0;
-  while (i < commands.size() && commands[i] != vhz::kOpEnd) {
-    uint8_t op = commands[i++];
-    if (op >= vhz::kOpCopyFirst && op <= vhz::kOpCopyLast) {
-      uint32_t offset = vhz::GetLE(&commands[i], vhz::CopyOffsetWidth(op));
-      i += static_cast<size_t>(vhz::CopyOffsetWidth(op));
-      uint32_t length = vhz::GetLE(&commands[i], vhz::CopyLengthWidth(op));
-      i += static_cast<size_t>(vhz::CopyLengthWidth(op));
-      copies.push_back({offset, length});
-    } else {
-      uint32_t length = vhz::GetLE(&commands[i], vhz::LiteralLengthWidth(op));
-      i += static_cast<size_t>(vhz::LiteralLengthWidth(op)) + length;
-    }
-  }
-  return copies;
-}
-
-TEST(DeltaEncoder, EqualCopiesReadFromOnePlaceSoThatTheirCommandsRepeat) {
-  // The base holds a phrase twice, followed by different bytes; the target
-  // holds it twice, each time followed by bytes that lead the suffix search
-  // to the other place. Both copies must still read from one place.
-  TBytes base = twxtest::RandomBytes(50000, 31);
-  TBytes phrase(base.begin() + 1000, base.begin() + 1040);
-  std::copy(phrase.begin(), phrase.end(), base.begin() + 30000);
-  base[1040] = 0x10;
-  base[30040] = 0xF0;
-  TBytes target = twxtest::RandomBytes(2000, 32);
-  for (uint8_t follow : {uint8_t(0x00), uint8_t(0xFF)}) {
-    target.insert(target.end(), phrase.begin(), phrase.end());
-    target.push_back(follow);
-    TBytes gap = twxtest::RandomBytes(300, follow);
-    target.insert(target.end(), gap.begin(), gap.end());
-  }
-  TDeltaOptions options = DefaultDeltaOptions();
-  options.level = 0;  // stored blocks: the commands can be read back directly
-  TBytes patch = EncodeDelta(base.data(), static_cast<int32_t>(base.size()), target.data(),
-                             static_cast<int32_t>(target.size()), options, nullptr);
-  int32_t code = 0;
-  ASSERT_TRUE(PatchRebuilds(base, patch, target, &code)) << "code " << code;
-  std::vector<std::pair<uint32_t, uint32_t>> copies = StoredCopies(patch);
-  ASSERT_EQ(copies.size(), 2u);
-  EXPECT_EQ(copies[0], copies[1]);
 }
 
 TEST(DeltaEncoder, EdgeCasesOfEmptyAndEqualFiles) {
