@@ -74,8 +74,9 @@ TEST_F(Registry, TheUninstallEntryQuotesAPathWithBlanksAndIsReplacedWhole) {
   EXPECT_EQ(CountValues(HKEY_LOCAL_MACHINE, kUninstallKey), 2);
 }
 
-// The values themselves are composed (and checked) by the portable code; here
-// they land as eight strings, with the icons of this system (Wine reports 6.1).
+// The icons by Windows version are composed (and checked) by the portable code;
+// here the values land as eight strings, with this system's icons (Wine
+// reports 6.1) and the class the browser starts the button through.
 TEST_F(Registry, TheBrowserExtensionCarriesEightStringsWithThisWindowsIcons) {
   const std::string exe = "C:\\Program Files\\VarnTech\\Trawlix\\Trawlix.exe";
   EXPECT_TRUE(RegisterBrowserExtension(exe));
@@ -83,6 +84,7 @@ TEST_F(Registry, TheBrowserExtensionCarriesEightStringsWithThisWindowsIcons) {
   for (const char* value :
        {"ButtonText", "clsid", "Default Visible", "Exec", "HotIcon", "Icon", "MenuStatusBar", "MenuText"})
     EXPECT_EQ(ReadRegType(HKEY_LOCAL_MACHINE, kExtensionKey, value), static_cast<DWORD>(REG_SZ)) << value;
+  EXPECT_EQ(ReadRegRaw(HKEY_LOCAL_MACHINE, kExtensionKey, "clsid"), Z("{1FBA04EE-3024-11D2-8F1F-0000F87ABD16}"));
   EXPECT_EQ(ReadRegRaw(HKEY_LOCAL_MACHINE, kExtensionKey, "Exec"), Z(exe));
   EXPECT_EQ(ReadRegRaw(HKEY_LOCAL_MACHINE, kExtensionKey, "Icon"), Z(exe + ",1003"));
   EXPECT_EQ(ReadRegRaw(HKEY_LOCAL_MACHINE, kExtensionKey, "HotIcon"), Z(exe + ",1004"));
