@@ -64,4 +64,11 @@ grep -q 'missing -o ARCHIVE' err.txt || fail "message for a missing -o"
 [ $? -eq 2 ] || fail "an unknown option must exit 2"
 "$V" pack no-such-folder -o x.vhz 2> err.txt
 [ $? -eq 1 ] || fail "packing a missing folder must exit 1"
+# A file no archive field can describe (sparse: takes no disk space).
+truncate -s 2G huge.bin || fail "cannot make a sparse file"
+"$V" diff huge.bin new.txt -o huge.pch 2> err.txt
+[ $? -eq 1 ] || fail "a base of 2 GiB must exit 1"
+grep -q "'huge.bin' is too large" err.txt || fail "message for a base of 2 GiB"
+[ ! -e huge.pch ] || fail "a refused diff wrote its output"
+rm -f huge.bin
 echo "vhzip workflow: all checks passed"

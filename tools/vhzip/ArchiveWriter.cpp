@@ -107,7 +107,7 @@ bool BuildArchive(const std::vector<TPackEntry>& entries, const TPackOptions& op
   std::vector<std::pair<size_t, size_t>> jobs;
   for (size_t i = 0; i < entries.size(); ++i) {
     if (!ReadWholeFile(entries[i].sourcePath, &work[i].contents)) {
-      *error = "cannot read '" + entries[i].sourcePath + "'";
+      *error = ReadProblem(entries[i].sourcePath);
       return false;
     }
     TPatchWriter w;

@@ -65,9 +65,9 @@ int RunBundle(const TArguments& args) {
   const std::string& stubPath = args.positional[0];
   const std::string& archivePath = args.positional[1];
   TBytes stub, archive;
-  if (!ReadWholeFile(stubPath, &stub)) return Fail("bundle", kExitBadData, "cannot read '" + stubPath + "'");
+  if (!ReadWholeFile(stubPath, &stub)) return Fail("bundle", kExitBadData, ReadProblem(stubPath));
   if (!ReadWholeFile(archivePath, &archive))
-    return Fail("bundle", kExitBadData, "cannot read '" + archivePath + "'");
+    return Fail("bundle", kExitBadData, ReadProblem(archivePath));
   std::string error;
   if (!BundleSetup(stub, archive, &error)) return Fail("bundle", kExitBadData, error);
   const std::string out = args.Get("--output");
@@ -78,7 +78,7 @@ int RunBundle(const TArguments& args) {
 int RunList(const TArguments& args) {
   const std::string& path = args.positional[0];
   TBytes file;
-  if (!ReadWholeFile(path, &file)) return Fail("list", kExitBadData, "cannot read '" + path + "'");
+  if (!ReadWholeFile(path, &file)) return Fail("list", kExitBadData, ReadProblem(path));
   size_t offset = static_cast<size_t>(FindArchiveOffset(file.data(), file.size()));
   TBytes body;
   std::vector<TArchiveEntry> entries;
@@ -94,9 +94,9 @@ int RunDiff(const TArguments& args) {
   if (!ParseLevel(args, kDeflateLevelMax, &level)) return LevelError("diff");
   TBytes base, target;
   if (!ReadWholeFile(args.positional[0], &base))
-    return Fail("diff", kExitBadData, "cannot read '" + args.positional[0] + "'");
+    return Fail("diff", kExitBadData, ReadProblem(args.positional[0]));
   if (!ReadWholeFile(args.positional[1], &target))
-    return Fail("diff", kExitBadData, "cannot read '" + args.positional[1] + "'");
+    return Fail("diff", kExitBadData, ReadProblem(args.positional[1]));
   TDeltaOptions options = DefaultDeltaOptions();
   options.level = level;
   options.threads = DefaultThreads();
@@ -114,9 +114,9 @@ int RunDiff(const TArguments& args) {
 int RunApply(const TArguments& args) {
   TBytes base, patch, output;
   if (!ReadWholeFile(args.positional[0], &base))
-    return Fail("apply", kExitBadData, "cannot read '" + args.positional[0] + "'");
+    return Fail("apply", kExitBadData, ReadProblem(args.positional[0]));
   if (!ReadWholeFile(args.positional[1], &patch))
-    return Fail("apply", kExitBadData, "cannot read '" + args.positional[1] + "'");
+    return Fail("apply", kExitBadData, ReadProblem(args.positional[1]));
   int32_t code = ApplyPatchWithRetry(base, patch, &output);
   if (code != kPatchOk)
     return Fail("apply", kExitBadData, "'" + args.positional[1] + "' does not apply to '" + args.positional[0] +

@@ -42,6 +42,11 @@ bool WriteWholeFile(const std::string& path, const TBytes& bytes) {
   return CloseFile(file) && ok;
 }
 
+std::string ReadProblem(const std::string& path) {
+  if (FileSizeOr(path, 0) >= 0x7FFFFFFF) return "'" + path + "' is too large: 2 GiB or more";
+  return "cannot read '" + path + "'";
+}
+
 int64_t FileSizeOr(const std::string& path, int64_t fallback) {
   TFileHandle file = OpenFileForRead(path);
   if (file == kNoFile) return fallback;

@@ -10,6 +10,8 @@ typedef std::vector<uint8_t> TBytes;
 // Files of 2^31 bytes or more are refused: no archive field can describe them.
 bool ReadWholeFile(const std::string& path, TBytes* bytes);
 bool WriteWholeFile(const std::string& path, const TBytes& bytes);
+// What to tell the user when ReadWholeFile failed: too large, or unreadable.
+std::string ReadProblem(const std::string& path);
 // Size of a file in bytes, or fallback when it cannot be opened.
 int64_t FileSizeOr(const std::string& path, int64_t fallback);
 
