@@ -356,12 +356,18 @@ struct TParse {
   std::vector<int32_t> length;
 };
 
-// One step of the chosen parse, for the way back.
+// The copy that ends at a position, for the way back. A literal byte always
+// starts one position earlier, so for literals one flag per position is kept:
+// the parse holds several of these arrays over the whole target at once.
 struct TStep {
-  int32_t from;    // where the command starts
-  int32_t source;  // copy: base offset; literal byte: -1
+  int32_t from;    // where the copy starts
+  int32_t source;  // its base offset; -1 where no copy ends
   bool fromLiteral;
 };
+
+uint32_t PageOf(const TStep& step) {
+  return step.source < 0 ? UINT32_MAX : static_cast<uint32_t>(step.source) >> 8;
+}
 
 // Cheapest parse under the prices: forward over positions, two states (after
 // a copy, inside a literal run), candidates the longest match and the recent
@@ -371,8 +377,9 @@ TParse Parse(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32
              const std::vector<int32_t>& matchPos, const std::vector<int32_t>& matchLen, const TPrices& prices) {
   const size_t n = static_cast<size_t>(targetSize) + 1;
   std::vector<float> afterCopy(n, kInfinity), inLiteral(n, kInfinity);
-  std::vector<TStep> copyStep(n), literalStep(n);
-  std::vector<uint32_t> copyPage(n, UINT32_MAX), literalPage(n, UINT32_MAX);
+  std::vector<TStep> copyStep(n, TStep{0, -1, false});
+  std::vector<uint8_t> literalFromLiteral(n, 0);
+  std::vector<uint32_t> literalPage(n, UINT32_MAX);
   afterCopy[0] = 0;
   const float runOpen = prices.runOpen;
 
@@ -388,7 +395,7 @@ TParse Parse(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32
     const size_t at = static_cast<size_t>(i);
     bool hereFromLiteral = inLiteral[at] < afterCopy[at];
     float here = hereFromLiteral ? inLiteral[at] : afterCopy[at];
-    uint32_t herePage = hereFromLiteral ? literalPage[at] : copyPage[at];
+    uint32_t herePage = hereFromLiteral ? literalPage[at] : PageOf(copyStep[at]);
     if (here >= kInfinity) continue;
     // A literal byte: continue the open run or open one.
     float lit = prices.literal[at];
@@ -397,8 +404,8 @@ TParse Parse(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32
     float best = std::min(viaRun, viaOpen);
     if (best < inLiteral[at + 1]) {
       inLiteral[at + 1] = best;
-      literalStep[at + 1] = TStep{i, -1, viaRun <= viaOpen};
-      literalPage[at + 1] = viaRun <= viaOpen ? literalPage[at] : copyPage[at];
+      literalFromLiteral[at + 1] = viaRun <= viaOpen;
+      literalPage[at + 1] = viaRun <= viaOpen ? literalPage[at] : PageOf(copyStep[at]);
     }
     auto relaxCopy = [&](int32_t source, int32_t length) {
       if (length < 2) return;
@@ -410,7 +417,6 @@ TParse Parse(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32
       if (cost < afterCopy[end]) {
         afterCopy[end] = cost;
         copyStep[end] = TStep{i, source, hereFromLiteral};
-        copyPage[end] = page;
       }
     };
     // The longest match.
@@ -454,9 +460,8 @@ TParse Parse(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32
   while (at > 0) {
     if (literal) {
       if (runEnd < 0) runEnd = at;
-      const TStep& s = literalStep[static_cast<size_t>(at)];
-      at = s.from;
-      literal = s.fromLiteral;
+      literal = literalFromLiteral[static_cast<size_t>(at)] != 0;
+      --at;
       if (!literal) {
         from.push_back(-1);
         source.push_back(at);
