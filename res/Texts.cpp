@@ -57,3 +57,23 @@ const char kMessageExtractionFailed[] =
     "Solution 1: Run this utility once again and select another destination folder (such as, "
     "\"C:\\VarnTech\\Trawlix\").\r   Solution 2: Log off now, then logon as a privileged user (such as, "
     "\"Administrator\"), and run this setup program, again.";
+
+const char kQuestionExit[] = "Setup is not complete yet. Are you sure you want to exit setup now?";
+
+const char kQuestionLowSpacePrefix[] =
+    "There is not enough disk space on the destination drive (recommended is at least ";
+const char kQuestionLowSpaceSuffix[] =
+    "MB). This may cause errors while installing or running Trawlix.\r\rWould you, nevertheless, wish to proceed "
+    "now?";
+
+const char kMessageNoFolderPrefix[] = "The setup was unable to create the destination folder\r\"";
+const char kMessageNoFolderSuffix[] =
+    "\"\r\rMake sure that the full path to the folder is valid and that you have permission to create and modify "
+    "files in it. Under the Windows NT and later platforms it is recommended that you logon as \"Administrator\" "
+    "and run the setup program, again.";
+
+const char kNoticeNewBrowserNt[] =
+    "To be able to issue Trawlix queries using a special search box in MS Internet Explorer, consider the "
+    "possibility either to install MS Internet Explorer 7+ or, to install Trawlix under Windows Vista or higher.";
+
+const char kFinishTitle[] = "Trawlix(TM) v5.3 has been installed";

@@ -20,3 +20,12 @@ extern const char kMessageOldWindows[];       // Windows 95 or Win32s
 extern const char kMessageProductRunning[];   // the product is running
 extern const char kMessageLowColourDepth[];   // fewer than 16 bits per pixel
 extern const char kMessageExtractionFailed[]; // a work step failed (address included)
+
+// Questions and messages of the setup's dialogs.
+extern const char kQuestionExit[];            // Cancel or close box of the destination dialog
+extern const char kQuestionLowSpacePrefix[];  // followed by the threshold in MB ...
+extern const char kQuestionLowSpaceSuffix[];  // ... and this
+extern const char kMessageNoFolderPrefix[];   // followed by the destination folder ...
+extern const char kMessageNoFolderSuffix[];   // ... and this
+extern const char kNoticeNewBrowserNt[];      // the destination dialog's notice on the NT family
+extern const char kFinishTitle[];             // the finish dialog's title

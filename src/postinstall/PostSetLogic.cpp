@@ -123,10 +123,10 @@ std::string ConvertEngineSetNames(const std::string& content) {
   }
 }
 
-void RestoreCustomFiles(const std::string& destination) {
+void RestoreCustomFiles(const std::string& destination, bool convertSetNames) {
   for (TCustomFileToSave& record : CustomFiles) {
     if (record.Content.empty()) continue;
-    if (record.Header == kEngineSetsHeader) record.Content = ConvertEngineSetNames(record.Content);
+    if (convertSetNames && record.Header == kEngineSetsHeader) record.Content = ConvertEngineSetNames(record.Content);
     WriteStringToFile(record.Content, destination + "\\" + record.FileName);
   }
 }

@@ -41,8 +41,10 @@ std::string LoadCustomFile(const std::string& path, const std::string& header);
 bool SaveCustomFiles(const std::string& destination);
 
 // Writes every captured CustomFiles record back over the copy the extraction
-// left; the engine-set file with its obsolete set name converted. Silent.
-void RestoreCustomFiles(const std::string& destination);
+// left; the engine-set file with its obsolete set name converted, unless
+// convertSetNames is false (after a failed installation the files go back as
+// the user had them). Silent.
+void RestoreCustomFiles(const std::string& destination, bool convertSetNames = true);
 
 // Every "SET=SEARCH IN ENTIRE WEB", in any mix of case, becomes
 // "SET=Search in Web" (the set was renamed; the old name finds nothing).

@@ -1,11 +1,203 @@
-// The setup program's entry. The setup sequence grows here; for now the program
-// runs its start-up steps, shows nothing and ends with exit code 0.
+// The setup program: checks the machine, puts up the backdrop and the status
+// window, runs the licence and destination dialogs, the three work steps and
+// the finish dialog, then rolls the screens up and ends with exit code 0.
 #include <windows.h>
 
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "Backdrop.h"
+#include "Dialogs.h"
 #include "Global.h"
+#include "PostSet.h"
+#include "Setup.h"
+#include "SetupLogic.h"
 #include "ShellLinks.h"
+#include "Sounds.h"
 #include "SystemLibrary.h"
+#include "Texts.h"
 #include "VhUnZip.h"
+
+const char kSetupTitle[] = "Trawlmark 5.3 Setup";
+const char kShortTitle[] = "Trawlix Setup";
+
+std::string DestinationFolder;
+HWND BackdropWindow = nullptr;
+HWND StatusWindow = nullptr;
+UINT_PTR AnimationRunning = 0;
+UINT_PTR ProgressRunning = 0;
+int CurrentMusicVolume = 0;
+HFONT DestinationFieldFont = nullptr;
+
+namespace {
+
+const char kProductClass[] = "TApplication";
+const char kProductTitlePrefix[] = "Trawlmark";
+const DWORD kAnimationWaitMs = 25000;
+
+struct TWindowSearch {
+  const char* className;
+  const char* titlePrefix;
+  HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM data) {
+  TWindowSearch* search = reinterpret_cast<TWindowSearch*>(data);
+  char className[128], title[128];
+  if (GetClassNameA(window, className, sizeof className) == 0) return TRUE;
+  if (strcmp(className, search->className) != 0) return TRUE;
+  GetWindowTextA(window, title, sizeof title);
+  if (strncmp(title, search->titlePrefix, strlen(search->titlePrefix)) != 0) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+// The common controls' library from the system folder, never a copy beside
+// the setup; its initialisation is looked up, so it is no import. Without it
+// the status window cannot be made and the setup goes on without it.
+void InitCommonControlsAtRunTime() {
+  typedef BOOL(WINAPI * PInitCommonControlsEx)(const INITCOMMONCONTROLSEX*);
+  typedef void(WINAPI * PInitCommonControls)();
+  HMODULE library = LoadSystemLibrary("comctl32.dll");
+  const PInitCommonControlsEx initEx = LibraryFunction<PInitCommonControlsEx>(library, "InitCommonControlsEx");
+  INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
+  if (initEx && initEx(&classes)) return;
+  const PInitCommonControls init = LibraryFunction<PInitCommonControls>(library, "InitCommonControls");
+  if (init) init();
+}
+
+// Start-up checks; false when the setup must end at once.
+bool PassesChecks() {
+  if (IsWindowsTooOld(OsVersion.dwPlatformId, OsVersion.dwMajorVersion, OsVersion.dwMinorVersion)) {
+    MessageBoxA(nullptr, kMessageOldWindows, kSetupTitle, MB_OK | MB_ICONERROR);
+    return false;
+  }
+  if (HWND other = FindTopLevelWindow(kBackdropClass, kSetupTitle)) {
+    SetForegroundWindow(other);
+    return false;
+  }
+  if (HWND product = FindTopLevelWindow(kProductClass, kProductTitlePrefix)) {
+    MessageBoxA(nullptr, kMessageProductRunning, kSetupTitle, MB_OK | MB_ICONWARNING);
+    SetForegroundWindow(product);
+    return false;
+  }
+  HDC screen = GetDC(nullptr);
+  const int bitsPerPixel = GetDeviceCaps(screen, BITSPIXEL);
+  ReleaseDC(nullptr, screen);
+  if (IsLowColourDepth(bitsPerPixel))
+    MessageBoxA(nullptr, kMessageLowColourDepth, kSetupTitle, MB_OK | MB_ICONINFORMATION);
+  return true;
+}
+
+bool RunDialogs(bool xpDialogs) {
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  return DialogBoxParamA(instance, MAKEINTRESOURCEA(kLicenceDialog), BackdropWindow, LicenceDialogProc, 0) == 1 &&
+         DialogBoxParamA(instance, MAKEINTRESOURCEA(DestinationDialogId(xpDialogs)), BackdropWindow,
+                         DestinationDialogProc, 0) == 1;
+}
+
+// The three work steps; the first failure ends the chain. The user's data
+// files were captured before the extraction overwrote them: after a failure
+// they go back as they were, since the step that would restore them has not
+// run (or did not finish).
+bool RunWorkSteps() {
+  if (!SaveCustomFiles(DestinationFolder)) return false;
+  if (ExtractPayload(DestinationFolder, PumpMessages) && RunPostInstall(DestinationFolder, PumpMessages))
+    return true;
+  RestoreCustomFiles(DestinationFolder, false);
+  return false;
+}
+
+void WaitForAnimations() {
+  const DWORD start = GetTickCount();
+  while ((AnimationRunning || ProgressRunning) && GetTickCount() - start < kAnimationWaitMs) PumpMessages();
+  Sleep(1000);
+}
+
+void RollUpBackdrop(HWND window) {
+  RECT rect = {};
+  GetWindowRect(window, &rect);
+  const int width = rect.right - rect.left, height = rect.bottom - rect.top + 1;
+  for (int n = kRollUpSteps - 1; n >= 0; --n) {
+    SetWindowPos(window, nullptr, 0, 0, width, RollUpHeight(height, n), SWP_NOMOVE | SWP_NOZORDER);
+    SetMidiVolume(RollUpVolumeWord(n, CurrentMusicVolume));
+    Sleep(8);
+  }
+}
+
+void CleanUp() {
+  if (DestinationFieldFont) DeleteObject(DestinationFieldFont);
+  if (StatusWindow) ShowWindow(StatusWindow, SW_HIDE);
+  if (BackdropWindow) RollUpBackdrop(BackdropWindow);
+  if (StatusWindow) SendMessageA(StatusWindow, WM_CLOSE, 0, 0);
+  if (BackdropWindow) SendMessageA(BackdropWindow, WM_CLOSE, 0, 0);
+  SendMusicCommand("close trawlix", nullptr);
+  if (!MusicFilePath.empty()) DeleteFileA(MusicFilePath.c_str());
+  Sleep(1000);
+  SetMidiVolume(kFullMidiVolume);
+}
+
+// An owned window stays above its owner; Wine lets the backdrop come up over
+// the status window when a modal dialog ends, so it is put back on top
+// (shown or hidden as it was).
+void KeepStatusAboveBackdrop() {
+  if (StatusWindow)
+    SetWindowPos(StatusWindow, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+// A timer of a window that does not exist would never be handled: its flag
+// stays 0, as for a timer that could not be started.
+UINT_PTR StartTimer(HWND window, UINT_PTR id, UINT periodMs) {
+  return window ? SetTimer(window, id, periodMs, nullptr) : 0;
+}
+
+void RunSetup() {
+  if (!PassesChecks()) return;
+  const bool xpDialogs = UsesXpDialogs(OsVersion.dwPlatformId, OsVersion.dwMajorVersion, OsVersion.dwMinorVersion);
+  InitCommonControlsAtRunTime();
+  BackdropWindow = CreateBackdropWindow(kSetupTitle);
+  StatusWindow = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kStatusDialog), BackdropWindow,
+                                    StatusDialogProc, 0);
+  const bool proceed = RunDialogs(xpDialogs);
+  DestinationFolder = WithoutTrailingBackslashes(DestinationFolder);
+  if (proceed) {
+    KeepStatusAboveBackdrop();
+    AnimationRunning = StartTimer(BackdropWindow, 0, 2000);
+    ProgressRunning = StartTimer(StatusWindow, 1, 300);
+    const bool installed = RunWorkSteps();
+    WaitForAnimations();
+    SetForegroundWindow(BackdropWindow);
+    KeepStatusAboveBackdrop();
+    if (installed)
+      DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(FinishDialogId(xpDialogs)), BackdropWindow,
+                      FinishDialogProc, 0);
+    else
+      MessageBoxA(BackdropWindow, kMessageExtractionFailed, kShortTitle, MB_OK | MB_ICONERROR);
+  }
+  CleanUp();
+}
+
+}  // namespace
+
+void PumpMessages() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+void ConfirmExit(HWND dialog) {
+  if (MessageBoxA(dialog, kQuestionExit, "Exit Setup", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES)
+    EndDialog(dialog, 0);
+}
+
+HWND FindTopLevelWindow(const char* className, const char* titlePrefix) {
+  TWindowSearch search = {className, titlePrefix, nullptr};
+  EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // Before anything can load a library on the setup's behalf.
@@ -14,9 +206,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // Start-up steps, in this order; their values are read-only afterwards.
   LocateShellFolders();
   ProbeEnvironment();
-  // Still to come here: the sound module's start (it loads the multimedia
-  // library).
+  StartSounds();
   PreparePayloadMarker();
-  // Then the setup sequence itself.
+
+  RunSetup();
+  EndSounds();
   return 0;
 }

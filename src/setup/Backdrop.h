@@ -1,0 +1,21 @@
+// The two windows that stay up for the whole setup: the full-screen backdrop
+// with its gradient, badge and captions, and the small status window with the
+// volume slider and the progress bar.
+#pragma once
+#include <windows.h>
+
+const char kBackdropClass[] = "TWXInstWnd";
+const int kStatusDialog = 600;
+const int kVolumeSlider = 1000;
+const int kProgressBar = 1001;
+
+// Registers the class and creates the visible, disabled window over the
+// screen; null when the class cannot be registered.
+HWND CreateBackdropWindow(const char* title);
+// The gradient tile (1/32 of the screen wide, as high as the screen); null when
+// it cannot be made.
+HBITMAP MakeGradientBitmap();
+// Draws bitmap at (x, y) leaving its pixels of the transparent colour unchanged.
+void DrawTransparentBitmap(HDC target, HBITMAP bitmap, int x, int y, COLORREF transparent);
+// The status window's dialog procedure (resource 600, modeless).
+INT_PTR CALLBACK StatusDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,592 @@
+// The real setup program, started as the user starts it (from a download
+// folder, with a stranger's winmm.dll and comctl32.dll beside it), driven
+// through its screens by the robot and judged by the machine's state
+// afterwards. Each scenario runs on a machine of its own (run_scenario).
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "FileUtils.h"
+#include "GlobalData.h"
+#include "LinkReader.h"
+#include "RegistrySandbox.h"
+#include "Robot.h"
+#include "SampleTestSupport.h"
+#include "ShellLinks.h"
+#include "TestSupport.h"
+#include "Texts.h"
+
+namespace {
+
+using sampletest::TProgram;
+using twxtest::ReadRegString;
+
+const char kSetupCopy[] = "C:\\Downloads\\TrawlixSetup.exe";
+const char kSoundLog[] = "C:\\twx-sound.log";
+const char kPlantedMark[] = "C:\\twx-planted-loaded.txt";
+const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Trawlmark";
+const char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char kOverridesKey[] = "Software\\Wine\\AppDefaults\\TrawlixSetup.exe\\DllOverrides";
+const char kLicenceTitle[] = "Trawlmark(TM) End-User License Agreement";
+const char kSetupTitle[] = "Trawlmark 5.3 Setup";
+const char kFinishTitle[] = "Trawlix(TM) v5.3 has been installed";
+const DWORD kScreenWait = 60000;
+// The work steps take their settling pause and the progress bar its thirty
+// seconds; a loaded machine may take several times as long.
+const DWORD kWorkWait = 240000;
+
+enum TSound { kRecordingLibrary, kLibraryWithoutMidi, kNoLibrary };
+
+std::string Scenario() {
+  const char* name = std::getenv("TWX_SCENARIO");
+  return name ? name : "scenario";
+}
+
+void Screenshot(const std::string& screen) {
+  Sleep(300);  // the last paint
+  robot::SaveWindowBmp(GetDesktopWindow(), twxtest::ArtifactsFolder() + "\\" + Scenario() + "-" + screen + ".bmp");
+}
+
+struct TDialogSearch {
+  DWORD processId;
+  const char* title;
+  int controlId;
+  HWND found;
+};
+
+BOOL CALLBACK MatchDialog(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<TDialogSearch*>(data);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  char title[256] = "";
+  GetWindowTextA(window, title, sizeof title);
+  if (owner != search->processId || !IsWindowVisible(window) || robot::ClassName(window) != "#32770" ||
+      std::string(title) != search->title || (search->controlId && !GetDlgItem(window, search->controlId)))
+    return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+// A dialog or message box of the process with exactly this title (and, when
+// given, a control of that id); null when none appeared in time.
+HWND WaitForDialog(DWORD processId, const char* title, int controlId = 0, DWORD timeoutMs = kScreenWait) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    TDialogSearch search = {processId, title, controlId, nullptr};
+    EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
+    if (search.found || GetTickCount() - start >= timeoutMs) return search.found;
+    Sleep(50);
+  }
+}
+
+// Returns once the window's thread has finished what it was doing (a dialog's
+// set-up, a timer's step): a sent message is taken only between two of them.
+HWND Settled(HWND window) {
+  DWORD_PTR result = 0;
+  if (window) SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, kScreenWait, &result);
+  return window;
+}
+
+// The text of a message box: its longest static text.
+std::string MessageText(HWND box) {
+  std::string text;
+  for (const robot::TChild& child : robot::Children(box))
+    if (child.className == "Static" && child.text.size() > text.size()) text = child.text;
+  return text;
+}
+
+LRESULT Ask(HWND window, int id, UINT message, WPARAM wParam = 0) {
+  return SendMessageA(GetDlgItem(window, id), message, wParam, 0);
+}
+
+bool IsChecked(HWND dialog, int id) { return Ask(dialog, id, BM_GETCHECK) == BST_CHECKED; }
+
+RECT Rect(HWND window) {
+  RECT rect = {};
+  GetWindowRect(window, &rect);
+  return rect;
+}
+
+bool IsAbove(HWND window, HWND other) {
+  for (HWND below = GetWindow(window, GW_HWNDNEXT); below; below = GetWindow(below, GW_HWNDNEXT))
+    if (below == other) return true;
+  return false;
+}
+
+bool WaitUntilEnabled(HWND window, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  while (!IsWindowEnabled(window)) {
+    if (!IsWindow(window) || GetTickCount() - start >= timeoutMs) return false;
+    Sleep(50);
+  }
+  return true;
+}
+
+std::vector<std::string> Lines(const std::string& text, const std::string& prefix) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    if (line.compare(0, prefix.size(), prefix) == 0) lines.push_back(line.substr(prefix.size()));
+  return lines;
+}
+
+std::string Hex(uint32_t value) {
+  char text[16];
+  snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
+  return text;
+}
+
+std::string TempFolder() {
+  char folder[MAX_PATH];
+  const DWORD length = GetTempPathA(MAX_PATH, folder);
+  return std::string(folder, length);
+}
+
+// Pixels of a bitmap resource of the setup: one of its own colour and one of
+// the transparent black, within the first columns.
+struct TBitmapProbe {
+  bool found = false;
+  int inkX = 0, inkY = 0, clearX = 0, clearY = 0;
+  COLORREF ink = 0;
+};
+
+TBitmapProbe ProbeBitmap(HMODULE setup, LPCSTR name, int maxX) {
+  TBitmapProbe probe;
+  HBITMAP bitmap = LoadBitmapA(setup, name);
+  if (!bitmap) return probe;
+  BITMAP info;
+  GetObjectA(bitmap, sizeof info, &info);
+  BITMAPINFO header = {};
+  header.bmiHeader = {sizeof(BITMAPINFOHEADER), info.bmWidth, -info.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  std::vector<uint32_t> pixels(static_cast<size_t>(info.bmWidth) * info.bmHeight);
+  HDC screen = GetDC(nullptr);
+  GetDIBits(screen, bitmap, 0, info.bmHeight, pixels.data(), &header, DIB_RGB_COLORS);
+  ReleaseDC(nullptr, screen);
+  DeleteObject(bitmap);
+  bool ink = false, clear = false;
+  for (int y = 0; y < info.bmHeight; ++y) {
+    for (int x = 0; x < info.bmWidth && x < maxX; ++x) {
+      const uint32_t p = pixels[static_cast<size_t>(y) * info.bmWidth + x] & 0xFFFFFF;
+      if (p && !ink) ink = true, probe.inkX = x, probe.inkY = y, probe.ink = RGB(p >> 16, (p >> 8) & 0xFF, p & 0xFF);
+      if (!p && !clear) clear = true, probe.clearX = x, probe.clearY = y;
+    }
+  }
+  probe.found = ink && clear;
+  return probe;
+}
+
+// The bitmap drawn at (x, y) with black left transparent: its ink is on the
+// screen, and where it is black the gradient shows through.
+void ExpectDrawnAt(HMODULE setup, LPCSTR name, int x, int y, int maxX, const char* what) {
+  SCOPED_TRACE(what);
+  const TBitmapProbe probe = ProbeBitmap(setup, name, maxX);
+  ASSERT_TRUE(probe.found);
+  HDC screen = GetDC(nullptr);
+  const COLORREF ink = GetPixel(screen, x + probe.inkX, y + probe.inkY);
+  const COLORREF through = GetPixel(screen, x + probe.clearX, y + probe.clearY);
+  ReleaseDC(nullptr, screen);
+  EXPECT_EQ(ink, probe.ink);
+  EXPECT_NE(through, RGB(0, 0, 0));
+  EXPECT_GT(GetBValue(through), GetRValue(through));  // the blue gradient
+}
+
+class SetupScenario : public ::testing::Test {
+ protected:
+  // The machine as a user's download leaves it: the setup in a folder of its
+  // own, with libraries of a stranger's beside it that Wine would prefer to
+  // its own copies, as Windows does. The multimedia library the setup gets
+  // from the system folder is the recording one (or none).
+  void Prepare(TSound sound = kRecordingLibrary) {
+    LocateShellFolders();
+    ASSERT_TRUE(CreateDirectoryA("C:\\Downloads", nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    ASSERT_TRUE(CopyFileA(TWX_SETUP_EXE, kSetupCopy, FALSE));
+    for (const char* library : {"winmm.dll", "comctl32.dll"})
+      ASSERT_TRUE(CopyFileA((std::string(TWX_PLANTED_DIR) + "\\" + library).c_str(),
+                            (std::string("C:\\Downloads\\") + library).c_str(), FALSE));
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, MAX_PATH);
+    if (sound != kNoLibrary)
+      ASSERT_TRUE(CopyFileA(sound == kRecordingLibrary ? TWX_RECORDING_WINMM : TWX_RECORDING_WINMM_PARTIAL,
+                            (std::string(system) + "\\winmm.dll").c_str(), FALSE));
+    ASSERT_TRUE(twxtest::WriteRegString(HKEY_CURRENT_USER, kOverridesKey, "winmm", sound == kNoLibrary ? "" : "native"));
+    ASSERT_TRUE(twxtest::WriteRegString(HKEY_CURRENT_USER, kOverridesKey, "comctl32", "native,builtin"));
+    SetEnvironmentVariableA("TWX_SOUND_LOG", kSoundLog);
+  }
+
+  void Start() { ASSERT_TRUE(setup_.Start(kSetupCopy)); }
+
+  HWND Licence() { return Settled(WaitForDialog(setup_.Id(), kLicenceTitle, 401)); }
+  HWND Destination() { return Settled(WaitForDialog(setup_.Id(), kSetupTitle, 206)); }
+  HWND Box(const char* title) { return Settled(WaitForDialog(setup_.Id(), title, 0)); }
+
+  HWND AcceptLicence() {
+    HWND licence = Licence();
+    if (licence) robot::ClickButton(licence, IDOK);
+    return Destination();
+  }
+
+  // Answers a message box with the given button once it is shown; its text.
+  std::string Answer(const char* title, int button, const std::string& screen = "") {
+    HWND box = Box(title);
+    if (!box) return "<no box>";
+    const std::string text = MessageText(box);
+    if (!screen.empty()) Screenshot(screen);
+    robot::ClickButton(box, button);
+    robot::WaitForWindowGone(box, kScreenWait);
+    return text;
+  }
+
+  // The finish dialog, once it has unrolled: enabled, with the focus on OK.
+  HWND Finish() {
+    HWND finish = Settled(WaitForDialog(setup_.Id(), kFinishTitle, 209, kWorkWait));
+    if (!finish) return nullptr;
+    const DWORD start = GetTickCount();
+    for (;;) {
+      GUITHREADINFO input = {sizeof input};
+      if (WaitUntilEnabled(finish, kScreenWait) && Settled(finish) &&
+          GetGUIThreadInfo(GetWindowThreadProcessId(finish, nullptr), &input) &&
+          input.hwndFocus == robot::Control(finish, IDOK))
+        return finish;
+      if (GetTickCount() - start >= kScreenWait) return nullptr;
+      Sleep(50);
+    }
+  }
+
+  void ExpectExitedCleanly() {
+    EXPECT_EQ(setup_.WaitForExit(kScreenWait), 0u);
+    EXPECT_FALSE(IsExistingFile(TempFolder() + "_vtsetup.mid"));
+    EXPECT_FALSE(IsExistingFile(kPlantedMark)) << twxtest::ReadWholeFileOr(kPlantedMark, "");
+  }
+
+  // Nothing of the product on the machine.
+  void ExpectNothingWritten(const std::string& destination) {
+    EXPECT_FALSE(IsExistingFolder(destination)) << destination;
+    EXPECT_FALSE(twxtest::RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_FALSE(IsExistingFolder(ProgramsFolder + "\\Trawlmark"));
+  }
+
+  // The installation's files, registry values and shortcuts; hotKey 0 means
+  // none, and a missing desktop shortcut is what desktop false asks for.
+  void ExpectInstalled(const std::string& destination, WORD hotKey, bool desktop) {
+    const std::string program = destination + "\\Trawlix.exe";
+    std::string built, installed;
+    ASSERT_TRUE(twxtest::ReadWholeFile(sampletest::PatchSourcePath("Trawlix.exe"), &built));
+    ASSERT_TRUE(twxtest::ReadWholeFile(program, &installed));
+    EXPECT_TRUE(installed == built) << "the main program is the one its patch makes";
+    EXPECT_FALSE(IsExistingFile(destination + "\\tempfile.$$$"));
+    EXPECT_NE(twxtest::ReadWholeFileOr(destination + "\\Trawlix.ini", "").find("Language="), std::string::npos);
+    EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
+              "\"" + destination + "\\uninst.exe\"");
+    EXPECT_NE(ReadRegString(HKEY_LOCAL_MACHINE, kRunKey, "VTQBox").find("\\VarnTech\\QBox.exe\""), std::string::npos);
+    EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, ".twx", ""), "trawlix_query_folder");
+    const twxtest::TLinkInfo group = twxtest::ReadLink(ProgramsFolder + "\\Trawlmark\\Trawlix.lnk");
+    EXPECT_TRUE(group.loaded);
+    EXPECT_EQ(UpperAscii(group.target), UpperAscii(program));
+    EXPECT_EQ(group.hotKey, hotKey);
+    const twxtest::TLinkInfo icon = twxtest::ReadLink(DesktopFolder + "\\Trawlmark.lnk");
+    EXPECT_EQ(icon.loaded, desktop);
+    if (desktop) {
+      EXPECT_EQ(UpperAscii(icon.target), UpperAscii(program));
+      EXPECT_EQ(icon.hotKey, hotKey);
+    }
+  }
+
+  // Licence, destination and work: the finish dialog, or null.
+  HWND InstallToFinish(std::string* destination) {
+    HWND dialog = AcceptLicence();
+    if (!dialog) return nullptr;
+    *destination = robot::WindowText(robot::Control(dialog, 206));
+    robot::ClickButton(dialog, 201);
+    return Finish();
+  }
+
+  TProgram setup_;
+};
+
+TEST_F(SetupScenario, DefaultInstallation) {
+  Prepare();
+  Start();
+  HWND licence = Licence();
+  ASSERT_NE(licence, nullptr);
+  HWND backdrop = FindWindowA("TWXInstWnd", kSetupTitle);
+  ASSERT_NE(backdrop, nullptr);
+  EXPECT_EQ(Rect(backdrop).right, GetSystemMetrics(SM_CXSCREEN));
+  EXPECT_EQ(Rect(backdrop).bottom, GetSystemMetrics(SM_CYSCREEN));
+  HWND status = robot::WaitForWindow("", "   Status", kScreenWait, setup_.Id());
+  ASSERT_NE(status, nullptr) << "the status window comes up with the music";
+  Screenshot("licence");
+  robot::ClickButton(licence, IDOK);
+
+  HWND destination = Destination();
+  ASSERT_NE(destination, nullptr);
+  const std::string folder = robot::WindowText(robot::Control(destination, 206));
+  EXPECT_EQ(folder.substr(1), ":\\Program Files\\VarnTech\\Trawlix");
+  EXPECT_TRUE(IsWindowEnabled(robot::Control(destination, 203)));
+  RECT client;
+  GetClientRect(destination, &client);
+  MapWindowPoints(destination, nullptr, reinterpret_cast<POINT*>(&client), 2);
+  EXPECT_GE(Rect(robot::Control(destination, 219)).top, client.bottom) << "the browser notice stays out of view";
+  Screenshot("destination");
+  robot::ClickButton(destination, 201);
+  ASSERT_TRUE(robot::WaitForWindowGone(destination, kScreenWait));
+  Sleep(2000);
+  EXPECT_TRUE(IsAbove(status, backdrop)) << "the status window stays over the backdrop";
+  Sleep(14000);  // all six captions are up after twelve seconds
+  Screenshot("backdrop");
+
+  HWND finish = Finish();
+  ASSERT_NE(finish, nullptr);
+  for (int box : {204, 205, 207}) EXPECT_TRUE(IsChecked(finish, box)) << box;
+  EXPECT_EQ(Ask(finish, 209, CB_GETCOUNT), 12);
+  EXPECT_EQ(Ask(finish, 209, CB_GETCURSEL), 3);
+  // The screens behind the finish dialog: the captions where they were
+  // revealed, the badge, the status window in the lower left corner with its
+  // bar full and the fade-in at its end.
+  HMODULE image = LoadLibraryExA(kSetupCopy, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(image, nullptr);
+  const int kCaptionY[] = {50, 120, 190, 260, 330, 410};
+  for (int k = 0; k < 6; ++k) ExpectDrawnAt(image, MAKEINTRESOURCEA(103 + k), 8, kCaptionY[k], 240, "caption");
+  ExpectDrawnAt(image, "TWXUITE", 1024 - 140, 768 - 90, 130, "badge");
+  FreeLibrary(image);
+  EXPECT_EQ(Rect(status).left, 0);
+  EXPECT_EQ(Rect(status).bottom, 768);
+  EXPECT_EQ(SendMessageA(robot::Control(status, 1001), PBM_GETPOS, 0, 0), 100);
+  EXPECT_EQ(SendMessageA(robot::Control(status, 1000), TBM_GETPOS, 0, 0), 46);
+  Screenshot("finish");
+  robot::ClickButton(finish, IDOK);
+  ExpectExitedCleanly();
+  ExpectInstalled(folder, 0x0673, true);
+
+  // What the setup asked of the multimedia library, in order.
+  const std::string log = twxtest::ReadWholeFileOr(kSoundLog, "");
+  EXPECT_EQ(Lines(log, "PlaySoundA "), (std::vector<std::string>{"WELCOME 0x40005", "WAIT 0x40005", "FINISHED 0x40005"}));
+  std::vector<std::string> volumes = {Hex(0)};
+  for (int level = 2; level <= 46; level += 2) volumes.push_back(Hex(level * 0x01000100u));
+  for (int n = 79; n >= 0; --n) volumes.push_back(Hex(((n * 46) / 80) * 0x01000100u));
+  volumes.push_back(Hex(0));
+  volumes.push_back(Hex(0xFFFFFFFFu));
+  EXPECT_EQ(Lines(log, "midiOutSetVolume 0 "), volumes);
+  EXPECT_EQ(Lines(log, "midiOutSetVolume 1 "), volumes);
+  EXPECT_EQ(Lines(log, "mciSendStringA "),
+            (std::vector<std::string>{"open \"" + TempFolder() + "_vtsetup.mid\" type sequencer alias trawlix",
+                                      "play trawlix notify [notify]", "seek trawlix to start",
+                                      "play trawlix notify [notify]", "close trawlix", "close trawlix"}));
+}
+
+TEST_F(SetupScenario, LicenceRefused) {
+  Prepare();
+  Start();
+  HWND licence = Licence();
+  ASSERT_NE(licence, nullptr);
+  robot::ClickButton(licence, IDCANCEL);
+  ExpectExitedCleanly();
+  ExpectNothingWritten("C:\\Program Files\\VarnTech\\Trawlix");
+}
+
+// A destination that names a file cannot be made; Cancel and the close box
+// both ask before they end the setup, and No leaves the dialog as it was.
+TEST_F(SetupScenario, DestinationErrorAndExitQuestion) {
+  Prepare();
+  const std::string blocked = "C:\\Program Files\\VarnTech\\Trawlix";
+  MakeFolderPath("C:\\Program Files\\VarnTech");
+  ASSERT_TRUE(twxtest::WriteWholeFile(blocked, "a file where the folder should be"));
+  Start();
+  HWND dialog = AcceptLicence();
+  ASSERT_NE(dialog, nullptr);
+  robot::ClickButton(dialog, 201);
+  EXPECT_EQ(Answer("Trawlix Setup", IDOK, "folder-error"),
+            std::string(kMessageNoFolderPrefix) + blocked + kMessageNoFolderSuffix);
+  EXPECT_TRUE(IsWindowEnabled(dialog)) << "the dialog stays for another folder";
+  robot::ClickButton(dialog, 202);
+  EXPECT_EQ(Answer("Exit Setup", IDNO, "exit-question"), kQuestionExit);
+  EXPECT_EQ(robot::WindowText(robot::Control(dialog, 206)), blocked);
+  EXPECT_TRUE(IsWindowVisible(dialog) && IsWindowEnabled(dialog));
+  PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_EQ(Answer("Exit Setup", IDYES), kQuestionExit);
+  ExpectExitedCleanly();
+  EXPECT_FALSE(twxtest::RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_TRUE(IsExistingFile(blocked)) << "the user's file stays";
+}
+
+TEST_F(SetupScenario, ProductRunning) {
+  Prepare();
+  TProgram product;
+  ASSERT_TRUE(product.Start(sampletest::PatchSourcePath("Trawlix.exe")));
+  HWND window = robot::WaitForWindow("TApplication", "Trawlmark", kScreenWait, product.Id());
+  ASSERT_NE(window, nullptr);
+  Start();
+  EXPECT_EQ(Answer(kSetupTitle, IDOK, "product-running"), kMessageProductRunning);
+  EXPECT_EQ(setup_.WaitForExit(kScreenWait), 0u);
+  EXPECT_EQ(GetForegroundWindow(), window);
+  EXPECT_EQ(FindWindowA("TWXInstWnd", nullptr), nullptr);
+}
+
+TEST_F(SetupScenario, SecondCopy) {
+  Prepare();
+  Start();
+  ASSERT_NE(Licence(), nullptr);
+  HWND backdrop = FindWindowA("TWXInstWnd", kSetupTitle);
+  TProgram second;
+  ASSERT_TRUE(second.Start(kSetupCopy));
+  EXPECT_EQ(second.WaitForExit(kScreenWait), 0u);
+  // It ended without a window of its own; the first copy came to the front.
+  DWORD foreground = 0;
+  GetWindowThreadProcessId(GetForegroundWindow(), &foreground);
+  EXPECT_EQ(foreground, setup_.Id());
+  EXPECT_EQ(FindWindowA("TWXInstWnd", kSetupTitle), backdrop);
+  robot::ClickButton(Licence(), IDCANCEL);
+  ExpectExitedCleanly();
+}
+
+TEST_F(SetupScenario, OldBrowserNotice) {
+  Prepare();
+  ASSERT_TRUE(twxtest::WriteRegString(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Internet Explorer", "Version",
+                                      "6.0.2900.2180"));
+  Start();
+  HWND dialog = AcceptLicence();
+  ASSERT_NE(dialog, nullptr);
+  HWND notice = robot::Control(dialog, 219);
+  EXPECT_EQ(robot::WindowText(notice), kNoticeNewBrowserNt);
+  RECT client;
+  GetClientRect(dialog, &client);
+  MapWindowPoints(dialog, nullptr, reinterpret_cast<POINT*>(&client), 2);
+  EXPECT_LT(Rect(notice).top + 20, client.bottom) << "the dialog grew to show the notice";
+  // It blinks five times, then stays.
+  int blinks = 0;
+  bool shown = IsWindowVisible(notice) != 0;
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 9000; Sleep(25)) {
+    const bool now = IsWindowVisible(notice) != 0;
+    if (shown && !now) ++blinks;
+    if (now != shown && now) Screenshot("old-browser");
+    shown = now;
+  }
+  EXPECT_EQ(blinks, 5);
+  EXPECT_TRUE(IsWindowVisible(notice));
+  robot::ClickButton(dialog, 202);
+  Answer("Exit Setup", IDYES);
+  ExpectExitedCleanly();
+  EXPECT_EQ(Lines(twxtest::ReadWholeFileOr(kSoundLog, ""), "PlaySoundA ").at(0),
+            "HIGHERVERSIONOFWINDOWSREQUIRED 0x40005");
+}
+
+// An upgrade whose extraction fails half-way: the user's data files, which the
+// extraction had already overwritten, are put back as they were.
+TEST_F(SetupScenario, FailedExtractionKeepsUserData) {
+  Prepare();
+  const std::string installation = "C:\\Apps\\Trawlix";
+  MakeFolderPath(installation + "\\Queries");
+  MakeFolderPath(installation + "\\TWXData");
+  ASSERT_TRUE(twxtest::WriteWholeFile(installation + "\\Trawlix.exe", "the earlier program"));
+  ASSERT_TRUE(twxtest::WriteRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString",
+                                      "\"" + installation + "\\uninst.exe\""));
+  std::vector<std::string> userData;
+  for (const TCustomFileToSave& file : CustomFiles) {
+    userData.push_back(file.Header + "\r\nSET=Search In Entire Web\r\nthe user's own lines\r\n");
+    ASSERT_TRUE(twxtest::WriteWholeFile(installation + "\\" + file.FileName, userData.back()));
+  }
+  // A folder where the extraction must write a program, late in the archive.
+  MakeFolderPath(installation + "\\uninst.exe\\in use");
+  Start();
+  HWND dialog = AcceptLicence();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(robot::WindowText(robot::Control(dialog, 206)), installation);
+  EXPECT_FALSE(IsWindowEnabled(robot::Control(dialog, 203))) << "an upgrade stays where it is";
+  robot::ClickButton(dialog, 201);
+  HWND failed = WaitForDialog(setup_.Id(), "Trawlix Setup", 0, kWorkWait);
+  ASSERT_NE(failed, nullptr);
+  EXPECT_EQ(MessageText(failed), kMessageExtractionFailed);
+  Screenshot("extraction-failed");
+  robot::ClickButton(failed, IDOK);
+  ExpectExitedCleanly();
+  for (int i = 0; i < kCustomFileCount; ++i)
+    EXPECT_EQ(twxtest::ReadWholeFileOr(installation + "\\" + CustomFiles[i].FileName, ""), userData[i])
+        << CustomFiles[i].FileName;
+  EXPECT_FALSE(IsExistingFile(installation + "\\tempfile.$$$"));
+}
+
+// A drive with less than 16 MB free: the question, No keeps the dialog, Yes
+// installs all the same.
+TEST_F(SetupScenario, LowSpaceQuestion) {
+  if (!IsExistingFolder("E:\\")) GTEST_SKIP() << "no small drive E: (run_scenario could not mount one)";
+  Prepare();
+  ASSERT_TRUE(twxtest::WriteRegString(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion",
+                                      "ProgramFilesDir", "E:\\Programs"));
+  Start();
+  HWND dialog = AcceptLicence();
+  ASSERT_NE(dialog, nullptr);
+  const std::string folder = robot::WindowText(robot::Control(dialog, 206));
+  EXPECT_EQ(folder, "E:\\Programs\\VarnTech\\Trawlix");
+  robot::ClickButton(dialog, 201);
+  const std::string question = Answer("Trawlix Setup", IDNO, "low-space");
+  EXPECT_NE(question.find("at least 16MB)"), std::string::npos) << question;
+  EXPECT_TRUE(IsWindowEnabled(dialog));
+  EXPECT_FALSE(IsExistingFolder(folder)) << "No creates nothing";
+  robot::ClickButton(dialog, 201);
+  Answer("Trawlix Setup", IDYES);
+  HWND finish = Finish();
+  ASSERT_NE(finish, nullptr);
+  robot::ClickButton(finish, IDOK);
+  ExpectExitedCleanly();
+  ExpectInstalled(folder, 0x0673, true);
+}
+
+// Without the multimedia library the setup runs silently to the end; the
+// finish dialog without the hot-key box writes both shortcuts without one.
+TEST_F(SetupScenario, FinishWithoutHotKeySilently) {
+  Prepare(kNoLibrary);
+  Start();
+  std::string folder;
+  HWND finish = InstallToFinish(&folder);
+  ASSERT_NE(finish, nullptr);
+  robot::ClickButton(finish, 207);
+  for (DWORD start = GetTickCount(); IsWindowEnabled(robot::Control(finish, 209)) && GetTickCount() - start < 5000;)
+    Sleep(20);
+  EXPECT_FALSE(IsWindowEnabled(robot::Control(finish, 209)));
+  robot::ClickButton(finish, 207);
+  for (DWORD start = GetTickCount(); !IsWindowEnabled(robot::Control(finish, 209)) && GetTickCount() - start < 5000;)
+    Sleep(20);
+  EXPECT_TRUE(IsWindowEnabled(robot::Control(finish, 209))) << "ticked again, the list comes back";
+  robot::ClickButton(finish, 207);
+  Sleep(200);
+  PostMessageA(finish, WM_SYSCOMMAND, SC_CLOSE, 0);  // the close box applies the options as OK does
+  ExpectExitedCleanly();
+  ExpectInstalled(folder, 0, true);
+  EXPECT_FALSE(IsExistingFile(kSoundLog));
+}
+
+// A library without the MIDI functions: clips only, no music, no volume; the
+// finish dialog without the desktop box still rewrites the group shortcut.
+TEST_F(SetupScenario, FinishWithoutDesktopIconWithoutMidi) {
+  Prepare(kLibraryWithoutMidi);
+  Start();
+  std::string folder;
+  HWND finish = InstallToFinish(&folder);
+  ASSERT_NE(finish, nullptr);
+  robot::ClickButton(finish, 204);
+  Sleep(200);
+  robot::ClickButton(finish, IDOK);
+  ExpectExitedCleanly();
+  ExpectInstalled(folder, 0x0673, false);
+  const std::string log = twxtest::ReadWholeFileOr(kSoundLog, "");
+  EXPECT_EQ(Lines(log, "PlaySoundA ").size(), 3u);
+  EXPECT_TRUE(Lines(log, "midiOutSetVolume").empty());
+  EXPECT_TRUE(Lines(log, "mciSendStringA").empty());
+}
+
+TEST_F(SetupScenario, LowColourDepth) {
+  Prepare();
+  Start();
+  EXPECT_EQ(Answer(kSetupTitle, IDOK, "low-colour"), kMessageLowColourDepth);
+  HWND licence = Licence();
+  ASSERT_NE(licence, nullptr) << "the setup goes on";
+  robot::ClickButton(licence, IDCANCEL);
+  ExpectExitedCleanly();
+}
+
+}  // namespace
