@@ -53,7 +53,7 @@ TEST(SetupLogic, FreeSpaceFromTheClassicQuery) {
     double mb;
   } kRows[] = {
       {8, 512, 4096, 16.0},           // exactly the threshold
-      {8, 512, 4095, 15.998046875},   // one cluster less
+      {8, 512, 4095, 15.99609375},    // one cluster less
       {65536, 32768, 1, 2048.0},      // a cluster of 2 GiB: unsigned, not negative
       {65536, 65536, 100, 0.0},       // the cluster size wraps in 32 bits
   };
