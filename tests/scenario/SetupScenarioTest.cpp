@@ -6,6 +6,7 @@
 
 #include <commctrl.h>
 
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "FileUtils.h"
 #include "GlobalData.h"
 #include "LinkReader.h"
+#include "PostInstallTestSupport.h"
 #include "RegistrySandbox.h"
 #include "Robot.h"
 #include "SampleTestSupport.h"
@@ -220,11 +222,15 @@ class SetupScenario : public ::testing::Test {
     DeleteFileA((TempFolder() + "_vtsetup.mid").c_str());  // a leftover of the prefix's own past
   }
 
-  void Start() { ASSERT_TRUE(setup_.Start(kSetupCopy)); }
+  // A run of the setup; a later run replaces the earlier one, which has ended.
+  void Start() {
+    setup_.reset(new TProgram);
+    ASSERT_TRUE(setup_->Start(kSetupCopy));
+  }
 
-  HWND Licence() { return Settled(WaitForDialog(setup_.Id(), kLicenceTitle, 401)); }
-  HWND Destination() { return Settled(WaitForDialog(setup_.Id(), kSetupTitle, 206)); }
-  HWND Box(const char* title) { return Settled(WaitForDialog(setup_.Id(), title, 0)); }
+  HWND Licence() { return Settled(WaitForDialog(setup_->Id(), kLicenceTitle, 401)); }
+  HWND Destination() { return Settled(WaitForDialog(setup_->Id(), kSetupTitle, 206)); }
+  HWND Box(const char* title) { return Settled(WaitForDialog(setup_->Id(), title, 0)); }
 
   HWND AcceptLicence() {
     HWND licence = Licence();
@@ -245,7 +251,7 @@ class SetupScenario : public ::testing::Test {
 
   // The finish dialog, once it has unrolled: enabled, with the focus on OK.
   HWND Finish() {
-    HWND finish = Settled(WaitForDialog(setup_.Id(), kFinishTitle, 209, kWorkWait));
+    HWND finish = Settled(WaitForDialog(setup_->Id(), kFinishTitle, 209, kWorkWait));
     if (!finish) return nullptr;
     const DWORD start = GetTickCount();
     for (;;) {
@@ -260,7 +266,7 @@ class SetupScenario : public ::testing::Test {
   }
 
   void ExpectExitedCleanly() {
-    EXPECT_EQ(setup_.WaitForExit(kScreenWait), 0u);
+    EXPECT_EQ(setup_->WaitForExit(kScreenWait), 0u);
     EXPECT_FALSE(IsExistingFile(TempFolder() + "_vtsetup.mid"));
     EXPECT_FALSE(IsExistingFile(kPlantedMark)) << twxtest::ReadWholeFileOr(kPlantedMark, "");
   }
@@ -307,7 +313,36 @@ class SetupScenario : public ::testing::Test {
     return Finish();
   }
 
-  TProgram setup_;
+  // Licence, destination and work with every default, then OK: the folder.
+  std::string InstallWithDefaults() {
+    Start();
+    std::string folder;
+    HWND finish = InstallToFinish(&folder);
+    if (!finish) return "";
+    robot::ClickButton(finish, IDOK);
+    ExpectExitedCleanly();
+    return folder;
+  }
+
+  // A download that does not hold the whole payload: message M4, nothing of
+  // the product written.
+  void ExpectDamagedDownloadRefused() {
+    Start();
+    std::string folder;
+    HWND dialog = AcceptLicence();
+    ASSERT_NE(dialog, nullptr);
+    folder = robot::WindowText(robot::Control(dialog, 206));
+    robot::ClickButton(dialog, 201);
+    HWND failed = Settled(WaitForDialog(setup_->Id(), "Trawlix Setup", 0, kWorkWait));
+    ASSERT_NE(failed, nullptr);
+    EXPECT_EQ(MessageText(failed), kMessageExtractionFailed);
+    robot::ClickButton(failed, IDOK);
+    ExpectExitedCleanly();
+    EXPECT_EQ(twxtest::ListFolder(folder), std::vector<std::string>()) << "no payload file, no temporary archive";
+    EXPECT_FALSE(twxtest::RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  }
+
+  std::unique_ptr<TProgram> setup_;
 };
 
 TEST_F(SetupScenario, DefaultInstallation) {
@@ -321,7 +356,7 @@ TEST_F(SetupScenario, DefaultInstallation) {
   ASSERT_NE(backdrop, nullptr);
   EXPECT_EQ(Rect(backdrop).right, GetSystemMetrics(SM_CXSCREEN));
   EXPECT_EQ(Rect(backdrop).bottom, GetSystemMetrics(SM_CYSCREEN));
-  HWND status = robot::WaitForWindow("", "   Status", kScreenWait, setup_.Id());
+  HWND status = robot::WaitForWindow("", "   Status", kScreenWait, setup_->Id());
   ASSERT_NE(status, nullptr) << "the status window comes up with the music";
   Screenshot("licence");
   robot::ClickButton(licence, IDOK);
@@ -425,7 +460,7 @@ TEST_F(SetupScenario, ProductRunning) {
   ASSERT_NE(window, nullptr);
   Start();
   EXPECT_EQ(Answer(kSetupTitle, IDOK, "product-running"), kMessageProductRunning);
-  EXPECT_EQ(setup_.WaitForExit(kScreenWait), 0u);
+  EXPECT_EQ(setup_->WaitForExit(kScreenWait), 0u);
   EXPECT_EQ(GetForegroundWindow(), window);
   EXPECT_EQ(FindWindowA("TWXInstWnd", nullptr), nullptr);
 }
@@ -441,7 +476,7 @@ TEST_F(SetupScenario, SecondCopy) {
   // It ended without a window of its own; the first copy came to the front.
   DWORD foreground = 0;
   GetWindowThreadProcessId(GetForegroundWindow(), &foreground);
-  EXPECT_EQ(foreground, setup_.Id());
+  EXPECT_EQ(foreground, setup_->Id());
   EXPECT_EQ(FindWindowA("TWXInstWnd", kSetupTitle), backdrop);
   robot::ClickButton(Licence(), IDCANCEL);
   ExpectExitedCleanly();
@@ -501,7 +536,7 @@ TEST_F(SetupScenario, FailedExtractionKeepsUserData) {
   EXPECT_EQ(robot::WindowText(robot::Control(dialog, 206)), installation);
   EXPECT_FALSE(IsWindowEnabled(robot::Control(dialog, 203))) << "an upgrade stays where it is";
   robot::ClickButton(dialog, 201);
-  HWND failed = WaitForDialog(setup_.Id(), "Trawlix Setup", 0, kWorkWait);
+  HWND failed = WaitForDialog(setup_->Id(), "Trawlix Setup", 0, kWorkWait);
   ASSERT_NE(failed, nullptr);
   EXPECT_EQ(MessageText(failed), kMessageExtractionFailed);
   Screenshot("extraction-failed");
@@ -590,6 +625,122 @@ TEST_F(SetupScenario, LowColourDepth) {
   ASSERT_NE(licence, nullptr) << "the setup goes on";
   robot::ClickButton(licence, IDCANCEL);
   ExpectExitedCleanly();
+}
+
+// An upgrade over the user's own installation: the old folder is proposed and
+// fixed, the user's data come through (the old engine-set name converted), a
+// shortcut the user added to the group goes, the browser button is not added
+// twice, and the running helper of the same version is left alone.
+TEST_F(SetupScenario, UpgradeKeepsTheUsersData) {
+  Prepare();
+  const std::string folder = InstallWithDefaults();
+  ASSERT_FALSE(folder.empty());
+  using postinstalltest::kMappingKey;
+  using postinstalltest::kToolbarKey;
+  const std::string nextId = twxtest::ReadRegRaw(HKEY_CURRENT_USER, kMappingKey, "NextId");
+  const std::string layout = twxtest::ReadRegRaw(HKEY_CURRENT_USER, kToolbarKey, postinstalltest::kLayoutValue);
+  std::string helper = ReadRegString(HKEY_LOCAL_MACHINE, kRunKey, "VTQBox");
+  helper = helper.substr(1, helper.size() - 2);
+  const DWORD helperProcess =
+      postinstalltest::WaitForHelper(ParentPart(helper) + "\\QBox.tmp", helper, kScreenWait);
+  ASSERT_NE(helperProcess, 0u) << "the helper runs after the installation";
+  WIN32_FILE_ATTRIBUTE_DATA helperFile = {};
+  ASSERT_TRUE(GetFileAttributesExA(helper.c_str(), GetFileExInfoStandard, &helperFile));
+
+  std::vector<std::string> userData;
+  for (const TCustomFileToSave& file : CustomFiles) {
+    userData.push_back(file.Header + "\r\nSET=SEARCH IN ENTIRE WEB\r\nthe user's own lines\r\n");
+    ASSERT_TRUE(twxtest::WriteWholeFile(folder + "\\" + file.FileName, userData.back()));
+  }
+  ASSERT_TRUE(CreateShellShortcut(folder + "\\Trawlix.exe", ProgramsFolder + "\\Trawlmark", "My queries", false, 0));
+
+  Start();
+  HWND dialog = AcceptLicence();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(robot::WindowText(robot::Control(dialog, 206)), folder);
+  EXPECT_FALSE(IsWindowEnabled(robot::Control(dialog, 203)));
+  robot::ClickButton(dialog, 201);
+  HWND finish = Finish();
+  ASSERT_NE(finish, nullptr);
+  robot::ClickButton(finish, IDOK);
+  ExpectExitedCleanly();
+
+  for (int i = 0; i < kCustomFileCount; ++i) {
+    std::string expected = userData[i];
+    if (i == 2) expected.replace(expected.find("SEARCH IN ENTIRE WEB"), 20, "Search in Web");
+    EXPECT_EQ(twxtest::ReadWholeFileOr(folder + "\\" + CustomFiles[i].FileName, ""), expected)
+        << CustomFiles[i].FileName;
+  }
+  EXPECT_FALSE(IsExistingFile(ProgramsFolder + "\\Trawlmark\\My queries.lnk"));
+  EXPECT_TRUE(IsExistingFile(ProgramsFolder + "\\Trawlmark\\Trawlix.lnk"));
+  EXPECT_EQ(twxtest::ReadRegRaw(HKEY_CURRENT_USER, kMappingKey, "NextId"), nextId);
+  EXPECT_EQ(twxtest::ReadRegRaw(HKEY_CURRENT_USER, kToolbarKey, postinstalltest::kLayoutValue), layout);
+  WIN32_FILE_ATTRIBUTE_DATA after = {};
+  ASSERT_TRUE(GetFileAttributesExA(helper.c_str(), GetFileExInfoStandard, &after));
+  EXPECT_EQ(CompareFileTime(&after.ftLastWriteTime, &helperFile.ftLastWriteTime), 0) << "the same version stays";
+  EXPECT_TRUE(postinstalltest::IsRunning(helperProcess)) << "and is not asked to quit";
+}
+
+TEST_F(SetupScenario, DamagedDownload) {
+  Prepare();
+  std::string setup;
+  ASSERT_TRUE(twxtest::ReadWholeFile(kSetupCopy, &setup));
+  setup[setup.size() - 5000] ^= 0x10;  // one bit inside the archive's body
+  ASSERT_TRUE(twxtest::WriteWholeFile(kSetupCopy, setup));
+  ExpectDamagedDownloadRefused();
+}
+
+TEST_F(SetupScenario, TruncatedDownload) {
+  Prepare();
+  std::string setup;
+  ASSERT_TRUE(twxtest::ReadWholeFile(kSetupCopy, &setup));
+  ASSERT_TRUE(twxtest::WriteWholeFile(kSetupCopy, setup.substr(0, setup.size() - 100000)));
+  ExpectDamagedDownloadRefused();
+}
+
+// The product's uninstaller after a default installation leaves nothing of it.
+TEST_F(SetupScenario, UninstallLeavesNothing) {
+  Prepare();
+  const std::string folder = InstallWithDefaults();
+  ASSERT_FALSE(folder.empty());
+  TProgram uninstaller;
+  ASSERT_TRUE(uninstaller.Start(folder + "\\uninst.exe", "/S"));
+  EXPECT_EQ(uninstaller.WaitForExit(kScreenWait), 0u);
+  EXPECT_TRUE(sampletest::WaitForFile(folder, false, kWorkWait)) << "the folder goes";
+  ExpectNothingWritten(folder);
+  EXPECT_FALSE(IsExistingFile(DesktopFolder + "\\Trawlmark.lnk"));
+  EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kRunKey, "VTQBox"), "");
+  EXPECT_FALSE(twxtest::RegKeyExists(HKEY_LOCAL_MACHINE, postinstalltest::kExtensionKey));
+  EXPECT_FALSE(twxtest::RegKeyExists(HKEY_CLASSES_ROOT, "trawlix_query_folder"));
+}
+
+// A folder typed in the folder browser that does not exist yet: the browser
+// asks, the setup creates it and installs there. (Wine keeps no access lists,
+// so the Everyone entry the folder is created with cannot be read back here.)
+TEST_F(SetupScenario, NewFolderTypedInTheBrowser) {
+  Prepare();
+  Start();
+  HWND dialog = AcceptLicence();
+  ASSERT_NE(dialog, nullptr);
+  robot::ClickButton(dialog, 203);
+  HWND browser = Settled(WaitForDialog(setup_->Id(), "Select Destination Folder", 103));
+  ASSERT_NE(browser, nullptr);
+  SendMessageA(robot::Control(browser, 103), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("C:\\Products"));
+  Screenshot("folder-browser");
+  robot::ClickButton(browser, 108);
+  HWND question = Settled(WaitForDialog(setup_->Id(), kSetupTitle, IDYES));
+  ASSERT_NE(question, nullptr);
+  robot::ClickButton(question, IDYES);
+  ASSERT_TRUE(robot::WaitForWindowGone(browser, kScreenWait));
+  Settled(dialog);
+  const std::string folder = robot::WindowText(robot::Control(dialog, 206));
+  EXPECT_EQ(folder, "C:\\Products\\Trawlix");
+  robot::ClickButton(dialog, 201);
+  HWND finish = Finish();
+  ASSERT_NE(finish, nullptr);
+  robot::ClickButton(finish, IDOK);
+  ExpectExitedCleanly();
+  ExpectInstalled(folder, 0x0673, true);
 }
 
 }  // namespace
