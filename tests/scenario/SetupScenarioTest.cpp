@@ -6,6 +6,7 @@
 
 #include <commctrl.h>
 
+#include <cstring>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -196,6 +197,116 @@ void ExpectDrawnAt(HMODULE setup, LPCSTR name, int x, int y, int maxX, const cha
   EXPECT_EQ(ink, probe.ink);
   EXPECT_NE(through, RGB(0, 0, 0));
   EXPECT_GT(GetBValue(through), GetRValue(through));  // the blue gradient
+}
+
+// ---------------------------------------------------------------- the main job's report
+
+struct TInstalledFile {
+  std::string name;  // relative to the folder
+  uint64_t size;
+};
+
+void ListFiles(const std::string& folder, const std::string& relative, std::vector<TInstalledFile>* files) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + "\\" + relative + "*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+      ListFiles(folder, relative + name + "\\", files);
+    else
+      files->push_back({relative + name, (uint64_t(found.nFileSizeHigh) << 32) | found.nFileSizeLow});
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+}
+
+std::string HotKeyText(WORD hotKey) {
+  if (hotKey == 0) return "no hot-key";
+  std::string text = (hotKey & 0x0200 ? "Ctrl + " : "") + std::string(hotKey & 0x0400 ? "Alt + " : "");
+  const int key = hotKey & 0xFF;
+  return text + (key >= 0x70 && key <= 0x7B ? "F" + std::to_string(key - 0x6F) : std::to_string(key));
+}
+
+void ReportLink(const std::string& file) {
+  const twxtest::TLinkInfo link = twxtest::ReadLink(file);
+  if (!link.loaded) return;
+  printf("  %s -> %s (%s)\n", file.c_str(), link.target.c_str(), HotKeyText(link.hotKey).c_str());
+}
+
+// What the setup did, read from the machine: every installed file compared
+// with what the payload and its delta patches make, the registry values, the
+// shortcuts, the helper and the settings file.
+void PrintReport(const std::string& folder) {
+  twxtest::TempFolder expectedTree;
+  const bool haveExpected = sampletest::MakeInstalledProduct(expectedTree.Path());
+  std::vector<TInstalledFile> files;
+  ListFiles(folder, "", &files);
+  uint64_t bytes = 0;
+  std::vector<std::string> same, changed, added;
+  for (const TInstalledFile& file : files) {
+    bytes += file.size;
+    std::string installed, expected;
+    twxtest::ReadWholeFile(folder + "\\" + file.name, &installed);
+    if (!haveExpected || !twxtest::ReadWholeFile(expectedTree.Join(file.name), &expected))
+      added.push_back(file.name);
+    else if (installed == expected)
+      same.push_back(file.name);
+    else
+      changed.push_back(file.name);
+  }
+  std::vector<TInstalledFile> payload;
+  ListFiles(expectedTree.Path(), "", &payload);
+  std::vector<std::string> notInstalled;
+  for (const TInstalledFile& file : payload)
+    if (!IsExistingFile(folder + "\\" + file.name)) notInstalled.push_back(file.name);
+  auto names = [](const std::vector<std::string>& list) {
+    std::string text;
+    for (const std::string& name : list) text += (text.empty() ? "" : ", ") + name;
+    return text.empty() ? std::string("none") : text;
+  };
+  printf("\n== What the setup did (read from the machine afterwards)\n");
+  printf("Installed into %s: %u files, %llu bytes\n", folder.c_str(), static_cast<unsigned>(files.size()),
+         static_cast<unsigned long long>(bytes));
+  printf("  byte for byte as the payload (its programs as their delta patches make them): %u\n",
+         static_cast<unsigned>(same.size()));
+  printf("  written by the setup's configuration: %s\n", names(changed).c_str());
+  printf("  not in the payload: %s\n", names(added).c_str());
+  printf("  of the payload, not left in the folder: %s\n", names(notInstalled).c_str());
+  printf("Uninstall entry: %s\n", ReadRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString").c_str());
+  printf("Shortcuts:\n");
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((ProgramsFolder + "\\Trawlmark\\*.lnk").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do ReportLink(ProgramsFolder + "\\Trawlmark\\" + found.cFileName);
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  ReportLink(DesktopFolder + "\\Trawlmark.lnk");
+  printf("Browser extension %s: \"%s\" runs %s\n", postinstalltest::kExtensionKey,
+         ReadRegString(HKEY_LOCAL_MACHINE, postinstalltest::kExtensionKey, "ButtonText").c_str(),
+         ReadRegString(HKEY_LOCAL_MACHINE, postinstalltest::kExtensionKey, "Exec").c_str());
+  const std::string layout =
+      twxtest::ReadRegRaw(HKEY_CURRENT_USER, postinstalltest::kToolbarKey, postinstalltest::kLayoutValue);
+  const std::string nextId = twxtest::ReadRegRaw(HKEY_CURRENT_USER, postinstalltest::kMappingKey, "NextId");
+  uint32_t next = 0;
+  memcpy(&next, nextId.data(), nextId.size() < 4 ? nextId.size() : 4);
+  printf("  this user's toolbar layout: %u button records; command mapping NextId %s\n",
+         static_cast<unsigned>(layout.size() >= 4 ? (layout.size() - 4) / 28 : 0), Hex(next).c_str());
+  std::string helper = ReadRegString(HKEY_LOCAL_MACHINE, kRunKey, "VTQBox");
+  const std::string helperPath = helper.size() > 2 ? helper.substr(1, helper.size() - 2) : helper;
+  const DWORD helperProcess = postinstalltest::HelperProcessOf(ParentPart(helperPath) + "\\QBox.tmp");
+  printf("Search-box helper: Run value VTQBox = %s; %s\n", helper.c_str(),
+         helperProcess ? ("running, process " + std::to_string(helperProcess)).c_str() : "not running");
+  printf("Trawlix.ini:\n");
+  std::istringstream ini(twxtest::ReadWholeFileOr(folder + "\\Trawlix.ini", ""));
+  for (std::string line; std::getline(ini, line);)
+    if (!line.empty() && line != "\r") printf("  %s\n", line.c_str());
+  printf(".twx files: %s, opened by %s\n", ReadRegString(HKEY_CLASSES_ROOT, ".twx", "").c_str(),
+         ReadRegString(HKEY_CLASSES_ROOT, "trawlix_query_folder\\shell\\open\\command", "").c_str());
+  std::string screens = twxtest::ArtifactsFolder().substr(2);  // the host path behind drive Z:
+  for (char& c : screens) c = c == '\\' ? '/' : c;
+  printf("Screenshots: %s\n", screens.c_str());
 }
 
 class SetupScenario : public ::testing::Test {
@@ -400,6 +511,7 @@ TEST_F(SetupScenario, DefaultInstallation) {
   robot::ClickButton(finish, IDOK);
   ExpectExitedCleanly();
   ExpectInstalled(folder, 0x0673, true);
+  if (std::getenv("TWX_REPORT")) PrintReport(folder);
 
   // What the setup asked of the multimedia library, in order.
   const std::string log = twxtest::ReadWholeFileOr(kSoundLog, "");
