@@ -29,12 +29,12 @@ namespace {
 
 using sampletest::TProgram;
 using twxtest::ReadRegString;
+using postinstalltest::kRunKey;
+using postinstalltest::kUninstallKey;
 
 const char kSetupCopy[] = "C:\\Downloads\\TrawlixSetup.exe";
 const char kSoundLog[] = "C:\\twx-sound.log";
 const char kPlantedMark[] = "C:\\twx-planted-loaded.txt";
-const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Trawlmark";
-const char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kOverridesKey[] = "Software\\Wine\\AppDefaults\\TrawlixSetup.exe\\DllOverrides";
 const char kLicenceTitle[] = "Trawlmark(TM) End-User License Agreement";
 const char kSetupTitle[] = "Trawlmark 5.3 Setup";
@@ -343,11 +343,16 @@ class SetupScenario : public ::testing::Test {
   HWND Destination() { return Settled(WaitForDialog(setup_->Id(), kSetupTitle, 206)); }
   HWND Box(const char* title) { return Settled(WaitForDialog(setup_->Id(), title, 0)); }
 
+  // Accepted as a person does, after the music and the status window came up
+  // (300 ms after the agreement; a quicker click leaves both out for the run).
   HWND AcceptLicence() {
     HWND licence = Licence();
-    if (licence) robot::ClickButton(licence, IDOK);
+    if (!licence || !StatusWindow()) return nullptr;
+    robot::ClickButton(licence, IDOK);
     return Destination();
   }
+
+  HWND StatusWindow() { return robot::WaitForWindow("", "   Status", kScreenWait, setup_->Id()); }
 
   // Answers a message box with the given button once it is shown; its text.
   std::string Answer(const char* title, int button, const std::string& screen = "") {
@@ -467,7 +472,7 @@ TEST_F(SetupScenario, DefaultInstallation) {
   ASSERT_NE(backdrop, nullptr);
   EXPECT_EQ(Rect(backdrop).right, GetSystemMetrics(SM_CXSCREEN));
   EXPECT_EQ(Rect(backdrop).bottom, GetSystemMetrics(SM_CYSCREEN));
-  HWND status = robot::WaitForWindow("", "   Status", kScreenWait, setup_->Id());
+  HWND status = StatusWindow();
   ASSERT_NE(status, nullptr) << "the status window comes up with the music";
   Screenshot("licence");
   robot::ClickButton(licence, IDOK);
@@ -651,6 +656,8 @@ TEST_F(SetupScenario, FailedExtractionKeepsUserData) {
   HWND failed = WaitForDialog(setup_->Id(), "Trawlix Setup", 0, kWorkWait);
   ASSERT_NE(failed, nullptr);
   EXPECT_EQ(MessageText(failed), kMessageExtractionFailed);
+  HWND status = StatusWindow();
+  EXPECT_TRUE(IsAbove(status, FindWindowA("TWXInstWnd", kSetupTitle))) << "the status window stays over the backdrop";
   Screenshot("extraction-failed");
   robot::ClickButton(failed, IDOK);
   ExpectExitedCleanly();
