@@ -406,6 +406,14 @@ class SetupScenario : public ::testing::Test {
     EXPECT_NE(twxtest::ReadWholeFileOr(destination + "\\Trawlix.ini", "").find("Language="), std::string::npos);
     EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
               "\"" + destination + "\\uninst.exe\"");
+    // Where the values really are: a 32-bit setup's machine-wide keys lie in
+    // the 32-bit view of the registry.
+    HKEY uninstall = nullptr;
+    const std::string realKey = sizeof(void*) == 4 ? "SOFTWARE\\WOW6432Node" + std::string(kUninstallKey).substr(8)
+                                                   : std::string(kUninstallKey);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, realKey.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &uninstall),
+              ERROR_SUCCESS) << realKey;
+    if (uninstall) RegCloseKey(uninstall);
     EXPECT_NE(ReadRegString(HKEY_LOCAL_MACHINE, kRunKey, "VTQBox").find("\\VarnTech\\QBox.exe\""), std::string::npos);
     EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, ".twx", ""), "trawlix_query_folder");
     const twxtest::TLinkInfo group = twxtest::ReadLink(ProgramsFolder + "\\Trawlmark\\Trawlix.lnk");
@@ -480,7 +488,9 @@ TEST_F(SetupScenario, DefaultInstallation) {
   HWND destination = Destination();
   ASSERT_NE(destination, nullptr);
   const std::string folder = robot::WindowText(robot::Control(destination, 206));
-  EXPECT_EQ(folder.substr(1), ":\\Program Files\\VarnTech\\Trawlix");
+  // A 32-bit setup on 64-bit Windows is shown the 32-bit programs' folder.
+  EXPECT_EQ(folder, sizeof(void*) == 4 ? "C:\\Program Files (x86)\\VarnTech\\Trawlix"
+                                       : "C:\\Program Files\\VarnTech\\Trawlix");
   EXPECT_TRUE(IsWindowEnabled(robot::Control(destination, 203)));
   RECT client;
   GetClientRect(destination, &client);
