@@ -872,4 +872,63 @@ TEST_F(SetupScenario, NewFolderTypedInTheBrowser) {
   ExpectInstalled(folder, 0x0673, true);
 }
 
+// The disk fills up while an upgrade is being extracted, in the middle of the
+// main program: message M4, the user's data files as they were, and the main
+// program the earlier one, whole.
+TEST_F(SetupScenario, FullDiskKeepsTheInstallation) {
+  if (!IsExistingFolder("E:\\")) GTEST_SKIP() << "no small drive E: (run_scenario could not mount one)";
+  Prepare();
+  const std::string installation = "E:\\Trawlix";
+  const std::string earlierProgram = "the earlier program";
+  MakeFolderPath(installation + "\\Queries");
+  MakeFolderPath(installation + "\\TWXData");
+  ASSERT_TRUE(twxtest::WriteWholeFile(installation + "\\Trawlix.exe", earlierProgram));
+  ASSERT_TRUE(twxtest::WriteRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString",
+                                      "\"" + installation + "\\uninst.exe\""));
+  std::vector<std::string> userData;
+  for (const TCustomFileToSave& file : CustomFiles) {
+    userData.push_back(file.Header + "\r\nthe user's own lines\r\n");
+    ASSERT_TRUE(twxtest::WriteWholeFile(installation + "\\" + file.FileName, userData.back()));
+  }
+  // Room for the archive's copy, every entry before the main program (in the
+  // archive's order) and half of the main program, in whole pages.
+  const uint64_t kPage = 4096;
+  auto pages = [&](uint64_t bytes) { return (bytes + kPage - 1) / kPage * kPage; };
+  std::vector<TInstalledFile> entries;
+  ListFiles(TWX_PACKED_DIR, "", &entries);
+  std::string archive;
+  ASSERT_TRUE(twxtest::ReadWholeFile(TWX_PAYLOAD_VHZ, &archive));
+  uint64_t room = pages(archive.size()), program = 0;
+  for (const TInstalledFile& entry : entries) {
+    if (entry.name == "Trawlix.exe") program = entry.size;
+    if (entry.name < "Trawlix.exe") room += pages(entry.size);
+  }
+  ASSERT_GT(program, 8 * kPage);
+  room += pages(program / 2);
+  ULARGE_INTEGER available = {};
+  ASSERT_TRUE(GetDiskFreeSpaceExA("E:\\", &available, nullptr, nullptr));
+  ASSERT_GT(available.QuadPart, room);
+  ASSERT_TRUE(twxtest::WriteWholeFile("E:\\filler.bin", std::string(available.QuadPart - room, 'f')));
+
+  Start();
+  HWND dialog = AcceptLicence();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(robot::WindowText(robot::Control(dialog, 206)), installation);
+  robot::ClickButton(dialog, 201);
+  Answer("Trawlix Setup", IDYES);  // less than 16 MB free: go on all the same
+  HWND failed = Settled(WaitForDialog(setup_->Id(), "Trawlix Setup", 0, kWorkWait));
+  ASSERT_NE(failed, nullptr);
+  EXPECT_EQ(MessageText(failed), kMessageExtractionFailed);
+  robot::ClickButton(failed, IDOK);
+  ExpectExitedCleanly();
+  EXPECT_TRUE(IsExistingFile(installation + "\\License.txt")) << "the entries before the program were written";
+  EXPECT_FALSE(IsExistingFile(installation + "\\uninst.exe")) << "the extraction stopped at the program";
+  const std::string program = twxtest::ReadWholeFileOr(installation + "\\Trawlix.exe", "<none>");
+  EXPECT_TRUE(program == earlierProgram) << "the main program is not the earlier one but " << program.size()
+                                         << " bytes";
+  for (int i = 0; i < kCustomFileCount; ++i)
+    EXPECT_EQ(twxtest::ReadWholeFileOr(installation + "\\" + CustomFiles[i].FileName, ""), userData[i])
+        << CustomFiles[i].FileName;
+}
+
 }  // namespace
