@@ -13,33 +13,8 @@
 #include <unistd.h>
 #endif
 
-bool ReadWholeFile(const std::string& path, TBytes* bytes) {
-  TFileHandle file = OpenFileForRead(path);
-  if (file == kNoFile) return false;
-  int64_t size = FileSize(file);
-  bool ok = size >= 0 && size < 0x7FFFFFFF;
-  if (ok) bytes->resize(static_cast<size_t>(size));
-  int64_t done = 0;
-  while (ok && done < size) {
-    int32_t delivered = 0;
-    int32_t ask = static_cast<int32_t>(std::min<int64_t>(size - done, 1 << 24));
-    ok = ReadFileBytes(file, bytes->data() + done, ask, &delivered) && delivered > 0;
-    done += delivered;
-  }
-  CloseFile(file);
-  return ok;
-}
-
 bool WriteWholeFile(const std::string& path, const TBytes& bytes) {
-  TFileHandle file = CreateFileForWrite(path);
-  if (file == kNoFile) return false;
-  bool ok = true;
-  for (size_t done = 0; ok && done < bytes.size();) {
-    int32_t count = static_cast<int32_t>(std::min<size_t>(bytes.size() - done, 1 << 24));
-    ok = WriteFileBytes(file, bytes.data() + done, count);
-    done += static_cast<size_t>(count);
-  }
-  return CloseFile(file) && ok;
+  return WriteFileBeside(path, bytes.data(), bytes.size(), WriteFileBytes);
 }
 
 std::string ReadProblem(const std::string& path) {

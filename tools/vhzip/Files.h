@@ -5,10 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "FileUtils.h"
+
 typedef std::vector<uint8_t> TBytes;
 
-// Files of 2^31 bytes or more are refused: no archive field can describe them.
-bool ReadWholeFile(const std::string& path, TBytes* bytes);
+// Whole files are read by the setup's ReadWholeFile (FileUtils.h): files of
+// 2^31 bytes or more are refused, no archive field can describe them. Written
+// beside their final name and moved over it when whole, so a failure never
+// leaves a partial file under that name and OUT may be an input.
 bool WriteWholeFile(const std::string& path, const TBytes& bytes);
 // What to tell the user when ReadWholeFile failed: too large, or unreadable.
 std::string ReadProblem(const std::string& path);
