@@ -36,6 +36,21 @@ std::string PortablePath(const std::string& path) {
   return portable;
 }
 
+std::string ResolvedPath(const std::string& path) {
+#ifdef _WIN32
+  if (PathKind(path, false) == kPathLink) return std::string();
+  char full[MAX_PATH + 1];
+  const DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+  return n > 0 && n <= MAX_PATH ? std::string(full, n) : std::string();
+#else
+  char* resolved = realpath(NativePath(path).c_str(), nullptr);
+  if (resolved == nullptr) return std::string();
+  const std::string result(resolved);
+  std::free(resolved);
+  return result;
+#endif
+}
+
 std::string TemporaryFilePath(const std::string& stem) {
 #ifdef _WIN32
   char folder[MAX_PATH + 1];

@@ -22,6 +22,9 @@ int64_t FileSizeOr(const std::string& path, int64_t fallback);
 // The path as the portable file layer takes it: "\" as the separator on every
 // platform (natively the layer maps it back to "/").
 std::string PortablePath(const std::string& path);
+// The path with every link resolved, in the platform's own form; "" when it
+// cannot be resolved (on Windows a reparse point is not resolved at all).
+std::string ResolvedPath(const std::string& path);
 // A name for a temporary file in the system's temporary folder, not yet used;
 // it has an extension, so the extraction takes it as it stands.
 std::string TemporaryFilePath(const std::string& stem);
