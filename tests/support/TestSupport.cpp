@@ -43,6 +43,11 @@ std::vector<std::string> ListFolder(const std::string& path) {
 void RemoveTree(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  // A link goes itself; what it leads to is not the test's to remove.
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    if (!RemoveDirectoryA(path.c_str())) DeleteFileA(path.c_str());
+    return;
+  }
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     DeleteFileA(path.c_str());
@@ -55,6 +60,18 @@ void RemoveTree(const std::string& path) {
 bool IsReadOnly(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+bool MakeLink(const std::string& target, const std::string& link, bool hard) {
+  if (hard) return CreateHardLinkA(link.c_str(), target.c_str(), nullptr) != 0;
+  typedef BOOLEAN(WINAPI * TCreateSymbolicLink)(LPCSTR, LPCSTR, DWORD);
+  const auto create = reinterpret_cast<TCreateSymbolicLink>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "CreateSymbolicLinkA")));
+  const DWORD attributes = GetFileAttributesA(target.c_str());
+  const DWORD folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0;
+  // 2: allowed without the privilege where developer mode is on.
+  return create != nullptr && create(link.c_str(), target.c_str(), folder | 2) != 0 &&
+         (GetFileAttributesA(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 TempFolder::TempFolder() {
@@ -90,6 +107,11 @@ std::vector<std::string> ListFolder(const std::string& path) {
 bool IsReadOnly(const std::string& path) {
   struct stat info;
   return stat(NativePath(path).c_str(), &info) == 0 && (info.st_mode & 0222) == 0;
+}
+
+bool MakeLink(const std::string& target, const std::string& link, bool hard) {
+  const std::string from = NativePath(target), to = NativePath(link);
+  return (hard ? ::link(from.c_str(), to.c_str()) : symlink(from.c_str(), to.c_str())) == 0;
 }
 
 TempFolder::TempFolder() {
