@@ -20,8 +20,9 @@ inline void Pump(TMessagePump pump) {
   if (pump) pump();
 }
 
-// The whole file as bytes. False when it cannot be opened or read, or is too
-// large to be held (2 GiB or more).
+// The whole file as bytes (the shared ReadWholeFile). False when it cannot be
+// opened or read, is too large to be held (2 GiB or more), or ends before its
+// size (it shrank while it was read): a truncated user file is never captured.
 bool ReadFileToString(const std::string& path, std::string* bytes);
 
 // Replaces the file with exactly these bytes (an empty string leaves an empty
