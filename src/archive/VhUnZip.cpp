@@ -151,10 +151,9 @@ int32_t PrepareEntryPath(const std::string& destination, const std::string& name
   const int32_t kind = PathKind(file, false);
   if (kind == kPathLink) {
     RemoveLink(file);
-  } else if (kind != kPathMissing && kind != kPathFolder && !DeleteFilePath(file)) {
+  } else if (kind != kPathMissing && kind != kPathFolder) {
     // An existing file, read-only or not, is always replaced.
-    SetAttributes(file, 0);
-    DeleteFilePath(file);
+    DeleteFileName(file);
   }
   return kExtractOk;
 }
@@ -352,7 +351,7 @@ bool CopyArchiveFrom(const std::string& sourcePath, int64_t offset, const std::s
   if (source == kNoFile) return false;
   // The destination folder may hold anything under this name, a link to a
   // file elsewhere too: that name goes, and the new file is made exclusively.
-  if (!DeleteFilePath(archivePath)) RemoveLink(archivePath);
+  if (!DeleteFileName(archivePath)) RemoveLink(archivePath);
   TFileHandle target = CreateNewFile(archivePath);
   bool ok = target != kNoFile && SeekFile(source, offset);
   while (ok) {

@@ -47,6 +47,11 @@ int64_t FilePosition(TFileHandle file);
 int64_t FileSize(TFileHandle file);
 bool CloseFile(TFileHandle file);
 bool DeleteFilePath(const std::string& path);
+// Removes this name of a file, read-only or not. On Windows the read-only
+// attribute must go first, and it belongs to the file, not to the name: the
+// file's other names (hard links) get it back where the system allows
+// (Vista on). Natively the write bits are never touched.
+bool DeleteFileName(const std::string& path);
 // Plain folder creation without parents; false when it failed or already exists.
 bool CreateFolder(const std::string& path);
 // Removes a folder only when it is empty; false otherwise.

@@ -179,6 +179,8 @@ bool DeleteFilePath(const std::string& path) {
   return unlink(NativePath(path).c_str()) == 0;
 }
 
+bool DeleteFileName(const std::string& path) { return DeleteFilePath(path); }
+
 bool CreateFolder(const std::string& path) { return mkdir(NativePath(path).c_str(), 0777) == 0; }
 
 bool RemoveFolder(const std::string& path) { return rmdir(NativePath(path).c_str()) == 0; }

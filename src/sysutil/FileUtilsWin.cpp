@@ -155,6 +155,32 @@ bool CloseFile(TFileHandle file) { return file != kNoFile && CloseHandle(file) !
 
 bool DeleteFilePath(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
 
+bool DeleteFileName(const std::string& path) {
+  if (DeleteFileA(path.c_str())) return true;
+  HANDLE file = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  BY_HANDLE_FILE_INFORMATION info;
+  const bool known = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &info);
+  bool deleted = SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL) && DeleteFileA(path.c_str());
+  if (!deleted && known) SetFileAttributesA(path.c_str(), info.dwFileAttributes);
+  if (deleted && known && info.nNumberOfLinks > 1) {
+    // The name is only marked for deletion while the handle is open: the
+    // attributes go back to the file through it before the name is gone.
+    typedef BOOL(WINAPI * TSetInformation)(HANDLE, int, LPVOID, DWORD);
+    const auto setInformation = reinterpret_cast<TSetInformation>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetFileInformationByHandle")));
+    struct {
+      LARGE_INTEGER creation, access, write, change;
+      DWORD attributes;
+    } basic = {};
+    basic.attributes = info.dwFileAttributes;
+    if (setInformation != nullptr) setInformation(file, 0 /* FileBasicInfo */, &basic, sizeof basic);
+  }
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  return deleted;
+}
+
 bool CreateFolder(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
 
 bool RemoveFolder(const std::string& path) { return RemoveDirectoryA(path.c_str()) != 0; }

@@ -43,6 +43,9 @@ void RemoveTree(const std::string& path);
 // the test says so and skips.
 bool MakeLink(const std::string& target, const std::string& link, bool hard);
 
+// True in a Windows program that Wine runs.
+bool RunningUnderWine();
+
 // Folder for test artifacts (screenshots, logs): $TWX_ARTIFACTS, or the temp folder.
 std::string ArtifactsFolder();
 

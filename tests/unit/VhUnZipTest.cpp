@@ -188,13 +188,8 @@ TEST_F(Extraction, NoEntryProducesMoreThanItsLengthNorWrapsItsCount) {
 // What lies in the destination before the setup runs is anyone's: links to
 // elsewhere at an entry's folder, at its name and at the temporary archive.
 TEST_F(Extraction, NothingIsWrittenThroughLinksPlantedInTheDestination) {
-  const std::string outside = temp.Join("outside"), outsideFile = temp.Join("outside.txt");
   const std::string source = temp.Join("source.bin");
-  MakeFolderPath(outside);
-  ASSERT_TRUE(twxtest::WriteWholeFile(outsideFile, "keep"));
   ASSERT_TRUE(twxtest::WriteWholeFile(source, "the archive's bytes"));
-  ASSERT_EQ(SetAttributes(outsideFile, kAttrReadOnly), 0u);
-  ASSERT_EQ(SetAttributes(outside, kAttrReadOnly | kAttrDirectory), 0u);
   const struct {
     const char* link;
     bool toFolder, hard;
@@ -208,9 +203,19 @@ TEST_F(Extraction, NothingIsWrittenThroughLinksPlantedInTheDestination) {
                 {kTemporaryArchiveName, false, false, nullptr, kExtractOk},
                 {kTemporaryArchiveName, false, true, nullptr, kExtractOk}};
   std::string unmade;
+  int row = 0;
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.link);
-    if (!twxtest::MakeLink(c.toFolder ? outside : outsideFile, Path(c.link), c.hard)) {
+    // Each row its own targets, read-only, outside the destination.
+    const std::string outside = temp.Join("outside" + std::to_string(++row)), outsideFile = outside + ".txt";
+    MakeFolderPath(outside);
+    ASSERT_TRUE(twxtest::WriteWholeFile(outsideFile, "keep"));
+    ASSERT_EQ(SetAttributes(outsideFile, kAttrReadOnly), 0u);
+    ASSERT_EQ(SetAttributes(outside, kAttrReadOnly | kAttrDirectory), 0u);
+    const bool folderReadOnly = twxtest::IsReadOnly(outside);  // not every system keeps it on a folder
+    // Wine removes the folder a link leads to instead of the link.
+    const bool removable = !(c.toFolder && c.code == kExtractOk && twxtest::RunningUnderWine());
+    if (!removable || !twxtest::MakeLink(c.toFolder ? outside : outsideFile, Path(c.link), c.hard)) {
       unmade += std::string(" ") + c.link + (c.hard ? " (hard)" : "");
       continue;
     }
@@ -225,11 +230,10 @@ TEST_F(Extraction, NothingIsWrittenThroughLinksPlantedInTheDestination) {
     EXPECT_TRUE(twxtest::ListFolder(outside).empty());
     EXPECT_EQ(twxtest::ReadWholeFileOr(outsideFile, ""), "keep");
     EXPECT_TRUE(twxtest::IsReadOnly(outsideFile)) << "the attributes of a link's target stay";
-    EXPECT_TRUE(twxtest::IsReadOnly(outside));
-    twxtest::RemoveTree(Path(c.link));
+    EXPECT_EQ(twxtest::IsReadOnly(outside), folderReadOnly);
+    SetAttributes(outside, kAttrDirectory);
   }
-  SetAttributes(outside, kAttrDirectory);
-  if (!unmade.empty()) GTEST_SKIP() << "this system cannot make these links:" << unmade;
+  if (!unmade.empty()) GTEST_SKIP() << "this system cannot make or remove these links:" << unmade;
 }
 
 TEST_F(Extraction, ProgressNamesJoinedPathsAndRisesPerEntryToHundred) {
