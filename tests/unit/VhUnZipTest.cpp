@@ -232,6 +232,7 @@ TEST_F(Extraction, NothingIsWrittenThroughLinksPlantedInTheDestination) {
     EXPECT_TRUE(twxtest::IsReadOnly(outsideFile)) << "the attributes of a link's target stay";
     EXPECT_EQ(twxtest::IsReadOnly(outside), folderReadOnly);
     SetAttributes(outside, kAttrDirectory);
+    twxtest::RemoveTree(Path(c.link));
   }
   if (!unmade.empty()) GTEST_SKIP() << "this system cannot make or remove these links:" << unmade;
 }
