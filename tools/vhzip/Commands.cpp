@@ -183,10 +183,11 @@ int CopyOut(const char* command, const TArguments& args, const std::string& arch
 
 int RunExtract(const TArguments& args) {
   std::string destination = PortablePath(args.Get("--directory"));
-  // Made absolute, so that a short relative DIR is not taken for a drive.
+  // A relative DIR of one or two characters would pass for a drive ("C:"):
+  // it is named from the current folder.
   const bool absolute = (!destination.empty() && destination[0] == '\\') ||
                         (destination.size() > 1 && destination[1] == ':');
-  if (!absolute) destination = PortablePath(CurrentFolder()) + "\\" + destination;
+  if (!absolute && !destination.empty() && destination.size() < 3) destination = ".\\" + destination;
   std::string trimmed = destination;
   while (trimmed.size() > 1 && trimmed.back() == '\\') trimmed.pop_back();
   MakeFolderPath(trimmed);
