@@ -83,7 +83,7 @@ bool LoadBlockThroughCallbacks(TPatchSource* s) {
   if (!ReadFully(s->read, s->user, header, kBlockHeaderSize)) return false;
   s->position += kBlockHeaderSize;
   TBlockHeader h = GetBlockHeader(header);
-  if (!ValidHeader(h) || h.storedLength > kMaxStoredLength) return false;
+  if (!IsUsableBlockHeader(h)) return false;
   if (h.method == kMethodStored) {
     if (!ReadFully(s->read, s->user, gBlockBuffer, h.contentLength)) return false;
     if (UpdateCrc32(gBlockBuffer, h.contentLength, kCheckStart) != h.blockCheck) return false;
@@ -250,6 +250,10 @@ int32_t RunCommands(TSink* k, TPatchSource* s, TPatchProgress progress, void* pr
 
 }  // namespace
 
+bool IsUsableBlockHeader(const TBlockHeader& header) {
+  return ValidHeader(header) && header.storedLength <= kMaxStoredLength;
+}
+
 int32_t ApplyPatchToBuffer(const uint8_t* base, int32_t baseSize, uint8_t* output,
                            int32_t* outputLength, const uint8_t* patch, int32_t patchSize,
                            TPatchProgress progress, void* progressUser) {
@@ -307,4 +311,24 @@ int32_t DecodeEntryStream(TEntryRead read, TEntryWrite write, void* context) {
   int32_t result = ApplyPatchStream(EmptyBaseRead, EmptyBaseSeek, nullptr, EntryOutputWrite,
                                     &adapter, EntryPatchRead, -1, &adapter, nullptr, nullptr);
   return result == kPatchOk ? kEntryDecoded : kEntryFailed;
+}
+
+int32_t DecodePatchInTwoPasses(const uint8_t* base, int32_t baseSize, const uint8_t* patch, int32_t patchSize,
+                               std::string* output) {
+  int64_t capacity = static_cast<int64_t>(baseSize > 0 ? baseSize : 0) + kPatchHeadroom;
+  if (capacity > kMaxSize) capacity = kMaxSize;
+  int32_t result = kPatchOutputTooSmall;
+  for (int pass = 0; pass < 2 && result == kPatchOutputTooSmall; ++pass) {
+    output->assign(static_cast<size_t>(capacity), '\0');
+    int32_t length = static_cast<int32_t>(capacity);
+    result = ApplyPatchToBuffer(base, baseSize, reinterpret_cast<uint8_t*>(&(*output)[0]), &length, patch,
+                                patchSize, nullptr, nullptr);
+    // Only "too small" with a larger size asks for another pass; the second
+    // pass has exactly that size, so it cannot ask again.
+    if (result == kPatchOutputTooSmall && length <= capacity) result = kPatchMalformed;
+    if (result == kPatchOk) output->resize(static_cast<size_t>(length));
+    capacity = length;
+  }
+  if (result != kPatchOk) output->clear();
+  return result;
 }

@@ -9,6 +9,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+
+#include "ArchiveFormat.h"
 
 // Result codes of both variants.
 const int32_t kPatchOk = 0;
@@ -27,6 +30,10 @@ typedef void (*TPatchProgress)(int32_t patchPosition, int32_t patchTotal, void* 
 typedef void (*TStreamRead)(void* buffer, int32_t count, int32_t* delivered, void* user);
 typedef void (*TStreamSeek)(int32_t offset, void* user);
 typedef void (*TStreamWrite)(const void* buffer, int32_t count, void* user);
+
+// A block header the callback variant would load: a known method, lengths
+// inside the limits, stored blocks as long as their content.
+bool IsUsableBlockHeader(const vhz::TBlockHeader& header);
 
 // Memory variant. *outputLength is the capacity of output on entry and the
 // number of bytes the stream produces on return, even when they did not fit
@@ -49,3 +56,14 @@ int32_t ApplyPatchStream(TStreamRead baseRead, TStreamSeek baseSeek, void* baseU
 typedef int32_t (*TEntryRead)(void* buffer, int32_t count, void* context);
 typedef void (*TEntryWrite)(const void* buffer, int32_t count, void* context);
 int32_t DecodeEntryStream(TEntryRead read, TEntryWrite write, void* context);
+
+// The first output buffer of a patch is the base size plus this much; a patch
+// that grows the file by more takes a second decoding pass.
+const int32_t kPatchHeadroom = 0x40000;
+
+// The memory variant as the post-install step runs it: a first pass with the
+// base size plus kPatchHeadroom, and when the decoder reports that it needs
+// more, one second pass with exactly that size. output holds the result on
+// kPatchOk and is empty otherwise.
+int32_t DecodePatchInTwoPasses(const uint8_t* base, int32_t baseSize, const uint8_t* patch, int32_t patchSize,
+                               std::string* output);

@@ -28,13 +28,18 @@ struct TExtractState {
   TFileHandle archive = kNoFile;
   TFileHandle output = kNoFile;
   std::string currentPath;  // keeps the last entry's path after the call
-  int32_t dataRemaining = 0;
-  int32_t dataConsumed = 0;
-  int32_t bytesWritten = 0;
+  // 64 bits wide: a stream may produce far more than any entry's length, and
+  // that must show, not wrap round to a plausible count.
+  int64_t dataRemaining = 0;
+  int64_t dataConsumed = 0;
+  int64_t bytesWritten = 0;
+  int64_t fileLength = 0;
   uint32_t outputRegister = vhz::kCheckStart;
   int32_t currentPercent = 0;
   TExtractProgress progress = nullptr;
   bool fileError = false;
+  bool overrun = false;      // the stream produced more than the file length
+  bool outputCreated = false;  // the current entry's file was created
   bool writeFiles = true;
 };
 TExtractState gState;
@@ -61,7 +66,10 @@ void CleanUp(const std::string& archivePath) {
 }
 
 int32_t EntryRead(void* buffer, int32_t count, void*) {
-  const int32_t wanted = std::min(count, gState.dataRemaining);
+  // Once the output ran past the file length the decoder gets nothing more, so
+  // it stops at its next block instead of producing gigabytes into nothing.
+  if (gState.overrun) return 0;
+  const int32_t wanted = static_cast<int32_t>(std::min<int64_t>(count, gState.dataRemaining));
   if (wanted <= 0) return 0;
   int32_t delivered = 0;
   if (!ReadFileBytes(gState.archive, buffer, wanted, &delivered)) {
@@ -74,6 +82,11 @@ int32_t EntryRead(void* buffer, int32_t count, void*) {
 }
 
 void EntryWrite(const void* buffer, int32_t count, void*) {
+  if (gState.overrun) return;
+  if (gState.bytesWritten + count > gState.fileLength) {
+    gState.overrun = true;
+    return;
+  }
   if (gState.writeFiles && !WriteFileBytes(gState.output, buffer, count)) gState.fileError = true;
   gState.outputRegister = UpdateCrc32(buffer, count, gState.outputRegister);
   gState.bytesWritten += count;
@@ -95,49 +108,90 @@ bool ReadExactly(TFileHandle file, void* buffer, int32_t count, bool* ioError) {
 }
 
 bool IsDeviceName(const std::string& component) {
-  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL"};
-  const std::string stem = UpperAscii(component.substr(0, component.find('.')));
+  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
+  // Windows drops blanks before the extension too: "NUL .txt" is NUL.
+  std::string stem = UpperAscii(component.substr(0, component.find('.')));
+  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
   for (const char* device : kDevices) {
     if (stem == device) return true;
   }
-  return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
-         stem[3] >= '1' && stem[3] <= '9';
+  if (stem.size() != 4 || (stem.compare(0, 3, "COM") != 0 && stem.compare(0, 3, "LPT") != 0)) return false;
+  // Digits 0 to 9, and the superscript one, two and three of the ANSI code page.
+  const unsigned char digit = static_cast<unsigned char>(stem[3]);
+  return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+}
+
+int32_t FileRecordRead(void* buffer, int32_t count, void*) {
+  bool ioError = false;
+  if (ReadExactly(gState.archive, buffer, count, &ioError)) return kExtractOk;
+  return ioError ? kExtractFileError : kExtractBadEntry;
+}
+
+// Makes the folders of the entry's path below the destination and clears the
+// entry's own name. Nothing is ever written through a link: a folder that is a
+// link (or a junction) fails the entry before anything is created for it, and
+// a link at the entry's name is removed itself, never what it leads to.
+int32_t PrepareEntryPath(const std::string& destination, const std::string& name) {
+  std::string folder = destination;
+  for (size_t start = 0;;) {
+    const size_t end = name.find('\\', start);
+    if (end == std::string::npos) break;
+    folder += '\\';
+    folder.append(name, start, end - start);
+    int32_t kind = PathKind(folder, false);
+    if (kind == kPathMissing) {
+      CreateFolder(folder);
+      kind = PathKind(folder, false);
+    }
+    if (kind == kPathLink) return kExtractBadEntry;
+    if (kind != kPathFolder) return kExtractCannotCreate;
+    start = end + 1;
+  }
+  const std::string& file = gState.currentPath;
+  const int32_t kind = PathKind(file, false);
+  if (kind == kPathLink) {
+    RemoveLink(file);
+  } else if (kind != kPathMissing && kind != kPathFolder) {
+    // An existing file, read-only or not, is always replaced.
+    DeleteFileName(file);
+  }
+  return kExtractOk;
 }
 
 // One entry, from its record to its closed file. The archive position is at the
 // record on entry and after the entry's data on success.
 int32_t ExtractEntry(const std::string& destination, int64_t bodyEnd) {
-  uint8_t lengthBytes[vhz::kEntryNameLengthSize];
-  bool ioError = false;
-  if (!ReadExactly(gState.archive, lengthBytes, sizeof lengthBytes, &ioError))
-    return ioError ? kExtractFileError : kExtractBadEntry;
-  std::string name(vhz::GetU16(lengthBytes), '\0');
-  uint8_t fieldBytes[vhz::kEntryFieldsSize];
-  if (!ReadExactly(gState.archive, &name[0], static_cast<int32_t>(name.size()), &ioError) ||
-      !ReadExactly(gState.archive, fieldBytes, sizeof fieldBytes, &ioError))
-    return ioError ? kExtractFileError : kExtractBadEntry;
-  const vhz::TEntryFields fields = vhz::GetEntryFields(fieldBytes);
-  const int64_t position = FilePosition(gState.archive);
-  // Refused before anything is created: a name that leads elsewhere, or data
-  // that would run into the check value behind the body.
-  if (!IsSafeEntryName(name) || position < 0 || fields.dataLength > 0x7FFFFFFFu ||
-      position + fields.dataLength > bodyEnd)
-    return kExtractBadEntry;
-
-  gState.currentPath = gState.writeFiles ? destination + "\\" + name : name;
+  const int64_t recordAt = FilePosition(gState.archive);
+  if (recordAt < 0) return kExtractFileError;
+  TEntryRecord record;
+  const int32_t read = ReadEntryRecord(FileRecordRead, nullptr, recordAt, bodyEnd, &record);
+  // Named before any check, so that a failure names this entry.
+  gState.currentPath = gState.writeFiles ? destination + "\\" + record.name : record.name;
+  gState.outputCreated = false;
+  if (read != kExtractOk) return read;
+  const vhz::TEntryFields& fields = record.fields;
+  // Refused before anything is created: a name that leads elsewhere, or a path
+  // longer than the file functions take.
+  if (!IsSafeEntryName(record.name)) return kExtractBadEntry;
   if (gState.writeFiles) {
-    MakeFolderPath(PathPart(gState.currentPath));
-    // An existing file, read-only or not, is always replaced.
-    SetAttributes(gState.currentPath, 0);
-    DeleteFilePath(gState.currentPath);
-    gState.output = CreateFileForWrite(gState.currentPath);
-    if (gState.output == kNoFile) return kExtractCannotCreate;
+    if (gState.currentPath.size() > kPlatformPathLimit) return kExtractBadEntry;
+    const int32_t prepared = PrepareEntryPath(destination, record.name);
+    if (prepared != kExtractOk) return prepared;
+    // Exclusively: whatever appeared at the name since it was cleared is not
+    // written through.
+    gState.output = CreateNewFile(gState.currentPath);
+    if (gState.output == kNoFile)
+      return PathKind(gState.currentPath, false) == kPathLink ? kExtractBadEntry : kExtractCannotCreate;
+    gState.outputCreated = true;
   }
-  gState.dataRemaining = static_cast<int32_t>(fields.dataLength);
+  const int64_t position = FilePosition(gState.archive);
+  gState.dataRemaining = fields.dataLength;
   gState.dataConsumed = 0;
   gState.bytesWritten = 0;
+  gState.fileLength = fields.fileLength;
   gState.outputRegister = vhz::kCheckStart;
   gState.fileError = false;
+  gState.overrun = false;
   const int64_t archiveSize = std::max<int64_t>(FileSize(gState.archive), 1);
   // Halves go to the even neighbour: the default rounding mode.
   gState.currentPercent = static_cast<int32_t>(std::nearbyint(static_cast<double>(position) * 100.0 / archiveSize));
@@ -147,14 +201,14 @@ int32_t ExtractEntry(const std::string& destination, int64_t bodyEnd) {
   if (gState.fileError) return kExtractFileError;
   if (fields.fileLength == 0 && fields.dataLength == vhz::kEmptyShortDataLength && decoded == kEntryFailed)
     decoded = kEntryDecoded;
-  if (decoded != kEntryDecoded || gState.dataConsumed != static_cast<int32_t>(fields.dataLength) ||
-      gState.bytesWritten != static_cast<int32_t>(fields.fileLength) ||
-      gState.outputRegister != fields.contentsCheck)
+  if (decoded != kEntryDecoded || gState.overrun || gState.dataConsumed != fields.dataLength ||
+      gState.bytesWritten != fields.fileLength || gState.outputRegister != fields.contentsCheck)
     return kExtractBadEntry;
   if (gState.writeFiles) {
     SetFileDosTime(gState.output, fields.dosDateTime);
     CloseTwice(gState.output);
     gState.output = kNoFile;
+    gState.outputCreated = false;
     SetAttributes(gState.currentPath, fields.attributes);
   }
   return kExtractOk;
@@ -162,15 +216,22 @@ int32_t ExtractEntry(const std::string& destination, int64_t bodyEnd) {
 
 int32_t RunArchive(const char* archivePath, const char* destinationFolder, const char* passPhrase,
                    TExtractProgress progress, bool writeFiles) {
-  if (archivePath == nullptr) return kExtractNoArchive;
+  // An empty path would name "<current folder>\\.vhz", and an empty
+  // destination the root of the drive: both are refused before anything is
+  // opened, created or deleted.
+  if (archivePath == nullptr || *archivePath == '\0') return kExtractNoArchive;
   if (destinationFolder == nullptr) return kExtractCannotCreate;
+  std::string destination = destinationFolder;
+  while (!destination.empty() && destination.back() == '\\') destination.pop_back();
+  if (writeFiles && destination.empty()) return kExtractCannotCreate;
   const std::string path = ResolveArchiveName(archivePath, kArchiveExtension);
   gState.progress = progress;
   gState.writeFiles = writeFiles;
-  std::string destination = destinationFolder;
-  while (!destination.empty() && destination.back() == '\\') destination.pop_back();
+  gState.outputCreated = false;
 
-  gState.archive = OpenFileForReadWrite(path);
+  // The plain body is written back into this file: never through a link, and
+  // not into a file that has another name as well.
+  gState.archive = OpenOwnFileForReadWrite(path);
   if (gState.archive == kNoFile) {
     CleanUp(path);
     return kExtractNoArchive;
@@ -219,7 +280,7 @@ int32_t RunArchive(const char* archivePath, const char* destinationFolder, const
       CleanUp(path);
       return kExtractFileError;
     }
-    if (at > archiveSize - 5) break;
+    if (!MoreEntries(at, bodySize)) break;
     const int32_t result = ExtractEntry(destination, bodySize);
     if (result != kExtractOk) {
       CleanUp(path);
@@ -240,8 +301,19 @@ const std::string& PayloadMarker() {
   return gPayloadMarker;
 }
 
-int64_t FindArchiveOffset(const std::string& path, TMessagePump pump) {
+int64_t FindMarker(const uint8_t* data, size_t size) {
   const std::string& marker = PayloadMarker();
+  const size_t n = marker.size();
+  for (size_t i = 0; i + n <= size; ++i) {
+    const void* hit = std::memchr(data + i, marker[0], size - n + 1 - i);
+    if (hit == nullptr) break;
+    i = static_cast<size_t>(static_cast<const uint8_t*>(hit) - data);
+    if (std::memcmp(data + i, marker.data(), n) == 0) return static_cast<int64_t>(i + n);
+  }
+  return 0;
+}
+
+int64_t FindArchiveOffset(const std::string& path, TMessagePump pump) {
   TFileHandle file = OpenFileForRead(path);
   if (file == kNoFile) return -1;
   const int64_t size = FileSize(file);
@@ -257,11 +329,9 @@ int64_t FindArchiveOffset(const std::string& path, TMessagePump pump) {
       failed = true;
       break;
     }
-    const uint8_t* end = gChunk + got;
-    const uint8_t* wanted = reinterpret_cast<const uint8_t*>(marker.data());
-    const uint8_t* hit = std::search(static_cast<const uint8_t*>(gChunk), end, wanted, wanted + marker.size());
-    if (hit != end) {
-      found = position + (hit - gChunk) + vhz::kPayloadMarkerLength;
+    const int64_t end = FindMarker(gChunk, static_cast<size_t>(got));
+    if (end > 0) {
+      found = position + end;
       break;
     }
     position += got;
@@ -272,10 +342,17 @@ int64_t FindArchiveOffset(const std::string& path, TMessagePump pump) {
 
 bool CopyArchiveOut(const std::string& sourcePath, const std::string& archivePath, TMessagePump pump) {
   const int64_t offset = FindArchiveOffset(sourcePath, pump);
-  if (offset < 0) return false;
+  return offset >= 0 && CopyArchiveFrom(sourcePath, offset, archivePath, pump);
+}
+
+bool CopyArchiveFrom(const std::string& sourcePath, int64_t offset, const std::string& archivePath,
+                     TMessagePump pump) {
   TFileHandle source = OpenFileForRead(sourcePath);
   if (source == kNoFile) return false;
-  TFileHandle target = CreateFileForWrite(archivePath);
+  // The destination folder may hold anything under this name, a link to a
+  // file elsewhere too: that name goes, and the new file is made exclusively.
+  if (!DeleteFileName(archivePath)) RemoveLink(archivePath);
+  TFileHandle target = CreateNewFile(archivePath);
   bool ok = target != kNoFile && SeekFile(source, offset);
   while (ok) {
     Pump(pump);
@@ -287,6 +364,67 @@ bool CopyArchiveOut(const std::string& sourcePath, const std::string& archivePat
   if (target != kNoFile && !CloseFile(target)) ok = false;
   CloseFile(source);
   return ok;
+}
+
+int32_t ReadEntryRecord(TRecordRead read, void* user, int64_t position, int64_t bodySize, TEntryRecord* record) {
+  record->name.clear();
+  uint8_t lengthBytes[vhz::kEntryNameLengthSize];
+  int32_t result = read(lengthBytes, sizeof lengthBytes, user);
+  if (result != kExtractOk) return result;
+  const uint16_t nameLength = vhz::GetU16(lengthBytes);
+  record->name.assign(nameLength, '\0');
+  uint8_t fieldBytes[vhz::kEntryFieldsSize];
+  if (nameLength > 0) result = read(&record->name[0], nameLength, user);
+  if (result == kExtractOk) result = read(fieldBytes, sizeof fieldBytes, user);
+  if (result != kExtractOk) return result;
+  record->fields = vhz::GetEntryFields(fieldBytes);
+  const int64_t dataStart = position + vhz::kEntryFixedSize + nameLength;
+  // Data that would run into the check value behind the body.
+  if (record->fields.dataLength > 0x7FFFFFFFu || dataStart + record->fields.dataLength > bodySize)
+    return kExtractBadEntry;
+  return kExtractOk;
+}
+
+namespace {
+
+struct TMemoryRecordSource {
+  const uint8_t* bytes;
+  int64_t size;
+  int64_t at;
+};
+
+int32_t MemoryRecordRead(void* buffer, int32_t count, void* user) {
+  TMemoryRecordSource* source = static_cast<TMemoryRecordSource*>(user);
+  if (count > source->size - source->at) return kExtractBadEntry;
+  std::memcpy(buffer, source->bytes + source->at, static_cast<size_t>(count));
+  source->at += count;
+  return kExtractOk;
+}
+
+}  // namespace
+
+bool ArchiveStartIsPlausible(const std::string& path, int64_t offset, const char* passPhrase) {
+  TFileHandle file = OpenFileForRead(path);
+  if (file == kNoFile) return false;
+  const int64_t bodySize = FileSize(file) - offset - vhz::kBodyCheckSize;
+  static uint8_t head[vhz::kEntryFixedSize + vhz::kMaxEntryNameLength + vhz::kBlockHeaderSize];
+  bool ioError = false;
+  const int32_t got = static_cast<int32_t>(std::min<int64_t>(bodySize, sizeof head));
+  const bool read = bodySize >= 0 && SeekFile(file, offset) && ReadExactly(file, head, got, &ioError);
+  CloseFile(file);
+  if (!read) return false;
+  if (bodySize == 0) return true;
+  InitKeystream(passPhrase ? passPhrase : "");
+  ApplyKeystream(head, got);
+  TMemoryRecordSource source = {head, got, 0};
+  TEntryRecord record;
+  if (ReadEntryRecord(MemoryRecordRead, &source, 0, bodySize, &record) != kExtractOk) return false;
+  const vhz::TEntryFields& f = record.fields;
+  if (f.fileLength == 0 && f.dataLength == vhz::kEmptyShortDataLength) return true;
+  if (f.dataLength < static_cast<uint32_t>(vhz::kBlockHeaderSize)) return false;
+  // The data, when it is not the empty file's short form, opens with a block
+  // header the decoder would take; the head always holds it.
+  return IsUsableBlockHeader(vhz::GetBlockHeader(head + source.at));
 }
 
 bool ExtractPayload(const std::string& destinationFolder, TMessagePump pump) {
@@ -308,6 +446,8 @@ int32_t VerifyArchive(const char* archivePath, const char* passPhrase, TExtractP
 }
 
 const std::string& CurrentEntryPath() { return gState.currentPath; }
+
+bool CurrentEntryIsPartial() { return gState.outputCreated; }
 
 const char* ExtractResultText(int32_t code) {
   switch (code) {

@@ -33,71 +33,12 @@ const TLanguageName kLanguageNames[] = {
     {0x25, "Estonian"},   {0x26, "Latvian"},   {0x27, "Lithuanian"}, {0x36, "Afrikaans"},
 };
 
-// Decodes a patch against base. The first pass guesses the size; a patch that
-// grows the file by more than the headroom learns the exact size from the
-// decoder and takes one more pass.
-bool DecodePatch(const std::string& base, const std::string& patch, std::string* output) {
-  if (base.size() > static_cast<size_t>(INT32_MAX - kPatchHeadroom) || patch.size() > static_cast<size_t>(INT32_MAX))
-    return false;
-  const int32_t baseSize = static_cast<int32_t>(base.size());
-  const int32_t patchSize = static_cast<int32_t>(patch.size());
-  int32_t capacity = baseSize + kPatchHeadroom;
-  for (;;) {
-    output->resize(static_cast<size_t>(capacity));
-    int32_t length = capacity;
-    const int32_t result = ApplyPatchToBuffer(reinterpret_cast<const uint8_t*>(base.data()), baseSize,
-                                              reinterpret_cast<uint8_t*>(&(*output)[0]), &length,
-                                              reinterpret_cast<const uint8_t*>(patch.data()), patchSize, nullptr,
-                                              nullptr);
-    if (result == kPatchOk && length >= 0 && length <= capacity) {
-      output->resize(static_cast<size_t>(length));
-      return true;
-    }
-    // Anything but "too small, and here is the size" is a patch that does not
-    // fit; a size that does not grow would only repeat the same pass.
-    if (result != kPatchOutputTooSmall || length <= capacity) {
-      output->clear();
-      return false;
-    }
-    capacity = length;
-  }
-}
-
 }  // namespace
 
-bool ReadFileToString(const std::string& path, std::string* bytes) {
-  bytes->clear();
-  TFileHandle file = OpenFileForRead(path);
-  if (file == kNoFile) return false;
-  const int64_t size = FileSize(file);
-  bool ok = size >= 0 && size < INT32_MAX;
-  if (ok) {
-    bytes->resize(static_cast<size_t>(size));
-    int64_t done = 0;
-    while (ok && done < size) {
-      int32_t delivered = 0;
-      ok = ReadFileBytes(file, &(*bytes)[static_cast<size_t>(done)], static_cast<int32_t>(size - done), &delivered);
-      if (ok && delivered == 0) break;  // the file shrank while it was read: keep what it holds now
-      done += delivered;
-    }
-    bytes->resize(static_cast<size_t>(done));
-  }
-  if (!CloseFile(file)) ok = false;
-  if (!ok) bytes->clear();
-  return ok;
-}
+bool ReadFileToString(const std::string& path, std::string* bytes) { return ReadWholeFile(path, bytes); }
 
 bool WriteStringToFile(const std::string& bytes, const std::string& path) {
-  if (bytes.size() > static_cast<size_t>(INT32_MAX)) return false;
-  // Beside the file, so that the move below stays on one volume.
-  const std::string temporary = path + ".$$$";
-  TFileHandle file = CreateFileForWrite(temporary);
-  if (file == kNoFile) return false;
-  bool ok = bytes.empty() || PostSetWriteBytes(file, bytes.data(), static_cast<int32_t>(bytes.size()));
-  if (!CloseFile(file)) ok = false;
-  if (ok) ok = ReplaceFilePath(temporary, path);
-  if (!ok) DeleteFilePath(temporary);
-  return ok;
+  return WriteFileBeside(path, bytes.data(), bytes.size(), PostSetWriteBytes);
 }
 
 std::string LoadCustomFile(const std::string& path, const std::string& header) {
@@ -136,7 +77,11 @@ bool ApplyPatch(const std::string& basePath, const std::string& outputPath, cons
   // The base is read whole before anything is written: the main program is
   // patched in place.
   bool ok = ReadFileToString(basePath, &base) && ReadFileToString(patchPath, &patch);
-  if (ok) ok = DecodePatch(base, patch, &output) && WriteStringToFile(output, outputPath);
+  ok = ok &&
+       DecodePatchInTwoPasses(reinterpret_cast<const uint8_t*>(base.data()), static_cast<int32_t>(base.size()),
+                              reinterpret_cast<const uint8_t*>(patch.data()), static_cast<int32_t>(patch.size()),
+                              &output) == kPatchOk &&
+       WriteStringToFile(output, outputPath);
   DeleteFilePath(patchPath);
   return ok;
 }

@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <string>
 
+#include "ApplyPth.h"
 #include "FileIO.h"
+#include "FileUtils.h"
 
 // The setup driver's message pump: dispatches whatever is waiting and returns.
 // The steps call it between their pieces of work so the screens stay alive.
@@ -18,8 +20,9 @@ inline void Pump(TMessagePump pump) {
   if (pump) pump();
 }
 
-// The whole file as bytes. False when it cannot be opened or read, or is too
-// large to be held (2 GiB or more).
+// The whole file as bytes (the shared ReadWholeFile). False when it cannot be
+// opened or read, is too large to be held (2 GiB or more), or ends before its
+// size (it shrank while it was read): a truncated user file is never captured.
 bool ReadFileToString(const std::string& path, std::string* bytes);
 
 // Replaces the file with exactly these bytes (an empty string leaves an empty
@@ -30,7 +33,6 @@ bool WriteStringToFile(const std::string& bytes, const std::string& path);
 
 // How WriteStringToFile writes its bytes: WriteFileBytes, unless a test puts in
 // one that fails part-way.
-typedef bool (*TWriteBytes)(TFileHandle file, const void* buffer, int32_t count);
 extern TWriteBytes PostSetWriteBytes;
 
 // The file's bytes when it can be read and begins with header, otherwise "".
@@ -57,9 +59,6 @@ std::string ConvertEngineSetNames(const std::string& content);
 // output file is then left as it was.
 bool ApplyPatch(const std::string& basePath, const std::string& outputPath, const std::string& patchPath);
 
-// The first output buffer of a patch is the base size plus this much; a patch
-// that grows the file by more takes a second decoding pass.
-const int32_t kPatchHeadroom = 0x40000;
 
 // Files of earlier versions, relative to the destination folder.
 const int kObsoleteFileCount = 12;

@@ -29,6 +29,13 @@ TFileHandle OpenFileForRead(const std::string& path);
 TFileHandle OpenFileForReadWrite(const std::string& path);
 // Creates the file or truncates an existing one; opened for writing.
 TFileHandle CreateFileForWrite(const std::string& path);
+// Creates a file that does not exist yet, opened for writing. Fails when
+// anything already has the name, a link too (even one that leads nowhere), so
+// nothing is ever written through a link planted there.
+TFileHandle CreateNewFile(const std::string& path);
+// Opens an existing plain file for reading and writing, but not through a link
+// and not a file that has another name (a hard link) as well.
+TFileHandle OpenOwnFileForReadWrite(const std::string& path);
 // Reads up to count bytes; delivered is 0 at the end of the file. False on an error.
 bool ReadFileBytes(TFileHandle file, void* buffer, int32_t count, int32_t* delivered);
 // Writes all count bytes; false when they could not all be written.
@@ -40,6 +47,11 @@ int64_t FilePosition(TFileHandle file);
 int64_t FileSize(TFileHandle file);
 bool CloseFile(TFileHandle file);
 bool DeleteFilePath(const std::string& path);
+// Removes this name of a file, read-only or not. On Windows the read-only
+// attribute must go first, and it belongs to the file, not to the name: the
+// file's other names (hard links) get it back where the system allows
+// (Vista on). Natively the write bits are never touched.
+bool DeleteFileName(const std::string& path);
 // Plain folder creation without parents; false when it failed or already exists.
 bool CreateFolder(const std::string& path);
 // Removes a folder only when it is empty; false otherwise.
@@ -56,6 +68,23 @@ std::string OwnModulePath();
 uint32_t LastSystemError();
 // The path as the platform's file functions take it ("\" becomes "/" natively).
 std::string NativePath(const std::string& path);
+
+// What a name stands for. With followLink false a link is reported as one (on
+// Windows every reparse point: symbolic links and junctions); with followLink
+// true what it leads to is reported. Pipes, devices and sockets are "other".
+const int32_t kPathMissing = 0;
+const int32_t kPathFile = 1;
+const int32_t kPathFolder = 2;
+const int32_t kPathLink = 3;
+const int32_t kPathOther = 4;
+int32_t PathKind(const std::string& path, bool followLink);
+// Removes a link itself (to a file or to a folder); what it leads to stays untouched.
+bool RemoveLink(const std::string& path);
+// True when both names lead to one and the same file (links followed).
+bool IsSameFile(const std::string& a, const std::string& b);
+// The longest path the platform's file functions take: 259 characters with the
+// Windows "A" functions, PATH_MAX less its terminating zero natively.
+extern const size_t kPlatformPathLimit;
 
 // One name in a folder.
 struct TFolderMember {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "FileIO.h"
 
@@ -45,5 +46,24 @@ bool IsExistingFile(const std::string& path);
 bool IsExistingFolder(const std::string& path);
 
 // Creates the folder and every missing parent, outermost first. Reports nothing:
-// a caller that needs to know checks IsExistingFolder afterwards.
+// a caller that needs to know checks IsExistingFolder afterwards. A path longer
+// than kPlatformPathLimit is left alone.
 void MakeFolderPath(const std::string& path);
+
+// The whole file. False when it cannot be opened, is 2 GiB or larger (no
+// archive or patch field can describe it), or brings fewer bytes than its size
+// said (it shrank while it was read): a short read is a failed read.
+bool ReadWholeFile(const std::string& path, std::string* bytes);
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes);
+
+// How WriteFileBeside writes its bytes: WriteFileBytes, unless a test puts in
+// one that fails part-way.
+typedef bool (*TWriteBytes)(TFileHandle file, const void* buffer, int32_t count);
+
+// Replaces the file with exactly count bytes. They go to "<path>.$$$" beside
+// it first (an old one, or a link of that name, removed; the new one created
+// exclusively, never through a link), which then takes the file's place: a
+// write that fails part-way, on a full disk for instance, leaves the old file
+// whole, and path may be the file the bytes were read from. False when
+// anything failed; no temporary file is left.
+bool WriteFileBeside(const std::string& path, const void* bytes, size_t count, TWriteBytes write);

@@ -56,7 +56,10 @@ uint32_t SetFileDosTime(TFileHandle file, TDosDateTime dosDateTime) {
 uint32_t SetAttributes(const std::string& path, uint32_t attributes) {
   struct stat info;
   const std::string native = NativePath(path);
-  if (stat(native.c_str(), &info) != 0) return static_cast<uint32_t>(errno);
+  if (lstat(native.c_str(), &info) != 0) return static_cast<uint32_t>(errno);
+  // As on Windows, the attributes of a link are its own: chmod would change
+  // what it leads to, which may lie anywhere.
+  if (S_ISLNK(info.st_mode)) return ELOOP;
   mode_t mode = info.st_mode & 07777;
   if (attributes & kAttrReadOnly)
     mode &= static_cast<mode_t>(~0222);
@@ -95,6 +98,41 @@ TFileHandle OpenFileForReadWrite(const std::string& path) {
 
 TFileHandle CreateFileForWrite(const std::string& path) {
   return open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+}
+
+TFileHandle CreateNewFile(const std::string& path) {
+  return open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+}
+
+TFileHandle OpenOwnFileForReadWrite(const std::string& path) {
+  const TFileHandle file = open(NativePath(path).c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+  struct stat info;
+  if (file != kNoFile && (fstat(file, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1)) {
+    close(file);
+    return kNoFile;
+  }
+  return file;
+}
+
+const size_t kPlatformPathLimit = PATH_MAX - 1;
+
+int32_t PathKind(const std::string& path, bool followLink) {
+  struct stat info;
+  const std::string native = NativePath(path);
+  if ((followLink ? stat(native.c_str(), &info) : lstat(native.c_str(), &info)) != 0) return kPathMissing;
+  if (S_ISLNK(info.st_mode)) return kPathLink;
+  if (S_ISDIR(info.st_mode)) return kPathFolder;
+  return S_ISREG(info.st_mode) ? kPathFile : kPathOther;
+}
+
+bool RemoveLink(const std::string& path) {
+  return PathKind(path, false) == kPathLink && unlink(NativePath(path).c_str()) == 0;
+}
+
+bool IsSameFile(const std::string& a, const std::string& b) {
+  struct stat first, second;
+  return stat(NativePath(a).c_str(), &first) == 0 && stat(NativePath(b).c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 bool ReadFileBytes(TFileHandle file, void* buffer, int32_t count, int32_t* delivered) {
@@ -140,6 +178,8 @@ bool DeleteFilePath(const std::string& path) {
   // DeleteFileA does not remove folders; neither does this.
   return unlink(NativePath(path).c_str()) == 0;
 }
+
+bool DeleteFileName(const std::string& path) { return DeleteFilePath(path); }
 
 bool CreateFolder(const std::string& path) { return mkdir(NativePath(path).c_str(), 0777) == 0; }
 

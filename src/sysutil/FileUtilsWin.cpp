@@ -60,6 +60,57 @@ TFileHandle CreateFileForWrite(const std::string& path) {
   return OpenWith(path, GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS);
 }
 
+// Create-new refuses a name that exists in any form, a reparse point included,
+// without following it.
+TFileHandle CreateNewFile(const std::string& path) { return OpenWith(path, GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW); }
+
+TFileHandle OpenOwnFileForReadWrite(const std::string& path) {
+  if (PathKind(path, false) != kPathFile) return kNoFile;
+  TFileHandle file = OpenFileForReadWrite(path);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (file != kNoFile && (!GetFileInformationByHandle(file, &info) || info.nNumberOfLinks > 1 ||
+                          (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)) {
+    CloseHandle(file);
+    return kNoFile;
+  }
+  return file;
+}
+
+const size_t kPlatformPathLimit = MAX_PATH - 1;
+
+int32_t PathKind(const std::string& path, bool followLink) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return kPathMissing;
+  if (!followLink && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return kPathLink;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return kPathFolder;
+  return (attributes & FILE_ATTRIBUTE_DEVICE) != 0 ? kPathOther : kPathFile;
+}
+
+bool RemoveLink(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return false;
+  // A link to a folder (or a junction) goes as a folder, the folder it leads
+  // to staying as it is; a link to a file as a file.
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return RemoveDirectoryA(path.c_str()) != 0;
+  return DeleteFileA(path.c_str()) != 0;
+}
+
+static bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
+  HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool ok = GetFileInformationByHandle(file, info) != 0;
+  CloseHandle(file);
+  return ok;
+}
+
+bool IsSameFile(const std::string& a, const std::string& b) {
+  BY_HANDLE_FILE_INFORMATION first, second;
+  return FileIdentity(a, &first) && FileIdentity(b, &second) &&
+         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber && first.nFileIndexHigh == second.nFileIndexHigh &&
+         first.nFileIndexLow == second.nFileIndexLow;
+}
+
 bool ReadFileBytes(TFileHandle file, void* buffer, int32_t count, int32_t* delivered) {
   *delivered = 0;
   if (count < 0) return false;
@@ -103,6 +154,32 @@ int64_t FileSize(TFileHandle file) {
 bool CloseFile(TFileHandle file) { return file != kNoFile && CloseHandle(file) != 0; }
 
 bool DeleteFilePath(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
+bool DeleteFileName(const std::string& path) {
+  if (DeleteFileA(path.c_str())) return true;
+  HANDLE file = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  BY_HANDLE_FILE_INFORMATION info;
+  const bool known = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &info);
+  bool deleted = SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL) && DeleteFileA(path.c_str());
+  if (!deleted && known) SetFileAttributesA(path.c_str(), info.dwFileAttributes);
+  if (deleted && known && info.nNumberOfLinks > 1) {
+    // The name is only marked for deletion while the handle is open: the
+    // attributes go back to the file through it before the name is gone.
+    typedef BOOL(WINAPI * TSetInformation)(HANDLE, int, LPVOID, DWORD);
+    const auto setInformation = reinterpret_cast<TSetInformation>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetFileInformationByHandle")));
+    struct {
+      LARGE_INTEGER creation, access, write, change;
+      DWORD attributes;
+    } basic = {};
+    basic.attributes = info.dwFileAttributes;
+    if (setInformation != nullptr) setInformation(file, 0 /* FileBasicInfo */, &basic, sizeof basic);
+  }
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  return deleted;
+}
 
 bool CreateFolder(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
 

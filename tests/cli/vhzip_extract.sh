@@ -59,6 +59,54 @@ grep -q '(code -5)$' err.txt || fail "verify message"
 [ $? -eq 1 ] || fail "a stub without payload must not verify"
 grep -q '(code -5)$' err.txt || fail "stub message"
 
+# Hostile destinations: a link at the temporary archive's name, symbolic or
+# hard, never carries the archive out of DIR, and FILE is never the temporary
+# file itself, by its name or through a link.
+printf 'keep' > outside.txt
+for kind in -s -P; do
+  rm -rf planted && mkdir planted
+  ln $kind "$W/outside.txt" "planted/tempfile.\$\$\$" || fail "ln $kind"
+  "$V" extract t.vhz -C planted || fail "extract over a planted link ($kind)"
+  [ "$(cat outside.txt)" = keep ] || fail "the temporary archive went through a link ($kind)"
+  diff -r tree planted || fail "tree beside a planted link ($kind)"
+done
+rm -rf self && mkdir self && cp t.vhz "self/tempfile.\$\$\$" && cp t.vhz t.copy
+"$V" extract "self/tempfile.\$\$\$" -C self 2> err.txt
+[ $? -eq 2 ] || fail "extracting the temporary file itself must exit 2"
+cmp -s t.vhz "self/tempfile.\$\$\$" || fail "FILE was changed"
+rm -f "self/tempfile.\$\$\$" && ln -s "$W/t.vhz" "self/tempfile.\$\$\$"
+"$V" extract t.vhz -C self 2> err.txt
+[ $? -eq 2 ] || fail "extracting through a link to FILE must exit 2"
+cmp -s t.vhz t.copy || fail "FILE was changed through the link"
+
+# A short relative DIR, a FILE from before 1980; FILE must be a plain file, and
+# a large file that holds no archive is refused before it is copied (the file
+# size limit would stop a copy).
+rm -rf d && "$V" extract t.vhz -C d && diff -r tree d || fail "extract into a short relative DIR"
+cp t.vhz old.vhz && touch -d '1975-06-01' old.vhz
+"$V" verify old.vhz > /dev/null || fail "a FILE from before 1980"
+mkfifo fifo || fail "mkfifo"
+for c in list verify "extract -C f"; do
+  timeout 20 "$V" $c fifo 2> err.txt
+  [ $? -eq 1 ] || fail "$c of a pipe must exit 1"
+  grep -q "'fifo' is not a regular file" err.txt || fail "message for a pipe: $(cat err.txt)"
+done
+truncate -s 1G sparse.bin || fail "truncate"
+(trap '' XFSZ; ulimit -f 2048; "$V" extract sparse.bin -C sparse) 2> err.txt
+[ $? -eq 1 ] || fail "a large file without an archive must exit 1"
+grep -q '(code -5)$' err.txt || fail "message for a large file without an archive: $(cat err.txt)"
+[ -z "$(ls sparse)" ] || fail "a file without an archive left something behind"
+rm -f sparse.bin
+
+# The failure names the entry that failed, and bundle refuses such a name.
+mkdir -p evil && printf ok > evil/a.txt && printf x > evil/CON
+"$V" pack evil -o evil.vhz || fail "pack evil"
+rm -rf e && "$V" extract evil.vhz -C e 2> err.txt
+[ $? -eq 1 ] || fail "an unsafe name must exit 1"
+grep -Fq "CON') (code -6)" err.txt || fail "the failing entry is not named: $(cat err.txt)"
+"$V" bundle stub.exe evil.vhz -o evil.exe 2> err.txt
+[ $? -eq 1 ] || fail "bundle must refuse an unsafe name"
+
 "$V" extract 2> /dev/null
 [ $? -eq 2 ] || fail "extract without FILE must exit 2"
 "$V" extract t.vhz 2> err.txt

@@ -43,6 +43,11 @@ std::vector<std::string> ListFolder(const std::string& path) {
 void RemoveTree(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  // A link goes itself; what it leads to is not the test's to remove.
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    if (!RemoveDirectoryA(path.c_str())) DeleteFileA(path.c_str());
+    return;
+  }
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     DeleteFileA(path.c_str());
@@ -55,6 +60,56 @@ void RemoveTree(const std::string& path) {
 bool IsReadOnly(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+bool RunningUnderWine() {
+  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+// Wine answers CreateSymbolicLinkA with success and makes nothing, but it
+// shows a link that the host made to a folder as a reparse point (a link to a
+// file as the file itself): there the host's ln makes it.
+static bool MakeLinkOnWineHost(const std::string& target, const std::string& link) {
+  typedef char*(CDECL * TUnixName)(LPCWSTR);
+  const auto unixName = reinterpret_cast<TUnixName>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (unixName == nullptr) return false;
+  std::string command = "ln -s";
+  for (const std::string* path : {&target, &link}) {
+    wchar_t wide[MAX_PATH + 1];
+    if (MultiByteToWideChar(CP_ACP, 0, path->c_str(), -1, wide, MAX_PATH + 1) == 0) return false;
+    char* name = unixName(wide);
+    if (name == nullptr) return false;
+    command += std::string(" \"") + name + "\"";
+    HeapFree(GetProcessHeap(), 0, name);
+  }
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process;
+  if (!CreateProcessA("Z:\\bin\\ln", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return false;
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  // The handle does not follow the host's process: wait for its link instead.
+  for (int i = 0; i < 300 && GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(20);
+  return true;
+}
+
+bool MakeLink(const std::string& target, const std::string& link, bool hard) {
+  if (hard) return CreateHardLinkA(link.c_str(), target.c_str(), nullptr) != 0;
+  typedef BOOLEAN(WINAPI * TCreateSymbolicLink)(LPCSTR, LPCSTR, DWORD);
+  const auto create = reinterpret_cast<TCreateSymbolicLink>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "CreateSymbolicLinkA")));
+  const DWORD attributes = GetFileAttributesA(target.c_str());
+  const DWORD folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0;
+  // 2: allowed without the privilege where developer mode is on.
+  // Some systems answer success and make nothing: only a link that is there counts.
+  if (create == nullptr || !create(link.c_str(), target.c_str(), folder | 2)) return false;
+  if (GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES && (!folder || !MakeLinkOnWineHost(target, link)))
+    return false;
+  const DWORD made = GetFileAttributesA(link.c_str());
+  return made != INVALID_FILE_ATTRIBUTES && (made & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 TempFolder::TempFolder() {
@@ -90,6 +145,13 @@ std::vector<std::string> ListFolder(const std::string& path) {
 bool IsReadOnly(const std::string& path) {
   struct stat info;
   return stat(NativePath(path).c_str(), &info) == 0 && (info.st_mode & 0222) == 0;
+}
+
+bool RunningUnderWine() { return false; }
+
+bool MakeLink(const std::string& target, const std::string& link, bool hard) {
+  const std::string from = NativePath(target), to = NativePath(link);
+  return (hard ? ::link(from.c_str(), to.c_str()) : symlink(from.c_str(), to.c_str())) == 0;
 }
 
 TempFolder::TempFolder() {

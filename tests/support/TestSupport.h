@@ -38,6 +38,14 @@ std::vector<std::string> ListFolder(const std::string& path);
 // Removes a file or a folder tree; clears read-only attributes on the way.
 void RemoveTree(const std::string& path);
 
+// A symbolic link at link leading to target (hard false), or a second name for
+// the file target (hard true). False where the platform cannot make one: then
+// the test says so and skips.
+bool MakeLink(const std::string& target, const std::string& link, bool hard);
+
+// True in a Windows program that Wine runs.
+bool RunningUnderWine();
+
 // Folder for test artifacts (screenshots, logs): $TWX_ARTIFACTS, or the temp folder.
 std::string ArtifactsFolder();
 

@@ -75,6 +75,16 @@ TEST_F(FileOps, FoldersAreMadeLevelByLevelAndToldApartFromFiles) {
   MakeFolderPath(temp.Join("D\\E\\\\\\"));  // a run of trailing backslashes goes completely
   MakeFolderPath(file + "\\sub\\deeper");   // below a file: fails quietly
   MakeFolderPath("");
+  // As deep as the platform's path limit allows, level by level; one character
+  // more and nothing at all is made.
+  std::string deepest = temp.Path();
+  while (deepest.size() + 2 <= kPlatformPathLimit) deepest += "\\d";
+  MakeFolderPath(deepest);
+  EXPECT_TRUE(IsExistingFolder(deepest));
+  std::string over = temp.Path();
+  while (over.size() + 102 <= kPlatformPathLimit) over += "\\" + std::string(100, 'o');
+  MakeFolderPath(over + "\\" + std::string(kPlatformPathLimit - over.size(), 'o'));
+  EXPECT_FALSE(IsExistingFolder(temp.Join(std::string(100, 'o'))));
   EXPECT_TRUE(IsExistingFolder(temp.Join("A\\B\\C")));
   EXPECT_TRUE(IsExistingFolder(temp.Join("D\\E\\")));
   EXPECT_FALSE(IsExistingFolder(file + "\\sub"));

@@ -49,6 +49,37 @@ TEST(PosixFiles, SetFileDosTimeLeavesTheAccessTime) {
   EXPECT_NE(StatOf(file).st_mtime, 1000000000);
 }
 
+// Links natively: exclusive creation refuses a name that exists as a link, one
+// that leads nowhere too (a link planted between clearing an entry's name and
+// creating its file), and attributes set on a link never reach its target.
+TEST(PosixFiles, NewFilesAreNeverCreatedThroughALinkAndALinksAttributesAreItsOwn) {
+  twxtest::TempFolder temp;
+  const std::string target = temp.Join("target"), link = temp.Join("link");
+  ASSERT_TRUE(twxtest::MakeLink(target, link, false));
+  EXPECT_EQ(PathKind(link, false), kPathLink);
+  EXPECT_EQ(CreateNewFile(link), kNoFile);
+  EXPECT_EQ(PathKind(target, false), kPathMissing) << "nothing created through the link";
+  ASSERT_TRUE(twxtest::WriteWholeFile(target, "x"));
+  ASSERT_EQ(chmod(NativePath(target).c_str(), 0444), 0);
+  EXPECT_EQ(PathKind(link, true), kPathFile);
+  EXPECT_NE(SetAttributes(link, kAttrArchive), 0u);
+  EXPECT_EQ(StatOf(target).st_mode & 0777, 0444u);
+  EXPECT_TRUE(RemoveLink(link));
+  EXPECT_FALSE(RemoveLink(target)) << "a plain file is no link";
+  EXPECT_EQ(twxtest::ReadWholeFileOr(target, ""), "x");
+}
+
+// sysfs gives a page as the size of a file that holds one line: the read ends
+// early, as it does for a file that shrinks while it is read. Such a capture
+// would later be restored as a truncated user file.
+TEST(PosixFiles, AFileThatEndsBeforeItsSizeIsAFailedRead) {
+  const std::string shortFile = "/sys/devices/system/cpu/online";
+  ASSERT_GT(StatOf(shortFile).st_size, 64);
+  std::string bytes;
+  EXPECT_FALSE(ReadFileToString(shortFile, &bytes));
+  EXPECT_EQ(LoadCustomFile(shortFile, ""), "");
+}
+
 // The process's file size limit makes the kernel refuse the bytes beyond it,
 // as a full disk does; the signal is ignored so that write() fails instead.
 TEST(FullDisk, APatchedMainProgramThatCannotBeWrittenWholeStaysAsItWas) {

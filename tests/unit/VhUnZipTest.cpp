@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ArchiveBytes.h"
+#include "FileIO.h"
 #include "FileUtils.h"
 #include "TestSupport.h"
 #include "VhUnZip.h"
@@ -20,6 +21,37 @@ using archivebytes::Record;
 using archivebytes::StreamFor;
 using archivebytes::kSomeTime;
 using patchbytes::operator+;
+
+// Zero bytes as literal runs, one deflated block each, so that a stream of
+// gigabytes takes a few megabytes; check is the register over all of them.
+struct TZeroStream {
+  Bytes data;
+  uint32_t check;
+};
+TZeroStream ZeroStream(uint64_t total) {
+  const uint32_t run = vhz::kMaxBlockContent - 5;
+  const Bytes zeros(run, 0);
+  const Bytes block = patchbytes::Deflated(patchbytes::Literal(zeros, 4));
+  const uLong runCrc = crc32(0, zeros.data(), run);
+  TZeroStream stream;
+  uLong crc = 0;  // zlib's form of the register: its complement
+  for (; total > run - 5u; total -= run) {
+    stream.data.insert(stream.data.end(), block.begin(), block.end());
+    crc = crc32_combine(crc, runCrc, run);
+  }
+  const Bytes last(static_cast<size_t>(total), 0);
+  stream.check = ~static_cast<uint32_t>(crc32_combine(crc, crc32(0, last.data(), static_cast<uInt>(total)), total));
+  const Bytes end = patchbytes::Deflated(patchbytes::Literal(last, 4) + patchbytes::End(stream.check));
+  stream.data.insert(stream.data.end(), end.begin(), end.end());
+  return stream;
+}
+
+// A relative name of exactly length characters, in components of 200.
+std::string NameOfLength(size_t length) {
+  std::string name;
+  while (name.size() + 201 < length) name += std::string(200, 'n') + "\\";
+  return name + std::string(length - name.size(), 'n');
+}
 
 std::vector<std::string> seen;  // what the progress callback reported
 void RecordFile(const char* file, int32_t) { seen.push_back(file); }
@@ -114,16 +146,95 @@ TEST_F(Extraction, UnsafeNamesNeverWriteAnythingAnywhere) {
   for (const char* name : {"", "\\abs.txt", "/abs.txt", "C:\\x.txt", "C:x.txt", "..\\escape.txt",
                            "a\\..\\..\\escape.txt", "a\\..", "sub/../x.txt", "stream.txt:hidden", "tab\tname",
                            "new\nline", ". .\\x.txt", "...\\x.txt", "a\\\\b.txt", "trailing\\", "CON",
-                           "Help\\nul.txt", "com1", "LPT9.log"}) {
+                           "Help\\nul.txt", "com1", "LPT9.log", "NUL ", "CON .txt", "aux  ..txt", "CONIN$",
+                           "conout$.log", "CLOCK$", "COM0", "LPT0.txt", "COM\xB9", "lpt\xB2.txt", "COM\xB3"}) {
     SCOPED_TRACE(name);
     EXPECT_FALSE(IsSafeEntryName(name));
-    EXPECT_EQ(Extract(Archive(Entry(name, "evil"))), kExtractBadEntry);
+    EXPECT_EQ(Extract(Archive(Entry("first.txt", "ok") + Entry(name, "evil"))), kExtractBadEntry);
+    EXPECT_EQ(CurrentEntryPath(), Path(name)) << "the failure names the entry that failed";
+    EXPECT_EQ(Read("first.txt"), "ok");
+    DeleteFilePath(Path("first.txt"));
     EXPECT_TRUE(twxtest::ListFolder(destination).empty());
     EXPECT_EQ(ParentEntries(), before);
   }
   for (const char* name : {"a.txt", "Help\\TWXHelp.pch", "Language\\User Defined(Other).TWL", "cone\\x", "COM10",
-                           ".profile", "a..b"})
+                           ".profile", "a..b", "CONSOLE", "CLOCK", "COM\xB4", "LPT\xB9\xB9"})
     EXPECT_TRUE(IsSafeEntryName(name)) << name;
+}
+
+TEST_F(Extraction, PathsBeyondThePlatformLimitFailBeforeAnythingIsCreated) {
+  std::string deep = "a";  // 32,767 components in 65,533 bytes
+  for (int i = 1; i < 32767; ++i) deep += "\\a";
+  const size_t room = kPlatformPathLimit - destination.size() - 1;
+  for (const std::string& name : {deep, NameOfLength(room + 1)}) {
+    EXPECT_EQ(Extract(Archive(Entry(name, "x"))), kExtractBadEntry);
+    EXPECT_TRUE(twxtest::ListFolder(destination).empty());
+  }
+  ASSERT_EQ(Extract(Archive(Entry(NameOfLength(room), "at the limit"))), kExtractOk);
+  EXPECT_EQ(Read(NameOfLength(room)), "at the limit");
+}
+
+TEST_F(Extraction, NoEntryProducesMoreThanItsLengthNorWrapsItsCount) {
+  const TZeroStream bomb = ZeroStream(6u << 20);
+  EXPECT_EQ(Extract(Archive(Record("bomb.bin", kSomeTime, 10, 0, bomb.data, bomb.check))), kExtractBadEntry);
+  EXPECT_LE(Read("bomb.bin").size(), 10u) << "never more than the listed length is written";
+  // Counted in 32 bits, 4 GiB + 100 bytes would pass for the 100 listed.
+  const TZeroStream wrap = ZeroStream((uint64_t(1) << 32) + 100);
+  ASSERT_TRUE(twxtest::WriteWholeFile(archive, AsText(Archive(Record("wrap.bin", kSomeTime, 100, 0, wrap.data,
+                                                                     wrap.check)))));
+  EXPECT_EQ(VerifyArchive(archive.c_str(), nullptr, nullptr), kExtractBadEntry);
+}
+
+// What lies in the destination before the setup runs is anyone's: links to
+// elsewhere at an entry's folder, at its name and at the temporary archive.
+TEST_F(Extraction, NothingIsWrittenThroughLinksPlantedInTheDestination) {
+  const std::string source = temp.Join("source.bin");
+  ASSERT_TRUE(twxtest::WriteWholeFile(source, "the archive's bytes"));
+  const struct {
+    const char* link;
+    bool toFolder, hard;
+    const char* entry;  // null: the temporary archive is copied out over the link
+    int32_t code;
+  } kCases[] = {{"sub", true, false, "sub\\evil.txt", kExtractBadEntry},
+                {"deep", true, false, "deep\\er\\evil.txt", kExtractBadEntry},
+                {"name.txt", false, false, "name.txt", kExtractOk},
+                {"folder", true, false, "folder", kExtractOk},
+                {"hard.txt", false, true, "hard.txt", kExtractOk},
+                {kTemporaryArchiveName, false, false, nullptr, kExtractOk},
+                {kTemporaryArchiveName, false, true, nullptr, kExtractOk}};
+  std::string unmade;
+  int row = 0;
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.link);
+    // Each row its own targets, read-only, outside the destination.
+    const std::string outside = temp.Join("outside" + std::to_string(++row)), outsideFile = outside + ".txt";
+    MakeFolderPath(outside);
+    ASSERT_TRUE(twxtest::WriteWholeFile(outsideFile, "keep"));
+    ASSERT_EQ(SetAttributes(outsideFile, kAttrReadOnly), 0u);
+    ASSERT_EQ(SetAttributes(outside, kAttrReadOnly | kAttrDirectory), 0u);
+    const bool folderReadOnly = twxtest::IsReadOnly(outside);  // not every system keeps it on a folder
+    // Wine removes the folder a link leads to instead of the link.
+    const bool removable = !(c.toFolder && c.code == kExtractOk && twxtest::RunningUnderWine());
+    if (!removable || !twxtest::MakeLink(c.toFolder ? outside : outsideFile, Path(c.link), c.hard)) {
+      unmade += std::string(" ") + c.link + (c.hard ? " (hard)" : "");
+      continue;
+    }
+    if (c.entry == nullptr) {
+      EXPECT_TRUE(CopyArchiveOut(source, Path(c.link), nullptr));
+      EXPECT_EQ(Read(c.link), "the archive's bytes");
+    } else {
+      EXPECT_EQ(Extract(Archive(Entry(c.entry, "evil"))), c.code);
+      if (c.code == kExtractOk) EXPECT_EQ(Read(c.entry), "evil");
+      if (c.code == kExtractOk) EXPECT_EQ(PathKind(Path(c.entry), false), kPathFile);
+    }
+    EXPECT_TRUE(twxtest::ListFolder(outside).empty());
+    EXPECT_EQ(twxtest::ReadWholeFileOr(outsideFile, ""), "keep");
+    EXPECT_TRUE(twxtest::IsReadOnly(outsideFile)) << "the attributes of a link's target stay";
+    EXPECT_EQ(twxtest::IsReadOnly(outside), folderReadOnly);
+    SetAttributes(outside, kAttrDirectory);
+    twxtest::RemoveTree(Path(c.link));
+  }
+  if (!unmade.empty()) GTEST_SKIP() << "this system cannot make or remove these links:" << unmade;
 }
 
 TEST_F(Extraction, ProgressNamesJoinedPathsAndRisesPerEntryToHundred) {
@@ -149,6 +260,20 @@ TEST_F(Extraction, MissingArchiveOrDestinationAndVerifyWritesNothing) {
   EXPECT_EQ(ExtractArchive(archive.c_str(), nullptr, nullptr, nullptr), kExtractCannotCreate);
   EXPECT_EQ(ExtractArchive(temp.Join("missing.vhz").c_str(), destination.c_str(), nullptr, nullptr),
             kExtractNoArchive);
+  // An empty path must not become "<current folder>\\.vhz", which would be deleted.
+  const std::string here = CurrentFolder(), stray = here + (here.back() == '\\' ? "" : "\\") + ".vhz";
+  ASSERT_TRUE(twxtest::WriteWholeFile(stray, "not the setup's"));
+  EXPECT_EQ(ExtractArchive("", destination.c_str(), nullptr, nullptr), kExtractNoArchive);
+  EXPECT_EQ(twxtest::ReadWholeFileOr(stray, ""), "not the setup's");
+  DeleteFilePath(stray);
+  // An empty destination would put the entries at the root of the drive.
+  for (const char* into : {"", "\\", "\\\\\\"}) {
+    ASSERT_TRUE(twxtest::WriteWholeFile(archive, AsText(Archive(Entry("twx-root-probe.txt", "x")))));
+    EXPECT_EQ(ExtractArchive(archive.c_str(), into, nullptr, nullptr), kExtractCannotCreate) << into;
+    EXPECT_TRUE(IsExistingFile(archive)) << "nothing deleted";
+  }
+  EXPECT_FALSE(IsExistingFile("\\twx-root-probe.txt"));
+  DeleteFilePath(archive);
   MakeFolderPath(Path("taken"));  // an entry's name taken by a folder
   EXPECT_EQ(Extract(Archive(Entry("taken", "x"))), kExtractCannotCreate);
 

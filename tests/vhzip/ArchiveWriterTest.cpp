@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include "ArchiveBytes.h"
 #include "ArchiveFormat.h"
 #include "ArchiveReader.h"
 #include "ArchiveWriter.h"
 #include "CRC_32.h"
+#include "CommandLine.h"
 #include "Encript.h"
 #include "FileUtils.h"
 #include "TestSupport.h"
@@ -84,6 +86,45 @@ TEST(Bundle, TheLowerCaseMarkerInTheSetupsDataIsHarmless) {
   TBytes other = stub;
   EXPECT_FALSE(BundleSetup(other, TBytes{0xFF, 0xFF, 0xFF, 0xFE}, &error));
   EXPECT_EQ(other, stub);
+}
+
+int Vhzip(std::vector<std::string> args) {
+  std::string name = "vhzip";
+  std::vector<char*> argv = {&name[0]};
+  for (std::string& a : args) argv.push_back(&a[0]);
+  return RunCommandLine(static_cast<int>(argv.size()), argv.data());
+}
+
+// A bare archive whose scrambled bytes happen to hold the marker text is still
+// an archive: only a file that starts with an executable image header is
+// searched for the marker. And an entry that fails part-way leaves no partial
+// file under its name.
+TEST(VhzipCommands, MarkerTextInABareArchiveAndAFailedEntryLeaveNothingPartial) {
+  using namespace archivebytes;
+  twxtest::TempFolder temp;
+  // The entry's contents start 41 bytes into the body (record, block header,
+  // literal opcode and length): chosen so that scrambled they read as the marker.
+  Bytes keystream(80, 0);
+  InitKeystream("");
+  ApplyKeystream(keystream.data(), 80);
+  std::string contents(vhz::kPayloadMarker, 24);
+  for (size_t i = 0; i < contents.size(); ++i) contents[i] = static_cast<char>(contents[i] ^ keystream[41 + i]);
+  const std::string bare = temp.Join("bare.vhz"), out = temp.Join("out");
+  const Bytes archive = Archive(Entry("m", contents));
+  ASSERT_EQ(FindArchiveOffset(archive.data(), archive.size()), 41 + 24) << "the marker shows";
+  ASSERT_TRUE(twxtest::WriteWholeFile(bare, AsText(archive)));
+  EXPECT_EQ(Vhzip({"verify", bare}), 0);
+  EXPECT_EQ(Vhzip({"list", bare}), 0);
+  ASSERT_EQ(Vhzip({"extract", bare, "-C", out}), 0);
+  EXPECT_EQ(twxtest::ReadWholeFileOr(out + "\\m", ""), contents);
+
+  // One data byte more than the stream consumes: written whole, then refused.
+  const Bytes payload = patchbytes::FromText("payload");
+  const Bytes extra = Record("extra.bin", kSomeTime, 7, 0, StreamFor(payload) + Bytes{0}, patchbytes::Check(payload));
+  ASSERT_TRUE(twxtest::WriteWholeFile(bare, AsText(Archive(Entry("first.txt", "ok") + extra))));
+  EXPECT_EQ(Vhzip({"extract", bare, "-C", out}), 1);
+  EXPECT_EQ(twxtest::ReadWholeFileOr(out + "\\first.txt", ""), "ok");
+  EXPECT_FALSE(IsExistingFile(out + "\\extra.bin"));
 }
 
 }  // namespace

@@ -5,61 +5,66 @@
 
 #include "CRC_32.h"
 #include "Encript.h"
+#include "VhUnZip.h"
 
 using namespace vhz;
 
-int64_t FindArchiveOffset(const uint8_t* file, size_t size) {
-  const size_t n = static_cast<size_t>(kPayloadMarkerLength);
-  if (size < n) return 0;
-  for (size_t i = 0; i + n <= size; ++i) {
-    const void* hit = std::memchr(file + i, kPayloadMarker[0], size - n + 1 - i);
-    if (hit == nullptr) break;
-    i = static_cast<size_t>(static_cast<const uint8_t*>(hit) - file);
-    if (std::memcmp(file + i, kPayloadMarker, n) == 0) return static_cast<int64_t>(i + n);
-  }
-  return 0;
+int64_t FindArchiveOffset(const uint8_t* file, size_t size) { return FindMarker(file, size); }
+
+namespace {
+
+struct TBodyCursor {
+  const TBytes* body;
+  int64_t at;
+};
+
+int32_t BodyRead(void* buffer, int32_t count, void* user) {
+  TBodyCursor* cursor = static_cast<TBodyCursor*>(user);
+  if (count > static_cast<int64_t>(cursor->body->size()) - cursor->at) return kExtractBadEntry;
+  if (count > 0) std::memcpy(buffer, cursor->body->data() + cursor->at, static_cast<size_t>(count));
+  cursor->at += count;
+  return kExtractOk;
 }
+
+}  // namespace
 
 bool ReadArchive(const uint8_t* archive, size_t size, const std::string& passPhrase, TBytes* body,
                  std::vector<TArchiveEntry>* entries, std::string* error) {
   entries->clear();
+  body->clear();
   if (size < static_cast<size_t>(kBodyCheckSize) || size >= 0x7FFFFFFFu) {
     *error = "not a payload archive (too short or too long)";
     return false;
   }
-  size_t bodySize = size - kBodyCheckSize;
+  const size_t bodySize = size - kBodyCheckSize;
   body->assign(archive, archive + bodySize);
   InitKeystream(passPhrase);
   ApplyKeystream(body->data(), static_cast<int32_t>(bodySize));
-  uint32_t stored = GetU32(archive + bodySize);
+  // The records are walked by the extraction's own rule, also when the check
+  // value fails, so that a listing shows what could be read.
+  std::string walkError;
+  TBodyCursor cursor = {body, 0};
+  while (walkError.empty() && MoreEntries(cursor.at, static_cast<int64_t>(bodySize))) {
+    const int64_t at = cursor.at;
+    TEntryRecord record;
+    if (ReadEntryRecord(BodyRead, &cursor, at, static_cast<int64_t>(bodySize), &record) != kExtractOk) {
+      walkError = "damaged entry record at body offset " + std::to_string(at);
+      break;
+    }
+    TArchiveEntry e;
+    e.name = record.name;
+    e.fields = record.fields;
+    e.dataOffset = static_cast<size_t>(cursor.at);
+    cursor.at += record.fields.dataLength;
+    entries->push_back(e);
+  }
+  const uint32_t stored = GetU32(archive + bodySize);
   if (UpdateCrc32(body->data(), static_cast<int32_t>(bodySize), kCheckStart) != stored) {
     *error = "not a payload archive, or a damaged one (the body check value does not match)";
     return false;
   }
-  size_t at = 0;
-  while (at < bodySize) {
-    if (bodySize - at < static_cast<size_t>(kEntryNameLengthSize)) {
-      *error = "entry record cut short at body offset " + std::to_string(at);
-      return false;
-    }
-    size_t nameLength = GetU16(body->data() + at);
-    size_t fixedEnd = at + kEntryFixedSize + nameLength;
-    if (nameLength == 0 || fixedEnd > bodySize) {
-      *error = "damaged entry record at body offset " + std::to_string(at);
-      return false;
-    }
-    TArchiveEntry e;
-    e.name.assign(reinterpret_cast<const char*>(body->data() + at + kEntryNameLengthSize), nameLength);
-    e.fields = GetEntryFields(body->data() + at + kEntryNameLengthSize + nameLength);
-    e.dataOffset = fixedEnd;
-    if (e.fields.dataLength > bodySize - fixedEnd) {
-      *error = "the data of '" + e.name + "' runs past the end of the archive";
-      return false;
-    }
-    at = fixedEnd + e.fields.dataLength;
-    entries->push_back(e);
-  }
-  return true;
+  *error = walkError;
+  return walkError.empty();
 }
 
 namespace {
@@ -84,6 +89,21 @@ std::string DosTimeText(uint32_t v) {
 
 }  // namespace
 
+std::string EscapedName(const std::string& name) {
+  std::string out;
+  for (const char c : name) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) {
+      char code[8];
+      std::snprintf(code, sizeof code, "\\x%02X", u);
+      out += code;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 std::string FormatListing(const std::vector<TArchiveEntry>& entries) {
   std::string out = "    Length  Attr  Date       Time          Stored  Name\n";
   uint64_t length = 0, stored = 0;
@@ -92,7 +112,7 @@ std::string FormatListing(const std::vector<TArchiveEntry>& entries) {
     std::snprintf(line, sizeof line, "%10u  %s  %s  %10u  ", e.fields.fileLength,
                   AttributeLetters(e.fields.attributes).c_str(), DosTimeText(e.fields.dosDateTime).c_str(),
                   e.fields.dataLength);
-    out += line + e.name + "\n";
+    out += line + EscapedName(e.name) + "\n";
     length += e.fields.fileLength;
     stored += e.fields.dataLength;
   }

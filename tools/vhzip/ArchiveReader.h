@@ -12,7 +12,9 @@ typedef std::vector<uint8_t> TBytes;
 
 // Offset of the archive inside a setup program: the first byte after the
 // upper-case marker; 0 when there is no marker (the file may be an archive).
+// The setup's own marker search.
 int64_t FindArchiveOffset(const uint8_t* file, size_t size);
+
 
 struct TArchiveEntry {
   std::string name;
@@ -21,9 +23,13 @@ struct TArchiveEntry {
 };
 
 // Descrambles archive (a whole archive file) into body, checks it and walks
-// its entries. False with a message when it is not a sound archive.
+// its entries with the extraction's record walk. False with a message when it
+// is not a sound archive; entries then holds the records that could be read.
 bool ReadArchive(const uint8_t* archive, size_t size, const std::string& passPhrase, TBytes* body,
                  std::vector<TArchiveEntry>* entries, std::string* error);
+
+// The name as a terminal may show it: control characters as \xNN.
+std::string EscapedName(const std::string& name);
 
 // The listing that 'vhzip list' prints: one line per entry and a total.
 std::string FormatListing(const std::vector<TArchiveEntry>& entries);

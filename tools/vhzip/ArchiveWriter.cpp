@@ -10,6 +10,7 @@
 #include "FileUtils.h"
 #include "Files.h"
 #include "PatchWriter.h"
+#include "VhUnZip.h"
 
 using namespace vhz;
 
@@ -18,8 +19,37 @@ namespace {
 // File contents per block: a round 2 MiB, inside the reader's limit.
 const int32_t kPackBlockLimit = 2 * 1024 * 1024;
 
-bool Walk(const std::string& folder, const std::string& prefix, std::vector<TPackEntry>* entries,
-          std::string* error) {
+// True when path lies inside the folder whose resolved path is root.
+bool LiesInside(const std::string& resolved, const std::string& root) {
+  return !resolved.empty() && resolved.size() > root.size() && resolved.compare(0, root.size(), root) == 0 &&
+         (resolved[root.size()] == '/' || resolved[root.size()] == '\\');
+}
+
+// Only plain files and folders are packed, and a link only when it leads to
+// one inside the tree and not back to a folder above it: a pipe would be
+// waited on for ever, and a link could bring in any file of the machine.
+bool Admissible(const std::string& path, const std::string& folder, const std::string& root, std::string* error) {
+  const int32_t kind = PathKind(path, false);
+  if (kind == kPathOther) {
+    *error = "'" + path + "' is not a plain file or folder (a pipe, device or socket): not packed";
+    return false;
+  }
+  if (kind != kPathLink) return true;
+  const std::string target = ResolvedPath(path);
+  const int32_t targetKind = PathKind(path, true);
+  if (!LiesInside(target, root) || (targetKind != kPathFile && targetKind != kPathFolder)) {
+    *error = "'" + path + "' is a link that does not lead to a file or folder inside '" + root + "': not packed";
+    return false;
+  }
+  if (targetKind == kPathFolder && (target == ResolvedPath(folder) || LiesInside(ResolvedPath(folder), target))) {
+    *error = "'" + path + "' is a link back to a folder that holds it: not packed";
+    return false;
+  }
+  return true;
+}
+
+bool Walk(const std::string& folder, const std::string& prefix, const std::string& root,
+          std::vector<TPackEntry>* entries, std::string* error) {
   std::vector<TFolderMember> items;
   if (!ListFolder(folder, &items)) {
     *error = "cannot read folder '" + folder + "'";
@@ -28,8 +58,9 @@ bool Walk(const std::string& folder, const std::string& prefix, std::vector<TPac
   for (const TFolderMember& item : items) {
     std::string path = folder + "\\" + item.name;
     std::string name = prefix.empty() ? item.name : prefix + "\\" + item.name;
+    if (!Admissible(path, folder, root, error)) return false;
     if (item.isFolder) {
-      if (!Walk(path, name, entries, error)) return false;
+      if (!Walk(path, name, root, entries, error)) return false;
       continue;
     }
     uint32_t attributes = FileAttributes(path);
@@ -59,7 +90,12 @@ bool CollectTree(const std::string& root, std::vector<TPackEntry>* entries, std:
     *error = "'" + root + "' is not a folder";
     return false;
   }
-  if (!Walk(root, std::string(), entries, error)) return false;
+  const std::string resolvedRoot = ResolvedPath(root);
+  if (resolvedRoot.empty()) {
+    *error = "cannot resolve the folder '" + root + "'";
+    return false;
+  }
+  if (!Walk(root, std::string(), resolvedRoot, entries, error)) return false;
   std::sort(entries->begin(), entries->end(),
             [](const TPackEntry& a, const TPackEntry& b) { return a.name < b.name; });
   return true;
@@ -155,6 +191,12 @@ bool BundleSetup(TBytes& stub, const TBytes& archive, std::string* error) {
   if (!ReadArchive(archive.data(), archive.size(), std::string(), &body, &entries, &why)) {
     *error = "the setup could not open this archive: " + why;
     return false;
+  }
+  for (const TArchiveEntry& e : entries) {
+    if (!IsSafeEntryName(e.name)) {
+      *error = "the setup would refuse the entry name '" + EscapedName(e.name) + "'";
+      return false;
+    }
   }
   stub.insert(stub.end(), kPayloadMarker, kPayloadMarker + kPayloadMarkerLength);
   stub.insert(stub.end(), archive.begin(), archive.end());

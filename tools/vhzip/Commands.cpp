@@ -75,17 +75,41 @@ int RunBundle(const TArguments& args) {
   return kExitOk;
 }
 
+// FILE of list, extract and verify: a regular file (a pipe or a device could
+// be endless), and where its archive starts. It is taken for a setup program
+// only when it starts with an executable image header; otherwise it is a bare
+// archive, whatever text its scrambled bytes happen to hold. "" or a message.
+std::string LocateArchive(const std::string& shown, const std::string& file, int64_t* offset) {
+  *offset = 0;
+  const int32_t kind = PathKind(file, true);
+  if (kind == kPathMissing) return "cannot read '" + shown + "'";
+  if (kind != kPathFile) return "'" + shown + "' is not a regular file";
+  TFileHandle handle = OpenFileForRead(file);
+  if (handle == kNoFile) return "cannot read '" + shown + "'";
+  char head[2] = {0, 0};
+  int32_t got = 0;
+  const bool read = ReadFileBytes(handle, head, 2, &got);
+  CloseFile(handle);
+  if (!read) return "cannot read '" + shown + "'";
+  if (got == 2 && head[0] == 'M' && head[1] == 'Z') *offset = FindArchiveOffset(file, nullptr);
+  return *offset < 0 ? "cannot read '" + shown + "'" : std::string();
+}
+
 int RunList(const TArguments& args) {
   const std::string& path = args.positional[0];
+  int64_t offset = 0;
+  const std::string problem = LocateArchive(path, PortablePath(path), &offset);
+  if (!problem.empty()) return Fail("list", kExitBadData, problem);
   TBytes file;
-  if (!ReadWholeFile(path, &file)) return Fail("list", kExitBadData, ReadProblem(path));
-  size_t offset = static_cast<size_t>(FindArchiveOffset(file.data(), file.size()));
+  if (!ReadWholeFile(PortablePath(path), &file)) return Fail("list", kExitBadData, ReadProblem(path));
   TBytes body;
   std::vector<TArchiveEntry> entries;
   std::string error;
-  if (!ReadArchive(file.data() + offset, file.size() - offset, args.Get("--pass-phrase"), &body, &entries, &error))
-    return Fail("list", kExitBadData, path + ": " + error);
-  std::fputs(FormatListing(entries).c_str(), stdout);
+  const bool read = ReadArchive(file.data() + offset, file.size() - static_cast<size_t>(offset),
+                                args.Get("--pass-phrase"), &body, &entries, &error);
+  // What could be read is shown even when the archive fails its checks.
+  if (read || !entries.empty()) std::fputs(FormatListing(entries).c_str(), stdout);
+  if (!read) return Fail("list", kExitBadData, path + ": " + error);
   return kExitOk;
 }
 
@@ -126,33 +150,52 @@ int RunApply(const TArguments& args) {
   return kExitOk;
 }
 
-// An extraction's failure: what went wrong, where, and the result code.
+// An extraction's failure: what went wrong, where, and the result code. A file
+// left with part of its entry is removed: no partial file keeps a final name.
 int ExtractionFailure(const char* command, const std::string& file, int32_t code) {
   std::string where;
   if (code == kExtractCannotCreate || code == kExtractFileError || code == kExtractBadEntry)
-    where = " (at '" + CurrentEntryPath() + "')";
+    where = " (at '" + EscapedName(CurrentEntryPath()) + "')";
+  if (CurrentEntryIsPartial()) DeleteFilePath(CurrentEntryPath());
   return Fail(command, kExitBadData,
               file + ": " + ExtractResultText(code) + where + " (code " + std::to_string(code) + ")");
 }
 
-// FILE is an archive or a setup program carrying one; the setup's own search
-// finds it. The extraction consumes the archive file it is given, so it always
-// works on a copy, and FILE is never touched.
+// FILE's archive copied to archive, where the extraction consumes it; FILE is
+// never touched. A file whose start already shows that it holds no archive is
+// refused before anything is copied. kExitOk, or the exit code of the failure it reported.
+int CopyOut(const char* command, const TArguments& args, const std::string& archive) {
+  const std::string& shown = args.positional[0];
+  const std::string file = PortablePath(shown);
+  int64_t offset = 0;
+  const std::string problem = LocateArchive(shown, file, &offset);
+  if (!problem.empty()) return Fail(command, kExitBadData, problem);
+  if (IsSameFile(file, archive))
+    return Fail(command, kExitUsage, "'" + shown + "' is the temporary file '" + archive + "' itself");
+  if (!ArchiveStartIsPlausible(file, offset, args.Get("--pass-phrase").c_str()))
+    return ExtractionFailure(command, shown, kExtractDamaged);
+  if (!CopyArchiveFrom(file, offset, archive, nullptr)) {
+    DeleteFilePath(archive);
+    return Fail(command, kExitBadData, "cannot copy the archive of '" + shown + "' to '" + archive + "'");
+  }
+  return kExitOk;
+}
+
 int RunExtract(const TArguments& args) {
-  const std::string file = PortablePath(args.positional[0]);
-  const std::string destination = PortablePath(args.Get("--directory"));
-  if (!IsExistingFile(file)) return Fail("extract", kExitBadData, "cannot read '" + args.positional[0] + "'");
-  MakeFolderPath(destination);
-  if (!IsExistingFolder(destination))
-    return Fail("extract", kExitBadData, "cannot create the folder '" + args.Get("--directory") + "'");
+  std::string destination = PortablePath(args.Get("--directory"));
+  // A relative DIR of one or two characters would pass for a drive ("C:"):
+  // it is named from the current folder.
+  const bool absolute = (!destination.empty() && destination[0] == '\\') ||
+                        (destination.size() > 1 && destination[1] == ':');
+  if (!absolute && !destination.empty() && destination.size() < 3) destination = ".\\" + destination;
   std::string trimmed = destination;
   while (trimmed.size() > 1 && trimmed.back() == '\\') trimmed.pop_back();
+  MakeFolderPath(trimmed);
+  if (!IsExistingFolder(trimmed))
+    return Fail("extract", kExitBadData, "cannot create the folder '" + args.Get("--directory") + "'");
   const std::string archive = trimmed + "\\" + kTemporaryArchiveName;
-  if (!CopyArchiveOut(file, archive, nullptr)) {
-    DeleteFilePath(archive);
-    return Fail("extract", kExitBadData, "cannot copy the archive of '" + args.positional[0] + "' into '" +
-                                             args.Get("--directory") + "'");
-  }
+  const int copied = CopyOut("extract", args, archive);
+  if (copied != kExitOk) return copied;
   const std::string phrase = args.Get("--pass-phrase");
   const int32_t code = ExtractArchive(archive.c_str(), trimmed.c_str(), phrase.c_str(), nullptr);
   DeleteFilePath(archive);
@@ -161,13 +204,9 @@ int RunExtract(const TArguments& args) {
 }
 
 int RunVerify(const TArguments& args) {
-  const std::string file = PortablePath(args.positional[0]);
-  if (!IsExistingFile(file)) return Fail("verify", kExitBadData, "cannot read '" + args.positional[0] + "'");
   const std::string archive = TemporaryFilePath("vhzip-verify");
-  if (!CopyArchiveOut(file, archive, nullptr)) {
-    DeleteFilePath(archive);
-    return Fail("verify", kExitBadData, "cannot copy the archive of '" + args.positional[0] + "' to '" + archive + "'");
-  }
+  const int copied = CopyOut("verify", args, archive);
+  if (copied != kExitOk) return copied;
   const std::string phrase = args.Get("--pass-phrase");
   const int32_t code = VerifyArchive(archive.c_str(), phrase.c_str(), nullptr);
   DeleteFilePath(archive);
@@ -202,7 +241,9 @@ const std::vector<TCommand>& Commands() {
        RunBundle},
       {"list", "FILE", 1, "list the entries of an archive or a setup program",
        "Lists the entries of FILE, a payload archive or a setup program that carries\n"
-       "one: length, attributes, time stamp, stored size and name.",
+       "one: length, attributes, time stamp, stored size and name (control characters\n"
+       "shown as \\xNN). An archive that fails its checks is listed as far as it can be\n"
+       "read, and the exit code is 1.",
        {kPassPhraseOption},
        {},
        RunList},

@@ -13,33 +13,8 @@
 #include <unistd.h>
 #endif
 
-bool ReadWholeFile(const std::string& path, TBytes* bytes) {
-  TFileHandle file = OpenFileForRead(path);
-  if (file == kNoFile) return false;
-  int64_t size = FileSize(file);
-  bool ok = size >= 0 && size < 0x7FFFFFFF;
-  if (ok) bytes->resize(static_cast<size_t>(size));
-  int64_t done = 0;
-  while (ok && done < size) {
-    int32_t delivered = 0;
-    int32_t ask = static_cast<int32_t>(std::min<int64_t>(size - done, 1 << 24));
-    ok = ReadFileBytes(file, bytes->data() + done, ask, &delivered) && delivered > 0;
-    done += delivered;
-  }
-  CloseFile(file);
-  return ok;
-}
-
 bool WriteWholeFile(const std::string& path, const TBytes& bytes) {
-  TFileHandle file = CreateFileForWrite(path);
-  if (file == kNoFile) return false;
-  bool ok = true;
-  for (size_t done = 0; ok && done < bytes.size();) {
-    int32_t count = static_cast<int32_t>(std::min<size_t>(bytes.size() - done, 1 << 24));
-    ok = WriteFileBytes(file, bytes.data() + done, count);
-    done += static_cast<size_t>(count);
-  }
-  return CloseFile(file) && ok;
+  return WriteFileBeside(path, bytes.data(), bytes.size(), WriteFileBytes);
 }
 
 std::string ReadProblem(const std::string& path) {
@@ -59,6 +34,21 @@ std::string PortablePath(const std::string& path) {
   std::string portable(path);
   std::replace(portable.begin(), portable.end(), '/', '\\');
   return portable;
+}
+
+std::string ResolvedPath(const std::string& path) {
+#ifdef _WIN32
+  if (PathKind(path, false) == kPathLink) return std::string();
+  char full[MAX_PATH + 1];
+  const DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+  return n > 0 && n <= MAX_PATH ? std::string(full, n) : std::string();
+#else
+  char* resolved = realpath(NativePath(path).c_str(), nullptr);
+  if (resolved == nullptr) return std::string();
+  const std::string result(resolved);
+  std::free(resolved);
+  return result;
+#endif
 }
 
 std::string TemporaryFilePath(const std::string& stem) {

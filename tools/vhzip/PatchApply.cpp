@@ -1,25 +1,14 @@
 #include "PatchApply.h"
 
-#include <algorithm>
-
 #include "ApplyPth.h"
 
-namespace {
-const int32_t kFirstExtraRoom = 0x40000;
-}
-
 int32_t ApplyPatchWithRetry(const TBytes& base, const TBytes& patch, TBytes* output) {
-  int64_t capacity = static_cast<int64_t>(base.size()) + kFirstExtraRoom;
-  int32_t code = kPatchOutputTooSmall;
-  for (int pass = 0; pass < 2 && code == kPatchOutputTooSmall; ++pass) {
-    output->assign(static_cast<size_t>(std::min<int64_t>(capacity, 0x7FFFFFFF)), 0);
-    int32_t length = static_cast<int32_t>(output->size());
-    code = ApplyPatchToBuffer(base.data(), static_cast<int32_t>(base.size()), output->data(), &length,
-                              patch.data(), static_cast<int32_t>(patch.size()), nullptr, nullptr);
-    capacity = length;
-    if (code == kPatchOk) output->resize(static_cast<size_t>(length));
-  }
-  if (code != kPatchOk) output->clear();
+  std::string decoded;
+  const int32_t code = base.size() >= 0x7FFFFFFF || patch.size() >= 0x7FFFFFFF
+                           ? kPatchBadCommand
+                           : DecodePatchInTwoPasses(base.data(), static_cast<int32_t>(base.size()), patch.data(),
+                                                    static_cast<int32_t>(patch.size()), &decoded);
+  output->assign(decoded.begin(), decoded.end());
   return code;
 }
 
