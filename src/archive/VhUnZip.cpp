@@ -18,6 +18,8 @@ namespace {
 const int32_t kScanChunk = 65536;
 const int32_t kDescrambleChunk = 12596;
 const char kArchiveExtension[] = ".vhz";
+// The name an entry is written under beside an earlier file of its name.
+const char kBesideSuffix[] = ".$$$";
 
 std::string gPayloadMarker;
 TMessagePump gPump = nullptr;
@@ -40,6 +42,10 @@ struct TExtractState {
   bool fileError = false;
   bool overrun = false;      // the stream produced more than the file length
   bool outputCreated = false;  // the current entry's file was created
+  // An earlier file of the entry's name stays whole until the new one is: the
+  // entry is written beside it (outputPath) and moved over it when verified.
+  bool replacing = false;
+  std::string outputPath;
   bool writeFiles = true;
 };
 TExtractState gState;
@@ -151,11 +157,51 @@ int32_t PrepareEntryPath(const std::string& destination, const std::string& name
   const int32_t kind = PathKind(file, false);
   if (kind == kPathLink) {
     RemoveLink(file);
+  } else if (kind == kPathFile && file.size() + sizeof kBesideSuffix - 1 <= kPlatformPathLimit) {
+    // A full disk or a damaged entry must not leave a user with half a
+    // program where a whole one was.
+    gState.replacing = true;
   } else if (kind != kPathMissing && kind != kPathFolder) {
     // An existing file, read-only or not, is always replaced.
     DeleteFileName(file);
   }
   return kExtractOk;
+}
+
+// The file the entry is written into: beside the earlier file of its name, or
+// at the name itself. Whatever lies at the name beside is anyone's and goes
+// first, a link without touching its target.
+TFileHandle CreateEntryOutput() {
+  if (gState.replacing) {
+    gState.outputPath = gState.currentPath + kBesideSuffix;
+    if (PathKind(gState.outputPath, false) == kPathLink)
+      RemoveLink(gState.outputPath);
+    else
+      DeleteFileName(gState.outputPath);
+    const TFileHandle beside = CreateNewFile(gState.outputPath);
+    if (beside != kNoFile) return beside;
+    // No room for a second name: the earlier file is replaced at once.
+    gState.replacing = false;
+    DeleteFileName(gState.currentPath);
+  }
+  gState.outputPath = gState.currentPath;
+  return CreateNewFile(gState.currentPath);
+}
+
+// Moves the verified entry over the earlier file; a read-only one is removed
+// first, since the move may not replace it.
+bool ReplaceEarlierFile() {
+  if (!gState.replacing) return true;
+  if (ReplaceFilePath(gState.outputPath, gState.currentPath)) return true;
+  return DeleteFileName(gState.currentPath) && ReplaceFilePath(gState.outputPath, gState.currentPath);
+}
+
+// After a failed entry: a copy beside the earlier file goes, the earlier file
+// stays as it was.
+void DiscardBesideCopy() {
+  if (!gState.replacing || !gState.outputCreated) return;
+  DeleteFilePath(gState.outputPath);
+  gState.outputCreated = false;
 }
 
 // One entry, from its record to its closed file. The archive position is at the
@@ -168,6 +214,7 @@ int32_t ExtractEntry(const std::string& destination, int64_t bodyEnd) {
   // Named before any check, so that a failure names this entry.
   gState.currentPath = gState.writeFiles ? destination + "\\" + record.name : record.name;
   gState.outputCreated = false;
+  gState.replacing = false;
   if (read != kExtractOk) return read;
   const vhz::TEntryFields& fields = record.fields;
   // Refused before anything is created: a name that leads elsewhere, or a path
@@ -179,7 +226,7 @@ int32_t ExtractEntry(const std::string& destination, int64_t bodyEnd) {
     if (prepared != kExtractOk) return prepared;
     // Exclusively: whatever appeared at the name since it was cleared is not
     // written through.
-    gState.output = CreateNewFile(gState.currentPath);
+    gState.output = CreateEntryOutput();
     if (gState.output == kNoFile)
       return PathKind(gState.currentPath, false) == kPathLink ? kExtractBadEntry : kExtractCannotCreate;
     gState.outputCreated = true;
@@ -208,6 +255,7 @@ int32_t ExtractEntry(const std::string& destination, int64_t bodyEnd) {
     SetFileDosTime(gState.output, fields.dosDateTime);
     CloseTwice(gState.output);
     gState.output = kNoFile;
+    if (!ReplaceEarlierFile()) return kExtractCannotCreate;
     gState.outputCreated = false;
     SetAttributes(gState.currentPath, fields.attributes);
   }
@@ -284,6 +332,7 @@ int32_t RunArchive(const char* archivePath, const char* destinationFolder, const
     const int32_t result = ExtractEntry(destination, bodySize);
     if (result != kExtractOk) {
       CleanUp(path);
+      DiscardBesideCopy();
       return result;
     }
   }

@@ -319,14 +319,16 @@ class SetupScenario : public ::testing::Test {
     LocateShellFolders();
     ASSERT_TRUE(CreateDirectoryA("C:\\Downloads", nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
     ASSERT_TRUE(CopyFileA(TWX_SETUP_EXE, kSetupCopy, FALSE));
-    for (const char* library : {"winmm.dll", "comctl32.dll"})
+    for (const char* library : {"winmm.dll", "comctl32.dll"}) {
       ASSERT_TRUE(CopyFileA((std::string(TWX_PLANTED_DIR) + "\\" + library).c_str(),
                             (std::string("C:\\Downloads\\") + library).c_str(), FALSE));
+    }
     char system[MAX_PATH];
     GetSystemDirectoryA(system, MAX_PATH);
-    if (sound != kNoLibrary)
+    if (sound != kNoLibrary) {
       ASSERT_TRUE(CopyFileA(sound == kRecordingLibrary ? TWX_RECORDING_WINMM : TWX_RECORDING_WINMM_PARTIAL,
                             (std::string(system) + "\\winmm.dll").c_str(), FALSE));
+    }
     ASSERT_TRUE(twxtest::WriteRegString(HKEY_CURRENT_USER, kOverridesKey, "winmm", sound == kNoLibrary ? "" : "native"));
     ASSERT_TRUE(twxtest::WriteRegString(HKEY_CURRENT_USER, kOverridesKey, "comctl32", "native,builtin"));
     SetEnvironmentVariableA("TWX_SOUND_LOG", kSoundLog);
@@ -371,7 +373,8 @@ class SetupScenario : public ::testing::Test {
     if (!finish) return nullptr;
     const DWORD start = GetTickCount();
     for (;;) {
-      GUITHREADINFO input = {sizeof input};
+      GUITHREADINFO input = {};
+      input.cbSize = sizeof input;
       if (WaitUntilEnabled(finish, kScreenWait) && Settled(finish) &&
           GetGUIThreadInfo(GetWindowThreadProcessId(finish, nullptr), &input) &&
           input.hwndFocus == robot::Control(finish, IDOK))
@@ -923,8 +926,8 @@ TEST_F(SetupScenario, FullDiskKeepsTheInstallation) {
   ExpectExitedCleanly();
   EXPECT_TRUE(IsExistingFile(installation + "\\License.txt")) << "the entries before the program were written";
   EXPECT_FALSE(IsExistingFile(installation + "\\uninst.exe")) << "the extraction stopped at the program";
-  const std::string program = twxtest::ReadWholeFileOr(installation + "\\Trawlix.exe", "<none>");
-  EXPECT_TRUE(program == earlierProgram) << "the main program is not the earlier one but " << program.size()
+  const std::string installed = twxtest::ReadWholeFileOr(installation + "\\Trawlix.exe", "<none>");
+  EXPECT_TRUE(installed == earlierProgram) << "the main program is not the earlier one but " << installed.size()
                                          << " bytes";
   for (int i = 0; i < kCustomFileCount; ++i)
     EXPECT_EQ(twxtest::ReadWholeFileOr(installation + "\\" + CustomFiles[i].FileName, ""), userData[i])
