@@ -91,7 +91,7 @@ int RunList(const TArguments& args) {
 
 int RunDiff(const TArguments& args) {
   int level;
-  if (!ParseLevel(args, kDeflateLevelMax, &level)) return LevelError("diff");
+  if (!ParseLevel(args, kDeflateLevelStrong, &level)) return LevelError("diff");
   TBytes base, target;
   if (!ReadWholeFile(args.positional[0], &base))
     return Fail("diff", kExitBadData, ReadProblem(args.positional[0]));
@@ -179,7 +179,7 @@ int RunVerify(const TArguments& args) {
 const TOptionSpec kPackLevelOption = {"--level", nullptr, "N",
                                       "deflate effort: 0 stores, 12 (the default) is strong, 13 is slowest and smallest"};
 const TOptionSpec kDiffLevelOption = {"--level", nullptr, "N",
-                                      "deflate effort: 0 stores, 12 is strong, 13 (the default) is slowest and smallest"};
+                                      "effort from 0 to 13 (default 12); what each level costs is above"};
 const TOptionSpec kPassPhraseOption = {"--pass-phrase", nullptr, "TEXT",
                                        "scramble with this pass phrase (the setup uses none)"};
 
