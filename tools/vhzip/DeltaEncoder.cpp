@@ -183,6 +183,11 @@ const TPricing kPricings[] = {
     {false, 1.2f, 8.0f},
     {true, 1.0f, 16.0f},   // regional prices: different programs, which share little
     {true, 0.8f, 32.0f},
+    // Only the highest level tries these: each rarely wins, but some segment usually does.
+    {false, 1.1f, 4.0f},
+    {true, 1.2f, 8.0f},
+    {true, 0.9f, 24.0f},
+    {false, 1.0f, 16.0f},
 };
 
 TPrices StartingPrices(const TCostModel& model, const std::vector<float>& regionBits, const uint8_t* target,
@@ -241,6 +246,12 @@ bool CommandBitCosts(const TBytes& encoded, TBytes* commands, std::vector<float>
     std::vector<float> contentBits, contentWorth;
     if (!DeflateBitCosts(stored, static_cast<size_t>(h.storedLength), &content, &contentBits, &contentWorth))
       return false;
+    if (commands->empty()) {  // a segment's commands usually fill one block: no second copy
+      commands->swap(content);
+      bits->swap(contentBits);
+      worth->swap(contentWorth);
+      continue;
+    }
     commands->insert(commands->end(), content.begin(), content.end());
     bits->insert(bits->end(), contentBits.begin(), contentBits.end());
     worth->insert(worth->end(), contentWorth.begin(), contentWorth.end());
@@ -318,10 +329,18 @@ bool MeasuredPrices(const TBytes& encoded, const TPrices& previous, int32_t targ
   }
   if (produced != targetSize) return false;
 
-  *out = previous;
+  // Everything but the per-position tables, which are made anew below.
+  out->runOpen = previous.runOpen;
+  std::memcpy(out->copyOpcode, previous.copyOpcode, sizeof out->copyOpcode);
+  std::memcpy(out->offsetByte, previous.offsetByte, sizeof out->offsetByte);
+  std::memcpy(out->lengthByte, previous.lengthByte, sizeof out->lengthByte);
+  out->samePageOffset = previous.samePageOffset;
+  out->copyPenalty = previous.copyPenalty;
+  out->minOffsetWidth = previous.minOffsetWidth;
   double scale = previousLiteral > 0 ? measuredLiteral / previousLiteral : 1.0;
   for (size_t k = 0; k < literal.size(); ++k)
-    out->literal[k] = literal[k] >= 0 ? literal[k] : static_cast<float>(scale * previous.literal[k]);
+    if (literal[k] < 0) literal[k] = static_cast<float>(scale * previous.literal[k]);
+  out->literal = std::move(literal);
   if (runOpen.count > 0) out->runOpen = static_cast<float>(runOpen.bits / runOpen.count);
   for (int op = 0; op < 16; ++op) out->copyOpcode[op] = Smoothed(opcode[op], opcodeField);
   for (int k = 0; k < 4; ++k)
@@ -596,31 +615,37 @@ void KeepSmaller(TTrial* best, TTrial* candidate) {
 
 // What a level spends on the parse. Every level tries the starting pricings
 // and the wide offsets, which earn 4 to 6 % and cost little. Re-pricing from
-// the segment's own deflated stream gains most in its first round (0.2 % on
-// different programs, 0.5 to 1 % on versions), so the default level runs that
-// one round of the first chain; the highest runs both chains until a round
-// stops paying, for another 0.1 to 0.5 % at two to three times the time.
+// the segment's own deflated stream gains most in its first round (0.15 % on
+// different programs, 0.5 to 0.8 % on versions), so the default level runs
+// that one round of the first chain; the highest tries four more pricings and
+// runs both chains until a round stops paying, and its blocks get zopfli too.
 // The comparisons run at the strong deflate level at most: weaker levels rank
 // the parses of versions wrongly.
 struct TLevelPlan {
+  int32_t pricings;         // the first ones of kPricings
   int32_t repricingRounds;  // per chain; a chain stops at the first round that does not pay
   int32_t repricingChains;  // the first ones of kRepricings
+  // At least this many segments: the segments in flight hold a share of the
+  // target small enough for the bound on memory. Re-pricing holds more per
+  // position than a parse alone, hence more segments where it runs long.
+  int32_t segmentsPerTarget;
 };
 TLevelPlan PlanOf(int level) {
-  if (level >= kDeflateLevelMax) return TLevelPlan{10, 2};
-  if (level == kDeflateLevelStrong) return TLevelPlan{1, 1};
-  return TLevelPlan{0, 0};
+  if (level >= kDeflateLevelMax) return TLevelPlan{8, 10, 2, 12};
+  if (level == kDeflateLevelStrong) return TLevelPlan{4, 1, 1, 8};
+  return TLevelPlan{4, 0, 0, 8};
 }
 
 // The target is parsed in segments, each on its own, so that the memory of a
 // parse is bounded by the segment, not by the target, and segments run side
 // by side. A segment boundary only forces a command boundary; each segment
 // picks the pricing that suits it, so a file whose parts share more or less
-// with the base gets the right one for each part. Small targets still make
-// several segments, so that the segments in flight stay a fraction of it.
+// with the base gets the right one for each part.
 const int32_t kMinSegment = 64 * 1024;
 const int32_t kMaxSegment = 1024 * 1024;
-int32_t SegmentSize(int32_t targetSize) { return std::max(kMinSegment, std::min(kMaxSegment, targetSize / 8)); }
+int32_t SegmentSize(int32_t targetSize, const TLevelPlan& plan) {
+  return std::max(kMinSegment, std::min(kMaxSegment, targetSize / plan.segmentsPerTarget));
+}
 
 struct TSegmentResult {
   TParse parse;
@@ -640,7 +665,7 @@ TSegmentResult EncodeSegment(const TMatcher& matcher, const uint8_t* target, int
   TTrial best;
   {
     const std::vector<float> regionBits = RegionalLiteralBits(target, start, size);
-    const size_t n = sizeof kPricings / sizeof kPricings[0];
+    const size_t n = static_cast<size_t>(plan.pricings);
     for (size_t k = 0; k < n; ++k) {
       TTrial t;
       t.prices = StartingPrices(model, regionBits, seg.target, size, kPricings[k]);
@@ -697,7 +722,7 @@ TBytes EncodeDelta(const uint8_t* base, int32_t baseSize, const uint8_t* target,
   for (int32_t i = 0; i < targetSize; ++i) ++counts[target[i]];
   const TCostModel model = ModelFromHistogram(counts, 1.0);
 
-  const int32_t segment = SegmentSize(targetSize);
+  const int32_t segment = SegmentSize(targetSize, PlanOf(options.level));
   const size_t count = targetSize > 0 ? static_cast<size_t>((targetSize - 1) / segment + 1) : 0;
   std::vector<TSegmentResult> results(count);
   {
