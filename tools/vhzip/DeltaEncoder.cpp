@@ -394,13 +394,14 @@ struct TParse {
 };
 
 // The copy that ends at a position, for the way back. A literal byte always
-// starts one position earlier, so for literals one flag per position is kept:
-// the parse holds several of these arrays over the whole target at once.
+// starts one position earlier, so for literals one flag per position is kept,
+// beside the flag that says from which state the copy started.
 struct TStep {
   int32_t from;    // where the copy starts
   int32_t source;  // its base offset; -1 where no copy ends
-  bool fromLiteral;
 };
+const uint8_t kLiteralAfterLiteral = 1;  // the literal byte ending here continues a run
+const uint8_t kCopyAfterLiteral = 2;     // the copy ending here starts where a run ended
 
 uint32_t PageOf(const TStep& step) {
   return step.source < 0 ? UINT32_MAX : static_cast<uint32_t>(step.source) >> 8;
@@ -414,8 +415,8 @@ TParse Parse(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32
              const std::vector<int32_t>& matchPos, const std::vector<int32_t>& matchLen, const TPrices& prices) {
   const size_t n = static_cast<size_t>(targetSize) + 1;
   std::vector<float> afterCopy(n, kInfinity), inLiteral(n, kInfinity);
-  std::vector<TStep> copyStep(n, TStep{0, -1, false});
-  std::vector<uint8_t> literalFromLiteral(n, 0);
+  std::vector<TStep> copyStep(n, TStep{0, -1});
+  std::vector<uint8_t> cameFrom(n, 0);
   std::vector<uint32_t> literalPage(n, UINT32_MAX);
   afterCopy[0] = 0;
   const float runOpen = prices.runOpen;
@@ -441,7 +442,8 @@ TParse Parse(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32
     float best = std::min(viaRun, viaOpen);
     if (best < inLiteral[at + 1]) {
       inLiteral[at + 1] = best;
-      literalFromLiteral[at + 1] = viaRun <= viaOpen;
+      cameFrom[at + 1] = static_cast<uint8_t>((cameFrom[at + 1] & kCopyAfterLiteral) |
+                                              (viaRun <= viaOpen ? kLiteralAfterLiteral : 0));
       literalPage[at + 1] = viaRun <= viaOpen ? literalPage[at] : PageOf(copyStep[at]);
     }
     auto relaxCopy = [&](int32_t source, int32_t length) {
@@ -453,7 +455,9 @@ TParse Parse(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32
         cost += static_cast<float>(prices.windowWorth[end] - prices.windowWorth[at]);
       if (cost < afterCopy[end]) {
         afterCopy[end] = cost;
-        copyStep[end] = TStep{i, source, hereFromLiteral};
+        copyStep[end] = TStep{i, source};
+        cameFrom[end] = static_cast<uint8_t>((cameFrom[end] & kLiteralAfterLiteral) |
+                                             (hereFromLiteral ? kCopyAfterLiteral : 0));
       }
     };
     // The longest match.
@@ -497,7 +501,7 @@ TParse Parse(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32
   while (at > 0) {
     if (literal) {
       if (runEnd < 0) runEnd = at;
-      literal = literalFromLiteral[static_cast<size_t>(at)] != 0;
+      literal = (cameFrom[static_cast<size_t>(at)] & kLiteralAfterLiteral) != 0;
       --at;
       if (!literal) {
         from.push_back(-1);
@@ -510,8 +514,8 @@ TParse Parse(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32
       from.push_back(s.from);
       source.push_back(s.source);
       length.push_back(at - s.from);
+      literal = (cameFrom[static_cast<size_t>(at)] & kCopyAfterLiteral) != 0;
       at = s.from;
-      literal = s.fromLiteral;
     }
   }
   parse.copyFrom.assign(from.rbegin(), from.rend());
@@ -632,8 +636,8 @@ struct TLevelPlan {
 };
 TLevelPlan PlanOf(int level) {
   if (level >= kDeflateLevelMax) return TLevelPlan{8, 10, 2, 12};
-  if (level == kDeflateLevelStrong) return TLevelPlan{4, 1, 1, 8};
-  return TLevelPlan{4, 0, 0, 8};
+  if (level == kDeflateLevelStrong) return TLevelPlan{4, 1, 1, 10};
+  return TLevelPlan{4, 0, 0, 10};
 }
 
 // The target is parsed in segments, each on its own, so that the memory of a
