@@ -411,13 +411,29 @@ uint32_t PageOf(const TStep& step) {
 // a copy, inside a literal run), candidates the longest match and the recent
 // displacements. Each state remembers where the last copy on its path read,
 // so that a copy from the same neighbourhood gets its cheaper price.
+// The program's tables, kept across the parses of a segment: fresh ones for
+// every parse cost more in the kernel's page faults than the parse itself.
+struct TParseTables {
+  std::vector<float> afterCopy, inLiteral;
+  std::vector<TStep> copyStep;
+  std::vector<uint8_t> cameFrom;
+  std::vector<uint32_t> literalPage;
+};
+
 TParse Parse(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32_t targetSize,
-             const std::vector<int32_t>& matchPos, const std::vector<int32_t>& matchLen, const TPrices& prices) {
+             const std::vector<int32_t>& matchPos, const std::vector<int32_t>& matchLen, const TPrices& prices,
+             TParseTables* tables) {
   const size_t n = static_cast<size_t>(targetSize) + 1;
-  std::vector<float> afterCopy(n, kInfinity), inLiteral(n, kInfinity);
-  std::vector<TStep> copyStep(n, TStep{0, -1});
-  std::vector<uint8_t> cameFrom(n, 0);
-  std::vector<uint32_t> literalPage(n, UINT32_MAX);
+  tables->afterCopy.assign(n, kInfinity);
+  tables->inLiteral.assign(n, kInfinity);
+  tables->copyStep.assign(n, TStep{0, -1});
+  tables->cameFrom.assign(n, 0);
+  tables->literalPage.assign(n, UINT32_MAX);
+  std::vector<float>& afterCopy = tables->afterCopy;
+  std::vector<float>& inLiteral = tables->inLiteral;
+  std::vector<TStep>& copyStep = tables->copyStep;
+  std::vector<uint8_t>& cameFrom = tables->cameFrom;
+  std::vector<uint32_t>& literalPage = tables->literalPage;
   afterCopy[0] = 0;
   const float runOpen = prices.runOpen;
 
@@ -600,6 +616,7 @@ struct TSegment {
   const uint8_t* target;  // the segment's first byte
   int32_t size;
   std::vector<int32_t> matchPos, matchLen;
+  TParseTables tables;
 };
 
 void Encode(const TSegment& seg, int level, TTrial* t) {
@@ -608,8 +625,8 @@ void Encode(const TSegment& seg, int level, TTrial* t) {
   t->encoded = EncodeBlocks(blocks, level, 1);
 }
 
-void ParseAndEncode(const TSegment& seg, int level, TTrial* t) {
-  t->parse = Parse(seg.base, seg.baseSize, seg.target, seg.size, seg.matchPos, seg.matchLen, t->prices);
+void ParseAndEncode(TSegment& seg, int level, TTrial* t) {
+  t->parse = Parse(seg.base, seg.baseSize, seg.target, seg.size, seg.matchPos, seg.matchLen, t->prices, &seg.tables);
   Encode(seg, level, t);
 }
 
@@ -659,7 +676,7 @@ struct TSegmentResult {
 
 TSegmentResult EncodeSegment(const TMatcher& matcher, const uint8_t* target, int32_t start, int32_t size,
                              const TCostModel& model, int level) {
-  TSegment seg = {matcher.base, matcher.baseSize, target + start, size, {}, {}};
+  TSegment seg = {matcher.base, matcher.baseSize, target + start, size, {}, {}, {}};
   FindLongestMatches(matcher, seg.target, size, &seg.matchPos, &seg.matchLen);
   const TLevelPlan plan = PlanOf(level);
   const int compareLevel = std::min(level, kDeflateLevelStrong);
@@ -669,8 +686,7 @@ TSegmentResult EncodeSegment(const TMatcher& matcher, const uint8_t* target, int
   TTrial best;
   {
     const std::vector<float> regionBits = RegionalLiteralBits(target, start, size);
-    const size_t n = static_cast<size_t>(plan.pricings);
-    for (size_t k = 0; k < n; ++k) {
+    for (size_t k = 0; k < static_cast<size_t>(plan.pricings); ++k) {
       TTrial t;
       t.prices = StartingPrices(model, regionBits, seg.target, size, kPricings[k]);
       ParseAndEncode(seg, compareLevel, &t);
