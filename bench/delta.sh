@@ -115,56 +115,67 @@ scale_row() {  # NAME BASE NEW V X B Z, with the v_, x_, b_, z_ measurements set
   echo "| $1 | $mb | $4 | $v_s | $vr | $v_m | $(per_byte "$v_k" "$2" "$3") | $5 | $x_s | $x_m | $6 | $b_s | $b_m | $7 | $z_s | $z_m |" >> "$scaling"
 }
 
+# write_md: the whole report from the rows so far, after every pair, so that a run cut short leaves what it measured.
+write_md() {
+  {
+    echo "# Delta patches"
+    echo
+    echo "Made by \`bench/delta.sh\` on $(date -u +%Y-%m-%d), $(nproc) cores shared with other work (wall-clock times vary with the load;"
+    echo "every program of one row ran under the same conditions, one after the other). Sizes in bytes; time in seconds"
+    echo "(wall clock, encoding only); memory is the peak resident set size from \`/usr/bin/time\`, for vhzip given as"
+    echo "bytes per byte of NEW beyond the BASE and NEW it holds."
+    echo "Peers: xdelta3 $(xdelta3 -V 2>&1 | head -1 | sed 's/.*version \([0-9.]*\).*/\1/'), bsdiff 4.3, zstd $(zstd -V | sed 's/.*v\([0-9.]*\).*/\1/')."
+    echo
+    echo "| pair | kind | NEW | before (level 13, old encoder) | vhzip diff (default level 12) | s | B/B | vhzip --level 13 | s | B/B | its commands, fields apart, LZMA | xdelta3 -9 | s | xdelta3 -9 -S none | xdelta3 copies reading NEW | bsdiff | s | zstd -22 --long=27 | s | vhzip ≤ xdelta3 | vhzip ≤ zstd | vhzip time ≤ zstd |"
+    echo "|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|:-:|:-:|:-:|"
+    cat "$rows"
+    echo
+    echo "Commands: \`vhzip diff BASE NEW -o P\` (default level 12) and with \`--level 13\`, \`xdelta3 -9 -e -s BASE NEW P\`,"
+    echo "\`bsdiff BASE NEW P\`, \`zstd --patch-from=BASE --ultra -22 --long=27 NEW -o P\`. The esbuild, dprint, rspack and"
+    echo "next-swc programs come from the npm packages @esbuild/win32-x64, @dprint/win32-x64, @rspack/binding-win32-x64-msvc"
+    echo "and @next/swc-win32-x64-msvc (\`npm pack\`); the others from Debian's Wine package. \"before\" is the size the"
+    echo "previous encoder (whole-target parse, re-pricing, zopfli at its default level 13) made, from the table this"
+    echo "one replaces; level 13 is run on those pairs only (zopfli takes minutes on the larger ones)."
+    echo
+    echo "## Scaling"
+    echo
+    echo "Time and peak memory against the size of NEW, default level. The largest pair joins two real programs on each"
+    echo "side (next-swc.win32-x64-msvc.node followed by rspack.win32-x64-msvc.node, each side one version of both);"
+    echo "the other two rows are the runs of the table above."
+    echo
+    echo "| pair | NEW (MB) | vhzip diff | s | s per MB | peak MiB | B/B | xdelta3 -9 | s | peak MiB | bsdiff | s | peak MiB | zstd -22 --long=27 | s | peak MiB |"
+    echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
+    cat "$scaling"
+    echo
+    echo "Why the peers can be smaller: Debian's xdelta3 compresses its instruction, address and data sections"
+    echo "separately with LZMA (\`-S none\` column: the same encoder without that stage), and its copies may read"
+    echo "the part of NEW already rebuilt (counted with \`xdelta3 printdelta\`). zstd codes repeat offsets and entropy-codes each"
+    echo "field on its own; bsdiff stores byte differences. A patch of ours can only copy from BASE or carry literal"
+    echo "bytes, and each block is one deflate stream with a 32 KiB window over the interleaved command bytes."
+    echo "The column \"its commands, fields apart, LZMA\" (\`bench/command_fields.py\`) takes our patch's own commands"
+    echo "and compresses opcodes, offsets, lengths and literal bytes each on its own with \`xz -9e\`'s LZMA, as a"
+    echo "format with separate sections could: it measures the choice of commands apart from the entropy stage"
+    echo "our format prescribes."
+  } > "$out.tmp"
+  mv "$out.tmp" "$out"
+}
+
 pair "regedit.exe → winefile.exe" "different programs" "$WINE_PE/regedit.exe" "$WINE_PE/winefile.exe"
+write_md
 pair "winecfg.exe → taskmgr.exe" "different programs" "$WINE_PE/winecfg.exe" "$WINE_PE/taskmgr.exe"
+write_md
 pair "wordpad.exe → winhlp32.exe" "different programs" "$WINE_PE/wordpad.exe" "$WINE_PE/winhlp32.exe"
+write_md
 pair "esbuild.exe 0.19.11 → 0.19.12" "versions" "$ESB_OLD" "$ESB_NEW"
 scale_row "esbuild.exe 0.19.11 → 0.19.12" "$ESB_OLD" "$ESB_NEW" "$v" "$x" "$b" "$z"
+write_md
 pair "dprint.exe 0.47.2 → 0.47.4" "versions" "$DPR_OLD" "$DPR_NEW"
+write_md
 pair "rspack.win32-x64-msvc.node 2.3.3 → 2.3.4" "versions" "$RSP_OLD" "$RSP_NEW"
 scale_row "rspack.win32-x64-msvc.node 2.3.3 → 2.3.4" "$RSP_OLD" "$RSP_NEW" "$v" "$x" "$b" "$z"
+write_md
 scale "next-swc 16.4.5 + rspack 2.3.3 → next-swc 16.4.6 + rspack 2.3.4 (joined)" "$JOIN_OLD" "$JOIN_NEW"
+write_md
 
-{
-  echo "# Delta patches"
-  echo
-  echo "Made by \`bench/delta.sh\` on $(date -u +%Y-%m-%d), $(nproc) cores shared with other work (wall-clock times vary with the load;"
-  echo "every program of one row ran under the same conditions, one after the other). Sizes in bytes; time in seconds"
-  echo "(wall clock, encoding only); memory is the peak resident set size from \`/usr/bin/time\`, for vhzip given as"
-  echo "bytes per byte of NEW beyond the BASE and NEW it holds."
-  echo "Peers: xdelta3 $(xdelta3 -V 2>&1 | head -1 | sed 's/.*version \([0-9.]*\).*/\1/'), bsdiff 4.3, zstd $(zstd -V | sed 's/.*v\([0-9.]*\).*/\1/')."
-  echo
-  echo "| pair | kind | NEW | before (level 13, old encoder) | vhzip diff (default level 12) | s | B/B | vhzip --level 13 | s | B/B | its commands, fields apart, LZMA | xdelta3 -9 | s | xdelta3 -9 -S none | xdelta3 copies reading NEW | bsdiff | s | zstd -22 --long=27 | s | vhzip ≤ xdelta3 | vhzip ≤ zstd | vhzip time ≤ zstd |"
-  echo "|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|:-:|:-:|:-:|"
-  cat "$rows"
-  echo
-  echo "Commands: \`vhzip diff BASE NEW -o P\` (default level 12) and with \`--level 13\`, \`xdelta3 -9 -e -s BASE NEW P\`,"
-  echo "\`bsdiff BASE NEW P\`, \`zstd --patch-from=BASE --ultra -22 --long=27 NEW -o P\`. The esbuild, dprint, rspack and"
-  echo "next-swc programs come from the npm packages @esbuild/win32-x64, @dprint/win32-x64, @rspack/binding-win32-x64-msvc"
-  echo "and @next/swc-win32-x64-msvc (\`npm pack\`); the others from Debian's Wine package. \"before\" is the size the"
-  echo "previous encoder (whole-target parse, re-pricing, zopfli at its default level 13) made, from the table this"
-  echo "one replaces; level 13 is run on those pairs only (zopfli takes minutes on the larger ones)."
-  echo
-  echo "## Scaling"
-  echo
-  echo "Time and peak memory against the size of NEW, default level. The largest pair joins two real programs on each"
-  echo "side (next-swc.win32-x64-msvc.node followed by rspack.win32-x64-msvc.node, each side one version of both);"
-  echo "the other two rows are the runs of the table above."
-  echo
-  echo "| pair | NEW (MB) | vhzip diff | s | s per MB | peak MiB | B/B | xdelta3 -9 | s | peak MiB | bsdiff | s | peak MiB | zstd -22 --long=27 | s | peak MiB |"
-  echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
-  cat "$scaling"
-  echo
-  echo "Why the peers can be smaller: Debian's xdelta3 compresses its instruction, address and data sections"
-  echo "separately with LZMA (\`-S none\` column: the same encoder without that stage), and its copies may read"
-  echo "the part of NEW already rebuilt (counted with \`xdelta3 printdelta\`). zstd codes repeat offsets and entropy-codes each"
-  echo "field on its own; bsdiff stores byte differences. A patch of ours can only copy from BASE or carry literal"
-  echo "bytes, and each block is one deflate stream with a 32 KiB window over the interleaved command bytes."
-  echo "The column \"its commands, fields apart, LZMA\" (\`bench/command_fields.py\`) takes our patch's own commands"
-  echo "and compresses opcodes, offsets, lengths and literal bytes each on its own with \`xz -9e\`'s LZMA, as a"
-  echo "format with separate sections could: it measures the choice of commands apart from the entropy stage"
-  echo "our format prescribes."
-} > "$out.tmp"
-mv "$out.tmp" "$out"
 rm -f "$JOIN_OLD" "$JOIN_NEW"
 cat "$out"
