@@ -213,13 +213,13 @@ const std::vector<TCommand>& Commands() {
        "32 bytes per byte of NEW besides BASE and NEW at every level; the patch is the\n"
        "same on any number of cores.\n"
        "\n"
-       "Levels, with CPU time per MB of NEW on one core of a build machine:\n"
+       "Levels, with times measured on a shared 2-core machine (bench/delta.md):\n"
        "  0      four pricings, commands stored without deflating\n"
-       "  1-11   four pricings, blocks deflated at that level: under 1 s per MB\n"
-       "  12     the default: one re-pricing round as well: 1 to 2 s per MB\n"
+       "  1-11   four pricings, blocks deflated at that level: 0.5 to 0.9 times\n"
+       "         the default's time\n"
+       "  12     the default: one re-pricing round as well: 1.4 to 3.7 s per MB\n"
        "  13     eight pricings, re-pricing until it stops paying, zopfli as well:\n"
-       "         about 1 % smaller than 12, at 3 (versions of a program) to 10\n"
-       "         (different programs) times its time",
+       "         1 to 1.6 % smaller than 12, at 2 to 10 times its time",
        {{"--output", "-o", "PATCH", "the patch to write"}, kDiffLevelOption},
        {"--output"},
        RunDiff},
