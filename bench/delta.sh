@@ -1,11 +1,13 @@
 #!/bin/sh
-# bench/delta.sh: delta patch size and time of vhzip diff beside xdelta3 -9,
-# bsdiff and zstd --patch-from --ultra -22 --long=27, on different programs of
-# one toolchain (Wine's PE programs) and on two versions of one program (npm).
-# Every vhzip patch is applied again and compared with NEW. Writes bench/delta.md.
+# bench/delta.sh: delta patch size, time and peak memory of vhzip diff beside
+# xdelta3 -9, bsdiff and zstd --patch-from --ultra -22 --long=27, on different
+# programs of one toolchain (Wine's PE programs) and on versions of one program
+# (npm), then how time and memory grow with the size of the pair. Every vhzip
+# patch is applied again and compared with NEW. Writes bench/delta.md.
+# Heavy (about half an hour on 2 cores): run it alone, e.g. under nice -n 19.
 set -eu
 . "$(dirname "$0")/common.sh"
-need_packages xdelta3 bsdiff zstd bc
+need_packages xdelta3 bsdiff zstd bc time python3
 need_npm
 build_native
 
@@ -13,61 +15,167 @@ ESB_OLD=$(npm_file @esbuild/win32-x64 0.19.11 esbuild.exe)
 ESB_NEW=$(npm_file @esbuild/win32-x64 0.19.12 esbuild.exe)
 DPR_OLD=$(npm_file @dprint/win32-x64 0.47.2 dprint.exe)
 DPR_NEW=$(npm_file @dprint/win32-x64 0.47.4 dprint.exe)
+RSP_OLD=$(npm_file @rspack/binding-win32-x64-msvc 2.3.3 rspack.win32-x64-msvc.node)
+RSP_NEW=$(npm_file @rspack/binding-win32-x64-msvc 2.3.4 rspack.win32-x64-msvc.node)
+NXT_OLD=$(npm_file @next/swc-win32-x64-msvc 16.4.5 next-swc.win32-x64-msvc.node)
+NXT_NEW=$(npm_file @next/swc-win32-x64-msvc 16.4.6 next-swc.win32-x64-msvc.node)
 
 out=$ROOT/bench/delta.md
 tmp=$WORK/delta
 mkdir -p "$tmp"
-{
-  echo "# Delta patches"
-  echo
-  echo "Made by \`bench/delta.sh\` on $(date -u +%Y-%m-%d), $(nproc) cores. Sizes in bytes; time in seconds (wall clock, encoding only)."
-  echo "Peers: xdelta3 $(xdelta3 -V 2>&1 | head -1 | sed 's/.*version \([0-9.]*\).*/\1/'), bsdiff 4.3, zstd $(zstd -V | sed 's/.*v\([0-9.]*\).*/\1/')."
-  echo
-  echo "| pair | kind | NEW | vhzip diff | s | its commands, fields apart, LZMA | xdelta3 -9 | s | xdelta3 -9 -S none | xdelta3 copies reading NEW | bsdiff | s | zstd -22 --long=27 | s | vhzip ≤ xdelta3 | vhzip ≤ zstd |"
-  echo "|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|:-:|:-:|"
-} > "$out.tmp"
+# The largest pair joins two real programs: each side is one version of each.
+JOIN_OLD=$tmp/next-swc-16.4.5+rspack-2.3.3.bin
+JOIN_NEW=$tmp/next-swc-16.4.6+rspack-2.3.4.bin
+cat "$NXT_OLD" "$RSP_OLD" > "$JOIN_OLD"
+cat "$NXT_NEW" "$RSP_NEW" > "$JOIN_NEW"
 
-row() {  # row NAME KIND BASE NEW
-  name=$1; kind=$2; base=$3; new=$4
-  timed tv "$VHZIP" diff "$base" "$new" -o "$tmp/$name.pch"
-  "$VHZIP" apply "$base" "$tmp/$name.pch" -o "$tmp/$name.out"
-  cmp -s "$tmp/$name.out" "$new" || { echo "vhzip patch for $name does not rebuild NEW" >&2; exit 1; }
-  timed tx xdelta3 -9 -f -e -s "$base" "$new" "$tmp/$name.xd3"
-  xdelta3 -9 -S none -f -e -s "$base" "$new" "$tmp/$name.plain.xd3"
-  timed tb bsdiff "$base" "$new" "$tmp/$name.bsd"
-  timed tz zstd -q -f --patch-from="$base" --ultra -22 --long=27 "$new" -o "$tmp/$name.zst"
-  v=$(size_of "$tmp/$name.pch"); x=$(size_of "$tmp/$name.xd3"); b=$(size_of "$tmp/$name.bsd"); z=$(size_of "$tmp/$name.zst")
-  xn=$(size_of "$tmp/$name.plain.xd3")
-  vf=$(python3 "$ROOT/bench/command_fields.py" "$tmp/$name.pch")
-  # Copies whose address lies in the target window read bytes of NEW itself.
-  xt=$(xdelta3 printdelta "$tmp/$name.xd3" | awk '{ for (i = 1; i <= NF; i++) if ($i ~ /^[ST]@/) { n++; if ($i ~ /^T@/) t++ } }
-                                                 END { printf "%d of %d", t, n }')
-  okx=no; [ "$v" -le "$x" ] && okx=yes
-  okz=no; [ "$v" -le "$z" ] && okz=yes
-  echo "| $name | $kind | $(size_of "$new") | **$v** | $tv | $vf | $x | $tx | $xn | $xt | $b | $tb | $z | $tz | $okx | $okz |" >> "$out.tmp"
-  echo "$name: vhzip $v, xdelta3 $x, bsdiff $b, zstd $z"
+# measured PREFIX COMMAND...: wall seconds into PREFIX_s, peak resident MiB into PREFIX_m.
+measured() {
+  prefix=$1; shift
+  /usr/bin/time -f '%e %M' -o "$tmp/time.txt" "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; return 1; }
+  eval "${prefix}_s=\$(cut -d' ' -f1 \"\$tmp/time.txt\")"
+  eval "${prefix}_k=\$(cut -d' ' -f2 \"\$tmp/time.txt\")"
+  eval "${prefix}_m=\$(echo \"(\${${prefix}_k} + 512) / 1024\" | bc)"
 }
 
-row "regedit.exe → winefile.exe" "different programs" "$WINE_PE/regedit.exe" "$WINE_PE/winefile.exe"
-row "winecfg.exe → taskmgr.exe" "different programs" "$WINE_PE/winecfg.exe" "$WINE_PE/taskmgr.exe"
-row "wordpad.exe → winhlp32.exe" "different programs" "$WINE_PE/wordpad.exe" "$WINE_PE/winhlp32.exe"
-row "esbuild.exe 0.19.11 → 0.19.12" "versions" "$ESB_OLD" "$ESB_NEW"
-row "dprint.exe 0.47.2 → 0.47.4" "versions" "$DPR_OLD" "$DPR_NEW"
-{
-  echo
-  echo "Commands: \`vhzip diff BASE NEW -o P\` (default level 13), \`xdelta3 -9 -e -s BASE NEW P\`, \`bsdiff BASE NEW P\`,"
-  echo "\`zstd --patch-from=BASE --ultra -22 --long=27 NEW -o P\`. The esbuild and dprint programs come from the npm"
-  echo "packages @esbuild/win32-x64 and @dprint/win32-x64 (\`npm pack\`); the others from Debian's Wine package."
-  echo
-  echo "Why the peers can be smaller: Debian's xdelta3 compresses its instruction, address and data sections"
-  echo "separately with LZMA (\`-S none\` column: the same encoder without that stage), and its copies may read"
-  echo "the part of NEW already rebuilt (counted with \`xdelta3 printdelta\`). zstd codes repeat offsets and entropy-codes each"
-  echo "field on its own; bsdiff stores byte differences. A patch of ours can only copy from BASE or carry literal"
-  echo "bytes, and each block is one deflate stream with a 32 KiB window over the interleaved command bytes."
-  echo "The column \"its commands, fields apart, LZMA\" (\`bench/command_fields.py\`) takes our patch's own commands"
-  echo "and compresses opcodes, offsets, lengths and literal bytes each on its own with \`xz -9e\`'s LZMA, as a"
-  echo "format with separate sections could: it measures the choice of commands apart from the entropy stage"
-  echo "our format prescribes."
-} >> "$out.tmp"
-mv "$out.tmp" "$out"
+# Resident bytes per byte of NEW beyond holding BASE and NEW.
+per_byte() {  # per_byte PEAK_KIB BASE NEW
+  echo "($1 * 1024 - $(size_of "$2") - $(size_of "$3")) / $(size_of "$3")" | bc -l | xargs printf '%.1f'
+}
+
+check_rebuilds() {  # check_rebuilds BASE PATCH NEW
+  "$VHZIP" apply "$1" "$2" -o "$tmp/rebuilt"
+  cmp -s "$tmp/rebuilt" "$3" || { echo "vhzip patch $2 does not rebuild NEW" >&2; exit 1; }
+  rm -f "$tmp/rebuilt"
+}
+
+# The default level's sizes before this encoder worked in segments (level 13
+# then, commit 7947f70's bench/delta.md), for the pairs measured then.
+before() {
+  case $1 in
+    regedit*) echo 242752 ;; winecfg*) echo 313762 ;; wordpad*) echo 289206 ;;
+    esbuild*) echo 671444 ;; dprint*) echo 2701103 ;; *) echo "" ;;
+  esac
+}
+
+pct() { echo "100 * ($1 - $2) / $2" | bc -l | xargs printf '%+.2f %%'; }
+
+rows=$tmp/rows.md
+scaling=$tmp/scaling.md
+: > "$rows"
+: > "$scaling"
+
+# pair NAME KIND BASE NEW: one row of the main table; the scaling table takes its times and memory.
+pair() {
+  name=$1; kind=$2; base=$3; new=$4
+  measured v "$VHZIP" diff "$base" "$new" -o "$tmp/p.pch"
+  check_rebuilds "$base" "$tmp/p.pch" "$new"
+  v=$(size_of "$tmp/p.pch")
+  vf=$(python3 "$ROOT/bench/command_fields.py" "$tmp/p.pch")
+  was=$(before "$name")
+  if [ -n "$was" ]; then
+    measured h "$VHZIP" diff "$base" "$new" -o "$tmp/p13.pch" --level 13
+    check_rebuilds "$base" "$tmp/p13.pch" "$new"
+    h=$(size_of "$tmp/p13.pch")
+    vs="$(pct "$v" "$was")"; hcol="$h ($(pct "$h" "$was")) | $h_s | $(per_byte "$h_k" "$base" "$new")"
+  else
+    was="—"; vs="—"; hcol="not run | | "
+  fi
+  measured x xdelta3 -9 -f -e -s "$base" "$new" "$tmp/p.xd3"
+  xdelta3 -9 -S none -f -e -s "$base" "$new" "$tmp/p.plain.xd3"
+  measured b bsdiff "$base" "$new" "$tmp/p.bsd"
+  measured z zstd -q -f --patch-from="$base" --ultra -22 --long=27 "$new" -o "$tmp/p.zst"
+  x=$(size_of "$tmp/p.xd3"); b=$(size_of "$tmp/p.bsd"); z=$(size_of "$tmp/p.zst")
+  xn=$(size_of "$tmp/p.plain.xd3")
+  # Copies whose address lies in the target window read bytes of NEW itself.
+  xt=$(xdelta3 printdelta "$tmp/p.xd3" | awk '{ for (i = 1; i <= NF; i++) if ($i ~ /^[ST]@/) { n++; if ($i ~ /^T@/) t++ } }
+                                            END { printf "%d of %d", t, n }')
+  okx=no; [ "$v" -le "$x" ] && okx=yes
+  okz=no; [ "$v" -le "$z" ] && okz=yes
+  okt=no; [ "$(echo "$v_s <= $z_s" | bc)" -eq 1 ] && okt=yes
+  echo "| $name | $kind | $(size_of "$new") | $was | **$v** ($vs) | $v_s | $(per_byte "$v_k" "$base" "$new") | $hcol | $vf | $x | $x_s | $xn | $xt | $b | $b_s | $z | $z_s | $okx | $okz | $okt |" >> "$rows"
+  echo "$name: vhzip $v ($v_s s, $v_m MiB), xdelta3 $x, bsdiff $b, zstd $z ($z_s s)"
+}
+
+# scale NAME BASE NEW: one row of the scaling table (default level and the peers, time and peak memory).
+scale() {
+  name=$1; base=$2; new=$3
+  measured v "$VHZIP" diff "$base" "$new" -o "$tmp/s.pch"
+  check_rebuilds "$base" "$tmp/s.pch" "$new"
+  measured x xdelta3 -9 -f -e -s "$base" "$new" "$tmp/s.xd3"
+  measured b bsdiff "$base" "$new" "$tmp/s.bsd"
+  measured z zstd -q -f --patch-from="$base" --ultra -22 --long=27 "$new" -o "$tmp/s.zst"
+  scale_row "$name" "$base" "$new" "$(size_of "$tmp/s.pch")" "$(size_of "$tmp/s.xd3")" "$(size_of "$tmp/s.bsd")" "$(size_of "$tmp/s.zst")"
+  rm -f "$tmp"/s.*
+}
+
+scale_row() {  # NAME BASE NEW V X B Z, with the v_, x_, b_, z_ measurements set
+  mb=$(echo "$(size_of "$3") / 1000000" | bc -l | xargs printf '%.1f')
+  vr=$(echo "$v_s / $mb" | bc -l | xargs printf '%.2f')
+  echo "| $1 | $mb | $4 | $v_s | $vr | $v_m | $(per_byte "$v_k" "$2" "$3") | $5 | $x_s | $x_m | $6 | $b_s | $b_m | $7 | $z_s | $z_m |" >> "$scaling"
+}
+
+# write_md: the whole report from the rows so far, after every pair, so that a run cut short leaves what it measured.
+write_md() {
+  {
+    echo "# Delta patches"
+    echo
+    echo "Made by \`bench/delta.sh\` on $(date -u +%Y-%m-%d), $(nproc) cores shared with other work (wall-clock times vary with the load;"
+    echo "every program of one row ran under the same conditions, one after the other). Sizes in bytes; time in seconds"
+    echo "(wall clock, encoding only); memory is the peak resident set size from \`/usr/bin/time\`, for vhzip given as"
+    echo "bytes per byte of NEW beyond the BASE and NEW it holds."
+    echo "Peers: xdelta3 $(xdelta3 -V 2>&1 | head -1 | sed 's/.*version \([0-9.]*\).*/\1/'), bsdiff 4.3, zstd $(zstd -V | sed 's/.*v\([0-9.]*\).*/\1/')."
+    echo
+    echo "| pair | kind | NEW | before (level 13, old encoder) | vhzip diff (default level 12) | s | B/B | vhzip --level 13 | s | B/B | its commands, fields apart, LZMA | xdelta3 -9 | s | xdelta3 -9 -S none | xdelta3 copies reading NEW | bsdiff | s | zstd -22 --long=27 | s | vhzip ≤ xdelta3 | vhzip ≤ zstd | vhzip time ≤ zstd |"
+    echo "|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|:-:|:-:|:-:|"
+    cat "$rows"
+    echo
+    echo "Commands: \`vhzip diff BASE NEW -o P\` (default level 12) and with \`--level 13\`, \`xdelta3 -9 -e -s BASE NEW P\`,"
+    echo "\`bsdiff BASE NEW P\`, \`zstd --patch-from=BASE --ultra -22 --long=27 NEW -o P\`. The esbuild, dprint, rspack and"
+    echo "next-swc programs come from the npm packages @esbuild/win32-x64, @dprint/win32-x64, @rspack/binding-win32-x64-msvc"
+    echo "and @next/swc-win32-x64-msvc (\`npm pack\`); the others from Debian's Wine package. \"before\" is the size the"
+    echo "previous encoder (whole-target parse, re-pricing, zopfli at its default level 13) made, from the table this"
+    echo "one replaces; level 13 is run on those pairs only (zopfli takes minutes on the larger ones)."
+    echo
+    echo "## Scaling"
+    echo
+    echo "Time and peak memory against the size of NEW, default level. The largest pair joins two real programs on each"
+    echo "side (next-swc.win32-x64-msvc.node followed by rspack.win32-x64-msvc.node, each side one version of both);"
+    echo "the other two rows are the runs of the table above."
+    echo
+    echo "| pair | NEW (MB) | vhzip diff | s | s per MB | peak MiB | B/B | xdelta3 -9 | s | peak MiB | bsdiff | s | peak MiB | zstd -22 --long=27 | s | peak MiB |"
+    echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
+    cat "$scaling"
+    echo
+    echo "Why the peers can be smaller: Debian's xdelta3 compresses its instruction, address and data sections"
+    echo "separately with LZMA (\`-S none\` column: the same encoder without that stage), and its copies may read"
+    echo "the part of NEW already rebuilt (counted with \`xdelta3 printdelta\`). zstd codes repeat offsets and entropy-codes each"
+    echo "field on its own; bsdiff stores byte differences. A patch of ours can only copy from BASE or carry literal"
+    echo "bytes, and each block is one deflate stream with a 32 KiB window over the interleaved command bytes."
+    echo "The column \"its commands, fields apart, LZMA\" (\`bench/command_fields.py\`) takes our patch's own commands"
+    echo "and compresses opcodes, offsets, lengths and literal bytes each on its own with \`xz -9e\`'s LZMA, as a"
+    echo "format with separate sections could: it measures the choice of commands apart from the entropy stage"
+    echo "our format prescribes."
+  } > "$out.tmp"
+  mv "$out.tmp" "$out"
+}
+
+pair "regedit.exe → winefile.exe" "different programs" "$WINE_PE/regedit.exe" "$WINE_PE/winefile.exe"
+write_md
+pair "winecfg.exe → taskmgr.exe" "different programs" "$WINE_PE/winecfg.exe" "$WINE_PE/taskmgr.exe"
+write_md
+pair "wordpad.exe → winhlp32.exe" "different programs" "$WINE_PE/wordpad.exe" "$WINE_PE/winhlp32.exe"
+write_md
+pair "esbuild.exe 0.19.11 → 0.19.12" "versions" "$ESB_OLD" "$ESB_NEW"
+scale_row "esbuild.exe 0.19.11 → 0.19.12" "$ESB_OLD" "$ESB_NEW" "$v" "$x" "$b" "$z"
+write_md
+pair "dprint.exe 0.47.2 → 0.47.4" "versions" "$DPR_OLD" "$DPR_NEW"
+write_md
+pair "rspack.win32-x64-msvc.node 2.3.3 → 2.3.4" "versions" "$RSP_OLD" "$RSP_NEW"
+scale_row "rspack.win32-x64-msvc.node 2.3.3 → 2.3.4" "$RSP_OLD" "$RSP_NEW" "$v" "$x" "$b" "$z"
+write_md
+scale "next-swc 16.4.5 + rspack 2.3.3 → next-swc 16.4.6 + rspack 2.3.4 (joined)" "$JOIN_OLD" "$JOIN_NEW"
+write_md
+
+rm -f "$JOIN_OLD" "$JOIN_NEW"
 cat "$out"

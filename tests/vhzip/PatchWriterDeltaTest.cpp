@@ -144,10 +144,37 @@ TEST(DeltaEncoder, DenseSmallEditsCostFarLessThanTheirBytes) {
   ASSERT_TRUE(PatchRebuilds(base, patch, target, &code)) << "code " << code;
   EXPECT_GT(stats.copies, edits / 2);
   EXPECT_LT(patch.size(), static_cast<size_t>(edits) * 7) << edits << " edits";
-  // The trial parses run side by side; which finishes first must not matter.
-  options.threads = 1;
-  EXPECT_TRUE(EncodeDelta(base.data(), static_cast<int32_t>(base.size()), target.data(),
-                          static_cast<int32_t>(target.size()), options, nullptr) == patch);
+}
+
+TEST(DeltaEncoder, EveryLevelRebuildsTheTargetAlikeOnOneOrTwoThreads) {
+  // Several segments: a mutated copy of the base, then bytes the base lacks
+  // but which deflate well, so both the copies and the literal pricing count.
+  std::mt19937 rng(31);
+  TBytes base = twxtest::RandomBytes(150000, 4);
+  for (uint8_t& b : base) b &= 0x1F;
+  TBytes target = Mutate(base, &rng);
+  TBytes fresh = twxtest::RandomBytes(90000, 5);
+  for (uint8_t& b : fresh) b = static_cast<uint8_t>('a' + b % 6);
+  target.insert(target.end(), fresh.begin(), fresh.end());
+  struct Row { int level; size_t size; } rows[] = {{0, 0}, {1, 0}, {12, 0}, {13, 0}};
+  for (Row& row : rows) {
+    TDeltaOptions options = DefaultDeltaOptions();
+    options.level = row.level;
+    options.threads = 2;
+    TBytes patch = EncodeDelta(base.data(), static_cast<int32_t>(base.size()), target.data(),
+                               static_cast<int32_t>(target.size()), options, nullptr);
+    int32_t code = 0;
+    ASSERT_TRUE(PatchRebuilds(base, patch, target, &code)) << "level " << row.level << ", code " << code;
+    options.threads = 1;
+    EXPECT_TRUE(EncodeDelta(base.data(), static_cast<int32_t>(base.size()), target.data(),
+                            static_cast<int32_t>(target.size()), options, nullptr) == patch)
+        << "level " << row.level;
+    row.size = patch.size();
+  }
+  // Each level buys something over the one below.
+  EXPECT_LT(rows[1].size, rows[0].size);
+  EXPECT_LT(rows[2].size, rows[1].size);
+  EXPECT_LE(rows[3].size, rows[2].size);
 }
 
 TEST(DeltaEncoder, EdgeCasesOfEmptyAndEqualFiles) {

@@ -16,12 +16,27 @@ using namespace vhz;
 
 namespace {
 
-// Longest-match search over the base's suffix array.
+// Longest-match search over the base's suffix array. The suffixes that start
+// with each pair of bytes form one interval of the array; the search starts
+// from the pattern's, which saves most of the steps of a search over all.
 struct TMatcher {
   const uint8_t* base;
   int32_t baseSize;
   const int32_t* sa;
+  std::vector<int32_t> pairStart;  // 65537 entries: the first index of each pair's interval
 };
+
+// A one-byte suffix sorts before every longer one with its first byte, so it
+// takes the pair of its byte and 0.
+uint32_t PairOf(const uint8_t* p, int32_t length) {
+  return (static_cast<uint32_t>(p[0]) << 8) | (length > 1 ? p[1] : 0u);
+}
+
+void IndexPairs(TMatcher* m) {
+  m->pairStart.assign(65537, 0);
+  for (int32_t i = 0; i < m->baseSize; ++i) ++m->pairStart[PairOf(m->base + i, m->baseSize - i) + 1];
+  for (size_t k = 1; k < m->pairStart.size(); ++k) m->pairStart[k] += m->pairStart[k - 1];
+}
 
 int32_t CommonPrefix(const uint8_t* a, const uint8_t* b, int32_t limit) {
   int32_t i = 0;
@@ -39,14 +54,17 @@ int32_t CommonPrefix(const uint8_t* a, const uint8_t* b, int32_t limit) {
 // Binary search that never compares the prefix it already knows to be common
 // to both ends of the interval.
 int32_t LongestMatch(const TMatcher& m, const uint8_t* pattern, int32_t length, int32_t* position) {
-  if (m.baseSize <= 0 || length <= 0) return 0;
+  if (m.baseSize <= 0 || length < 2) return 0;
   auto lcpAt = [&](int32_t index, int32_t known) {
     int32_t start = m.sa[index];
     int32_t limit = std::min(length, m.baseSize - start);
     return known + CommonPrefix(m.base + start + known, pattern + known, limit - known);
   };
-  int32_t lo = 0;
-  int32_t hi = m.baseSize - 1;
+  // Without a suffix that shares the first two bytes no copy is worth making.
+  uint32_t pair = PairOf(pattern, length);
+  int32_t lo = m.pairStart[pair];
+  int32_t hi = m.pairStart[pair + 1] - 1;
+  if (hi < lo) return 0;
   int32_t lcpLo = lcpAt(lo, 0);
   int32_t lcpHi = lcpAt(hi, 0);
   while (hi - lo > 1) {
@@ -89,20 +107,20 @@ TCostModel ModelFromHistogram(const uint64_t* counts, double floorBits) {
   return model;
 }
 
-// What the target's bytes cost as literals, region by region: each region
+// What a segment's bytes cost as literals, region by region: each region
 // deflated with the 32 KiB before it as dictionary, as it would be inside a
 // block. Order-0 statistics miss deflate's own matches and price literal
 // runs of code far too high, which buys short copies that cost more than
 // they save.
 const int32_t kRegionSize = 4096;
-std::vector<float> RegionalLiteralBits(const uint8_t* target, int32_t targetSize) {
+std::vector<float> RegionalLiteralBits(const uint8_t* target, int32_t start, int32_t size) {
   std::vector<float> bits;
   z_stream z;
   std::memset(&z, 0, sizeof z);
   if (deflateInit2(&z, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return bits;
   std::vector<uint8_t> out(compressBound(kRegionSize) + 64);
-  for (int32_t at = 0; at < targetSize; at += kRegionSize) {
-    int32_t n = std::min(kRegionSize, targetSize - at);
+  for (int32_t at = start; at < start + size; at += kRegionSize) {
+    int32_t n = std::min(kRegionSize, start + size - at);
     deflateReset(&z);
     int32_t context = std::min(at, 32768);
     if (context > 0) deflateSetDictionary(&z, target + at - context, static_cast<uInt>(context));
@@ -165,6 +183,11 @@ const TPricing kPricings[] = {
     {false, 1.2f, 8.0f},
     {true, 1.0f, 16.0f},   // regional prices: different programs, which share little
     {true, 0.8f, 32.0f},
+    // Only the highest level tries these: each rarely wins, but some segment usually does.
+    {false, 1.1f, 4.0f},
+    {true, 1.2f, 8.0f},
+    {true, 0.9f, 24.0f},
+    {false, 1.0f, 16.0f},
 };
 
 TPrices StartingPrices(const TCostModel& model, const std::vector<float>& regionBits, const uint8_t* target,
@@ -223,6 +246,12 @@ bool CommandBitCosts(const TBytes& encoded, TBytes* commands, std::vector<float>
     std::vector<float> contentBits, contentWorth;
     if (!DeflateBitCosts(stored, static_cast<size_t>(h.storedLength), &content, &contentBits, &contentWorth))
       return false;
+    if (commands->empty()) {  // a segment's commands usually fill one block: no second copy
+      commands->swap(content);
+      bits->swap(contentBits);
+      worth->swap(contentWorth);
+      continue;
+    }
     commands->insert(commands->end(), content.begin(), content.end());
     bits->insert(bits->end(), contentBits.begin(), contentBits.end());
     worth->insert(worth->end(), contentWorth.begin(), contentWorth.end());
@@ -300,10 +329,18 @@ bool MeasuredPrices(const TBytes& encoded, const TPrices& previous, int32_t targ
   }
   if (produced != targetSize) return false;
 
-  *out = previous;
+  // Everything but the per-position tables, which are made anew below.
+  out->runOpen = previous.runOpen;
+  std::memcpy(out->copyOpcode, previous.copyOpcode, sizeof out->copyOpcode);
+  std::memcpy(out->offsetByte, previous.offsetByte, sizeof out->offsetByte);
+  std::memcpy(out->lengthByte, previous.lengthByte, sizeof out->lengthByte);
+  out->samePageOffset = previous.samePageOffset;
+  out->copyPenalty = previous.copyPenalty;
+  out->minOffsetWidth = previous.minOffsetWidth;
   double scale = previousLiteral > 0 ? measuredLiteral / previousLiteral : 1.0;
   for (size_t k = 0; k < literal.size(); ++k)
-    out->literal[k] = literal[k] >= 0 ? literal[k] : static_cast<float>(scale * previous.literal[k]);
+    if (literal[k] < 0) literal[k] = static_cast<float>(scale * previous.literal[k]);
+  out->literal = std::move(literal);
   if (runOpen.count > 0) out->runOpen = static_cast<float>(runOpen.bits / runOpen.count);
   for (int op = 0; op < 16; ++op) out->copyOpcode[op] = Smoothed(opcode[op], opcodeField);
   for (int k = 0; k < 4; ++k)
@@ -357,13 +394,14 @@ struct TParse {
 };
 
 // The copy that ends at a position, for the way back. A literal byte always
-// starts one position earlier, so for literals one flag per position is kept:
-// the parse holds several of these arrays over the whole target at once.
+// starts one position earlier, so for literals one flag per position is kept,
+// beside the flag that says from which state the copy started.
 struct TStep {
   int32_t from;    // where the copy starts
   int32_t source;  // its base offset; -1 where no copy ends
-  bool fromLiteral;
 };
+const uint8_t kLiteralAfterLiteral = 1;  // the literal byte ending here continues a run
+const uint8_t kCopyAfterLiteral = 2;     // the copy ending here starts where a run ended
 
 uint32_t PageOf(const TStep& step) {
   return step.source < 0 ? UINT32_MAX : static_cast<uint32_t>(step.source) >> 8;
@@ -373,13 +411,29 @@ uint32_t PageOf(const TStep& step) {
 // a copy, inside a literal run), candidates the longest match and the recent
 // displacements. Each state remembers where the last copy on its path read,
 // so that a copy from the same neighbourhood gets its cheaper price.
+// The program's tables, kept across the parses of a segment: fresh ones for
+// every parse cost more in the kernel's page faults than the parse itself.
+struct TParseTables {
+  std::vector<float> afterCopy, inLiteral;
+  std::vector<TStep> copyStep;
+  std::vector<uint8_t> cameFrom;
+  std::vector<uint32_t> literalPage;
+};
+
 TParse Parse(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32_t targetSize,
-             const std::vector<int32_t>& matchPos, const std::vector<int32_t>& matchLen, const TPrices& prices) {
+             const std::vector<int32_t>& matchPos, const std::vector<int32_t>& matchLen, const TPrices& prices,
+             TParseTables* tables) {
   const size_t n = static_cast<size_t>(targetSize) + 1;
-  std::vector<float> afterCopy(n, kInfinity), inLiteral(n, kInfinity);
-  std::vector<TStep> copyStep(n, TStep{0, -1, false});
-  std::vector<uint8_t> literalFromLiteral(n, 0);
-  std::vector<uint32_t> literalPage(n, UINT32_MAX);
+  tables->afterCopy.assign(n, kInfinity);
+  tables->inLiteral.assign(n, kInfinity);
+  tables->copyStep.assign(n, TStep{0, -1});
+  tables->cameFrom.assign(n, 0);
+  tables->literalPage.assign(n, UINT32_MAX);
+  std::vector<float>& afterCopy = tables->afterCopy;
+  std::vector<float>& inLiteral = tables->inLiteral;
+  std::vector<TStep>& copyStep = tables->copyStep;
+  std::vector<uint8_t>& cameFrom = tables->cameFrom;
+  std::vector<uint32_t>& literalPage = tables->literalPage;
   afterCopy[0] = 0;
   const float runOpen = prices.runOpen;
 
@@ -404,7 +458,8 @@ TParse Parse(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32
     float best = std::min(viaRun, viaOpen);
     if (best < inLiteral[at + 1]) {
       inLiteral[at + 1] = best;
-      literalFromLiteral[at + 1] = viaRun <= viaOpen;
+      cameFrom[at + 1] = static_cast<uint8_t>((cameFrom[at + 1] & kCopyAfterLiteral) |
+                                              (viaRun <= viaOpen ? kLiteralAfterLiteral : 0));
       literalPage[at + 1] = viaRun <= viaOpen ? literalPage[at] : PageOf(copyStep[at]);
     }
     auto relaxCopy = [&](int32_t source, int32_t length) {
@@ -416,7 +471,9 @@ TParse Parse(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32
         cost += static_cast<float>(prices.windowWorth[end] - prices.windowWorth[at]);
       if (cost < afterCopy[end]) {
         afterCopy[end] = cost;
-        copyStep[end] = TStep{i, source, hereFromLiteral};
+        copyStep[end] = TStep{i, source};
+        cameFrom[end] = static_cast<uint8_t>((cameFrom[end] & kLiteralAfterLiteral) |
+                                             (hereFromLiteral ? kCopyAfterLiteral : 0));
       }
     };
     // The longest match.
@@ -460,7 +517,7 @@ TParse Parse(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32
   while (at > 0) {
     if (literal) {
       if (runEnd < 0) runEnd = at;
-      literal = literalFromLiteral[static_cast<size_t>(at)] != 0;
+      literal = (cameFrom[static_cast<size_t>(at)] & kLiteralAfterLiteral) != 0;
       --at;
       if (!literal) {
         from.push_back(-1);
@@ -473,8 +530,8 @@ TParse Parse(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32
       from.push_back(s.from);
       source.push_back(s.source);
       length.push_back(at - s.from);
+      literal = (cameFrom[static_cast<size_t>(at)] & kCopyAfterLiteral) != 0;
       at = s.from;
-      literal = s.fromLiteral;
     }
   }
   parse.copyFrom.assign(from.rbegin(), from.rend());
@@ -547,103 +604,178 @@ std::vector<TBytes> WriteParse(const uint8_t* base, int32_t baseSize, const uint
 struct TTrial {
   TPrices prices;
   TParse parse;
-  std::vector<TBytes> blocks;  // command streams
-  TBytes encoded;
+  TBytes encoded;  // the segment's commands alone, deflated at the level that compares
   TDeltaStats stats;
 };
 
-struct TInputs {
+// One segment of the target: its longest matches and its literals' regional
+// prices, kept only while the segment is parsed.
+struct TSegment {
   const uint8_t* base;
   int32_t baseSize;
-  const uint8_t* target;
-  int32_t targetSize;
+  const uint8_t* target;  // the segment's first byte
+  int32_t size;
   std::vector<int32_t> matchPos, matchLen;
+  TParseTables tables;
 };
 
-void Encode(const TInputs& in, int level, TTrial* t) {
-  ReuseRecentSources(in.base, in.target, t->prices.minOffsetWidth, &t->parse);
-  t->blocks = WriteParse(in.base, in.baseSize, in.target, t->parse, t->prices.minOffsetWidth, &t->stats);
-  t->encoded = EncodeBlocks(t->blocks, level, 1);
+void Encode(const TSegment& seg, int level, TTrial* t) {
+  ReuseRecentSources(seg.base, seg.target, t->prices.minOffsetWidth, &t->parse);
+  std::vector<TBytes> blocks = WriteParse(seg.base, seg.baseSize, seg.target, t->parse, t->prices.minOffsetWidth, &t->stats);
+  t->encoded = EncodeBlocks(blocks, level, 1);
 }
 
-void ParseAndEncode(const TInputs& in, int level, TTrial* t) {
-  t->parse = Parse(in.base, in.baseSize, in.target, in.targetSize, in.matchPos, in.matchLen, t->prices);
-  Encode(in, level, t);
+void ParseAndEncode(TSegment& seg, int level, TTrial* t) {
+  t->parse = Parse(seg.base, seg.baseSize, seg.target, seg.size, seg.matchPos, seg.matchLen, t->prices, &seg.tables);
+  Encode(seg, level, t);
 }
 
-// Re-pricing from the previous stream gains less with every round; it stops
-// at the first round that does not pay.
-const int kRepricingRounds = 10;
+void KeepSmaller(TTrial* best, TTrial* candidate) {
+  if (candidate->encoded.size() < best->encoded.size()) *best = std::move(*candidate);
+}
+
+// What a level spends on the parse. Every level tries the starting pricings
+// and the wide offsets, which earn 4 to 6 % and cost little. Re-pricing from
+// the segment's own deflated stream gains most in its first round (0.15 % on
+// different programs, 0.5 to 0.8 % on versions), so the default level runs
+// that one round of the first chain; the highest tries four more pricings and
+// runs both chains until a round stops paying, and its blocks get zopfli too.
+// The comparisons run at the strong deflate level at most: weaker levels rank
+// the parses of versions wrongly.
+struct TLevelPlan {
+  int32_t pricings;         // the first ones of kPricings
+  int32_t repricingRounds;  // per chain; a chain stops at the first round that does not pay
+  int32_t repricingChains;  // the first ones of kRepricings
+  // At least this many segments: the segments in flight hold a share of the
+  // target small enough for the bound on memory. Re-pricing holds more per
+  // position than a parse alone, hence more segments where it runs long.
+  int32_t segmentsPerTarget;
+};
+TLevelPlan PlanOf(int level) {
+  if (level >= kDeflateLevelMax) return TLevelPlan{8, 10, 2, 12};
+  if (level == kDeflateLevelStrong) return TLevelPlan{4, 1, 1, 10};
+  return TLevelPlan{4, 0, 0, 10};
+}
+
+// The target is parsed in segments, each on its own, so that the memory of a
+// parse is bounded by the segment, not by the target, and segments run side
+// by side. A segment boundary only forces a command boundary; each segment
+// picks the pricing that suits it, so a file whose parts share more or less
+// with the base gets the right one for each part.
+const int32_t kMinSegment = 64 * 1024;
+const int32_t kMaxSegment = 1024 * 1024;
+int32_t SegmentSize(int32_t targetSize, const TLevelPlan& plan) {
+  return std::max(kMinSegment, std::min(kMaxSegment, targetSize / plan.segmentsPerTarget));
+}
+
+struct TSegmentResult {
+  TParse parse;
+  int32_t minOffsetWidth;
+  TDeltaStats stats;
+};
+
+TSegmentResult EncodeSegment(const TMatcher& matcher, const uint8_t* target, int32_t start, int32_t size,
+                             const TCostModel& model, int level) {
+  TSegment seg = {matcher.base, matcher.baseSize, target + start, size, {}, {}, {}};
+  FindLongestMatches(matcher, seg.target, size, &seg.matchPos, &seg.matchLen);
+  const TLevelPlan plan = PlanOf(level);
+  const int compareLevel = std::min(level, kDeflateLevelStrong);
+
+  // Every starting pricing gives a parse; the one whose commands deflate
+  // smallest goes on, with wide offsets if they pay.
+  TTrial best;
+  {
+    const std::vector<float> regionBits = RegionalLiteralBits(target, start, size);
+    for (size_t k = 0; k < static_cast<size_t>(plan.pricings); ++k) {
+      TTrial t;
+      t.prices = StartingPrices(model, regionBits, seg.target, size, kPricings[k]);
+      ParseAndEncode(seg, compareLevel, &t);
+      if (k == 0) {
+        best = std::move(t);
+      } else {
+        KeepSmaller(&best, &t);
+      }
+    }
+  }
+  {
+    TTrial wide;
+    wide.prices = best.prices;
+    wide.prices.minOffsetWidth = 4;
+    wide.parse = best.parse;
+    Encode(seg, compareLevel, &wide);
+    KeepSmaller(&best, &wide);
+  }
+
+  if (plan.repricingRounds > 0) {
+    const size_t chains = static_cast<size_t>(plan.repricingChains);
+    const TTrial first = best;
+    for (size_t c = 0; c < chains; ++c) {
+      TTrial current = first;
+      for (int round = 0; round < plan.repricingRounds; ++round) {
+        TTrial next;
+        if (!MeasuredPrices(current.encoded, current.prices, size, kRepricings[c], &next.prices)) break;
+        ParseAndEncode(seg, compareLevel, &next);
+        if (next.encoded.size() >= current.encoded.size()) break;
+        current = std::move(next);
+      }
+      KeepSmaller(&best, &current);
+    }
+  }
+  return TSegmentResult{std::move(best.parse), best.prices.minOffsetWidth, best.stats};
+}
 
 }  // namespace
 
 TDeltaOptions DefaultDeltaOptions() {
   TDeltaOptions o;
-  o.level = kDeflateLevelMax;
+  o.level = kDeflateLevelStrong;
   o.threads = 2;
   return o;
 }
 
 TBytes EncodeDelta(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32_t targetSize,
                    const TDeltaOptions& options, TDeltaStats* stats) {
-  TInputs in = {base, baseSize, target, targetSize, {}, {}};
-  {
-    std::vector<int32_t> sa = BuildSuffixArray(base, baseSize);
-    TMatcher matcher = {base, baseSize, sa.data()};
-    FindLongestMatches(matcher, target, targetSize, &in.matchPos, &in.matchLen);
-  }
-
   // Order-0 prices: what the target's own bytes cost as literals; operand
   // and opcode bytes priced alike.
   uint64_t counts[256];
   for (int b = 0; b < 256; ++b) counts[b] = 1;
   for (int32_t i = 0; i < targetSize; ++i) ++counts[target[i]];
   const TCostModel model = ModelFromHistogram(counts, 1.0);
-  const std::vector<float> regionBits = RegionalLiteralBits(target, targetSize);
 
-  // Every starting pricing gives a parse; the one whose blocks deflate
-  // smallest goes on, with wide offsets if they pay, and is re-priced from
-  // its own stream. The comparisons run at the fast strong level, the winner
-  // gets the asked one.
-  const size_t n = sizeof kPricings / sizeof kPricings[0];
-  const int compareLevel = std::min(options.level, kDeflateLevelStrong);
-  std::vector<TTrial> trials(n);
-  ParallelFor(n, options.threads, [&](size_t k) {
-    trials[k].prices = StartingPrices(model, regionBits, target, targetSize, kPricings[k]);
-    ParseAndEncode(in, compareLevel, &trials[k]);
-  });
-  size_t best = 0;
-  for (size_t k = 1; k < n; ++k)
-    if (trials[k].encoded.size() < trials[best].encoded.size()) best = k;
-  TTrial winner = std::move(trials[best]);
-  trials.clear();
+  const int32_t segment = SegmentSize(targetSize, PlanOf(options.level));
+  const size_t count = targetSize > 0 ? static_cast<size_t>((targetSize - 1) / segment + 1) : 0;
+  std::vector<TSegmentResult> results(count);
+  {
+    std::vector<int32_t> sa = BuildSuffixArray(base, baseSize);
+    TMatcher matcher = {base, baseSize, sa.data(), {}};
+    IndexPairs(&matcher);
+    ParallelFor(count, options.threads, [&](size_t k) {
+      int32_t start = static_cast<int32_t>(k) * segment;
+      results[k] = EncodeSegment(matcher, target, start, std::min(segment, targetSize - start), model, options.level);
+    });
+  }
 
-  TTrial wide;
-  wide.prices = winner.prices;
-  wide.prices.minOffsetWidth = 4;
-  wide.parse = winner.parse;
-  Encode(in, compareLevel, &wide);
-  if (wide.encoded.size() < winner.encoded.size()) winner = std::move(wide);
-
-  const size_t chains = sizeof kRepricings / sizeof kRepricings[0];
-  std::vector<TTrial> finals(chains, winner);
-  ParallelFor(chains, options.threads, [&](size_t c) {
-    TTrial current = std::move(finals[c]);
-    for (int round = 0; round < kRepricingRounds; ++round) {
-      TTrial next;
-      if (!MeasuredPrices(current.encoded, current.prices, targetSize, kRepricings[c], &next.prices)) break;
-      ParseAndEncode(in, compareLevel, &next);
-      if (next.encoded.size() >= current.encoded.size()) break;
-      current = std::move(next);
+  TPatchWriter w;
+  BeginPatch(&w, base, baseSize);
+  TDeltaStats s = {0, 0, 0, 0};
+  int32_t produced = 0;
+  for (TSegmentResult& r : results) {
+    w.minOffsetWidth = r.minOffsetWidth;
+    for (size_t c = 0; c < r.parse.length.size(); ++c) {
+      if (r.parse.copyFrom[c] < 0) {
+        AddLiteral(&w, target + produced + r.parse.copySource[c], static_cast<size_t>(r.parse.length[c]));
+      } else {
+        AddCopy(&w, static_cast<uint32_t>(r.parse.copySource[c]), static_cast<uint32_t>(r.parse.length[c]));
+      }
     }
-    // The strongest encoder may rank the chains otherwise.
-    if (options.level != compareLevel) current.encoded = EncodeBlocks(current.blocks, options.level, 1);
-    finals[c] = std::move(current);
-  });
-  best = 0;
-  for (size_t c = 1; c < chains; ++c)
-    if (finals[c].encoded.size() < finals[best].encoded.size()) best = c;
-  if (stats) *stats = finals[best].stats;
-  return std::move(finals[best].encoded);
+    for (size_t c = 0; c < r.parse.length.size(); ++c) produced += r.parse.length[c];
+    s.copies += r.stats.copies;
+    s.literalRuns += r.stats.literalRuns;
+    s.literalBytes += r.stats.literalBytes;
+    r = TSegmentResult();
+  }
+  std::vector<TBytes> blocks = FinishCommands(&w);
+  for (const TBytes& b : blocks) s.commandBytes += static_cast<int64_t>(b.size());
+  if (stats) *stats = s;
+  return EncodeBlocks(blocks, options.level, options.threads);
 }
-
