@@ -27,7 +27,7 @@ HWND WaitForProcessWindow(DWORD process, const char* className, const char* titl
 }
 
 void Shoot(HWND window, const std::string& name) {
-  Sleep(300);  // let it paint
+  RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   robot::SaveWindowBmp(window, twxtest::ArtifactsFolder() + "\\" + name + ".bmp");
 }
 
@@ -116,16 +116,15 @@ class SearchBoxHelper : public ::testing::Test {
     instance_ = folder_.Join("QBox.tmp");
     ASSERT_TRUE(CopyFileA(sampletest::PayloadPath("QBox.exe").c_str(), exe_.c_str(), FALSE));
   }
-  // The helper is up once its file names a window of its own process.
-  HWND WaitForHelperWindow(const TProgram& helper) {
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < kWindowWait) {
-      HWND window = twx::ReadHelperWindow(instance_);
-      DWORD owner = 0;
-      if (window && GetWindowThreadProcessId(window, &owner) && owner == helper.Id()) return window;
-      Sleep(50);
-    }
-    return nullptr;
+  // The helper has claimed its file once it waits in its message loop; then
+  // the file names a window of its own process. The file is not read before:
+  // a reader holding it, however briefly, keeps the helper from removing a
+  // stale one, and the helper then gives up.
+  HWND WaitForHelperWindow(TProgram& helper) {
+    if (!helper.WaitUntilIdle(kWindowWait)) return nullptr;
+    HWND window = twx::ReadHelperWindow(instance_);
+    DWORD owner = 0;
+    return window && GetWindowThreadProcessId(window, &owner) && owner == helper.Id() ? window : nullptr;
   }
   twxtest::TempFolder folder_;
   std::string exe_, instance_;

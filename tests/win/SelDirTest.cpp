@@ -66,12 +66,20 @@ std::string DriveText(HWND drives, LRESULT index) {
   return text;
 }
 
-// Typed into the path field key by key, replacing what it showed.
+// Typed into the path field key by key, replacing what it showed. Typing
+// opens no box, so each key is sent and handled before the next.
 void TypePath(HWND dialog, const std::string& text) {
   HWND edit = robot::Control(dialog, kSelDirPath);
   SendMessageA(edit, EM_SETSEL, 0, -1);
-  PostMessageA(edit, WM_CHAR, VK_BACK, 1);
-  for (char c : text) PostMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 1);
+  SendMessageA(edit, WM_CHAR, VK_BACK, 1);
+  for (char c : text) SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 1);
+}
+
+// Returns once the dialog's thread has handled everything it was handling:
+// a message sent to it is taken only between two messages of its own.
+void Settle(HWND dialog) {
+  DWORD_PTR result;
+  SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, kWait, &result);
 }
 
 // A double-click with the mouse on an item of the folder list.
@@ -92,11 +100,22 @@ void DoubleClickItem(HWND dialog, int index) {
 HWND WaitForBox(std::string* text) {
   HWND box = robot::WaitForWindow("#32770", kCaption, kWait, GetCurrentProcessId());
   if (box) {
-    Sleep(200);
+    Settle(box);
     for (const robot::TChild& child : robot::Children(box))
       if (child.className == "Static" && child.text.size() > 20) *text = child.text;
   }
   return box;
+}
+
+// Waits until a box is destroyed: then its thread is back in the code that
+// showed it.
+bool WaitForBoxEnd(HWND box) {
+  const DWORD start = GetTickCount();
+  while (IsWindow(box)) {
+    if (GetTickCount() - start >= kWait) return false;
+    Sleep(20);
+  }
+  return true;
 }
 
 class FolderBrowser : public ::testing::Test {
@@ -124,7 +143,10 @@ class FolderBrowser : public ::testing::Test {
     browse_.initial = initial;
     thread_ = CreateThread(nullptr, 0, RunBrowse, &browse_, 0, nullptr);
     HWND dialog = robot::WaitForWindow("#32770", kTitle, kWait, GetCurrentProcessId());
-    if (dialog) Sleep(200);  // let it paint
+    if (dialog) {
+      Settle(dialog);
+      RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);  // for the screenshots
+    }
     return dialog;
   }
   // The dialog's result once it has ended; "(still open)" when it did not end.
@@ -134,8 +156,10 @@ class FolderBrowser : public ::testing::Test {
     thread_ = nullptr;
     return browse_.result;
   }
+  // Whether the dialog is still open once what the robot did has been handled
+  // (ending hides it at once).
   bool StillOpen(HWND dialog) {
-    Sleep(300);
+    Settle(dialog);
     return IsWindow(dialog) && IsWindowVisible(dialog) && WaitForSingleObject(thread_, 0) == WAIT_TIMEOUT;
   }
 
@@ -191,6 +215,7 @@ TEST_F(FolderBrowser, ATypedFolderIsAcceptedWithTheSubfolderAfterYes) {
   ASSERT_NE(box, nullptr) << "no question about the missing folder";
   EXPECT_EQ(question, MissingFolderQuestion(data + "\\Trawlix"));
   ASSERT_TRUE(robot::ClickButton(box, IDNO));
+  ASSERT_TRUE(WaitForBoxEnd(box));
   EXPECT_TRUE(StillOpen(dialog));
 
   ASSERT_TRUE(robot::ClickButton(dialog, kSelDirOk));
@@ -235,6 +260,7 @@ TEST_F(FolderBrowser, APathWithoutDriveIsRefusedWithAWarning) {
   EXPECT_EQ(warning, InvalidFolderMessage("Data"));
   EXPECT_TRUE(robot::SaveWindowBmp(box, twxtest::ArtifactsFolder() + "\\seldir_invalid_path.bmp"));
   ASSERT_TRUE(robot::ClickButton(box, IDOK));
+  ASSERT_TRUE(WaitForBoxEnd(box));
   EXPECT_TRUE(StillOpen(dialog));
   // Escape leaves with the initial path.
   ASSERT_TRUE(robot::PressKey(robot::Control(dialog, kSelDirPath), VK_ESCAPE));
@@ -305,8 +331,7 @@ TEST_F(FolderBrowser, ChoosingADriveShowsItsRoot) {
   ASSERT_GE(z, 0);
   // Dropped down and left without a choice: the drive shown stays.
   SendMessageA(drives, CB_SETCURSEL, static_cast<WPARAM>(z), 0);
-  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(kSelDirDrives, CBN_SELENDCANCEL), reinterpret_cast<LPARAM>(drives));
-  Sleep(300);
+  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(kSelDirDrives, CBN_SELENDCANCEL), reinterpret_cast<LPARAM>(drives));
   EXPECT_EQ(SendMessageA(drives, CB_GETCURSEL, 0, 0), first);
   EXPECT_EQ(Text(dialog, kSelDirPath), programFiles_);
 
