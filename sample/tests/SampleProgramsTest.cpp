@@ -18,7 +18,7 @@ namespace {
 
 using sampletest::TProgram;
 
-const DWORD kWindowWait = 15000;
+const DWORD kWindowWait = twxtest::kUntilDone;
 
 std::string ViewOf(HWND window) { return robot::WindowText(robot::Control(window, twx::kViewId)); }
 
@@ -34,7 +34,7 @@ void Shoot(HWND window, const std::string& name) {
 // Closes a program's window as a user would and expects a clean end.
 void CloseAndExpectExit(TProgram& program, HWND window) {
   PostMessageA(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(program.WaitForExit(5000), 0u);
+  EXPECT_EQ(program.WaitForExit(kWindowWait), 0u);
 }
 
 class SampleProduct : public ::testing::Test {
@@ -76,7 +76,7 @@ TEST_F(SampleProduct, ReleaseIsFoundAsTheRunningProductAndShowsWhatItWasGiven) {
     EXPECT_TRUE(c.view.empty() ? view.empty() : view.find(c.view) != std::string::npos) << view;
     if (&c == cases) Shoot(window, "sample_trawlix_release");
     CloseAndExpectExit(trawlix, window);
-    EXPECT_TRUE(robot::WaitForWindowGone(window, 2000));
+    EXPECT_TRUE(robot::WaitForWindowGone(window, kWindowWait));
   }
 }
 
@@ -97,14 +97,14 @@ TEST_F(SampleProduct, ReleaseStartsItsToolsFromItsOwnFolder) {
       << setsView;
   Shoot(sets, "sample_srchcfg");
   PostMessageA(sets, WM_CLOSE, 0, 0);
-  EXPECT_TRUE(robot::WaitForWindowGone(sets, 5000));
+  EXPECT_TRUE(robot::WaitForWindowGone(sets, kWindowWait));
 
   PostMessageA(window, WM_COMMAND, kHelpContents, 0);
   HWND help = robot::WaitForWindow("TWXHelpViewer", "Trawlix Help", kWindowWait);
   ASSERT_NE(help, nullptr);
   EXPECT_NE(ViewOf(help).find("== Query folders =="), std::string::npos);
   PostMessageA(help, WM_CLOSE, 0, 0);
-  EXPECT_TRUE(robot::WaitForWindowGone(help, 5000));
+  EXPECT_TRUE(robot::WaitForWindowGone(help, kWindowWait));
   CloseAndExpectExit(trawlix, window);
 }
 
@@ -146,8 +146,8 @@ TEST_F(SearchBoxHelper, HoldsItsInstanceFileAndReplacesOneLeftByAHelperThatDidNo
     EXPECT_EQ(twxtest::ReadWholeFileOr(instance_, "").size(), 4u) << "the stale bytes were replaced";
     EXPECT_FALSE(DeleteFileA(instance_.c_str())) << "not held";
     // The uninstaller's way of ending it.
-    EXPECT_TRUE(twx::StopHelper(instance_, 5000));
-    EXPECT_EQ(helper.WaitForExit(5000), 0u);
+    EXPECT_TRUE(twx::StopHelper(instance_, kWindowWait));
+    EXPECT_EQ(helper.WaitForExit(kWindowWait), 0u);
     EXPECT_FALSE(IsExistingFile(instance_));
   }
 }

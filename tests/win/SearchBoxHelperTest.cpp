@@ -21,7 +21,7 @@ namespace {
 
 using namespace postinstalltest;
 
-const DWORD kStartWait = 15000;
+const DWORD kStartWait = twxtest::kUntilDone;
 
 std::string HelperOf(const char* version) {
   return std::string(version) == "5.3" ? sampletest::PayloadPath("QBox.exe") : TWX_HELPER_5_10;

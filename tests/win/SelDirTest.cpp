@@ -15,7 +15,7 @@ namespace {
 
 const char kTitle[] = "Select Destination Folder";
 const char kCaption[] = "Trawlmark 5.3 Setup";
-const DWORD kWait = 10000;
+const DWORD kWait = twxtest::kUntilDone;
 
 struct TBrowse {
   std::string initial;
