@@ -75,11 +75,36 @@ void TypePath(HWND dialog, const std::string& text) {
   for (char c : text) SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 1);
 }
 
-// Returns once the dialog's thread has handled everything it was handling:
-// a message sent to it is taken only between two messages of its own.
-void Settle(HWND dialog) {
+// A marker posted to a window's thread: once the thread takes it, it has
+// handled every message posted before it.
+UINT FlushMessage() {
+  static const UINT message = RegisterWindowMessageA("TwxSelDirTestFlush");
+  return message;
+}
+HANDLE gFlushed = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+
+LRESULT CALLBACK NoteFlush(int code, WPARAM removal, LPARAM data) {
+  if (code == HC_ACTION && reinterpret_cast<const MSG*>(data)->message == FlushMessage()) SetEvent(gFlushed);
+  return CallNextHookEx(nullptr, code, removal, data);
+}
+
+// Returns once the window's thread has handled everything posted or sent to it
+// so far. A sent message alone is not enough: it is taken before the posted
+// ones, such as the activation the system posts to a new dialog's thread, which
+// gives the focus back to the control the dialog had first.
+void Settle(HWND window) {
+  HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, NoteFlush, nullptr, GetWindowThreadProcessId(window, nullptr));
+  ResetEvent(gFlushed);
+  if (hook && PostMessageA(window, FlushMessage(), 0, 0)) WaitForSingleObject(gFlushed, kWait);
+  if (hook) UnhookWindowsHookEx(hook);
   DWORD_PTR result;
-  SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, kWait, &result);
+  SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, kWait, &result);
+}
+
+HWND FocusOf(HWND window) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
 }
 
 // A double-click with the mouse on an item of the folder list.
@@ -305,6 +330,8 @@ TEST_F(FolderBrowser, EnterOnAHighlightedFolderOpensIt) {
   ASSERT_GT(common, 0);
   SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list), TRUE);
   SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(common), 0);
+  Settle(dialog);
+  ASSERT_EQ(FocusOf(dialog), list) << "Enter would go to another control";
   ASSERT_TRUE(robot::PressKey(list, VK_RETURN));
   EXPECT_EQ(WaitForText(dialog, kSelDirPath, programFiles_ + "\\Common Files"), programFiles_ + "\\Common Files");
   EXPECT_TRUE(StillOpen(dialog));
