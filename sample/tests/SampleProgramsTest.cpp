@@ -18,7 +18,7 @@ namespace {
 
 using sampletest::TProgram;
 
-const DWORD kWindowWait = 15000;
+const DWORD kWindowWait = twxtest::kUntilDone;
 
 std::string ViewOf(HWND window) { return robot::WindowText(robot::Control(window, twx::kViewId)); }
 
@@ -27,14 +27,14 @@ HWND WaitForProcessWindow(DWORD process, const char* className, const char* titl
 }
 
 void Shoot(HWND window, const std::string& name) {
-  Sleep(300);  // let it paint
+  RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   robot::SaveWindowBmp(window, twxtest::ArtifactsFolder() + "\\" + name + ".bmp");
 }
 
 // Closes a program's window as a user would and expects a clean end.
 void CloseAndExpectExit(TProgram& program, HWND window) {
   PostMessageA(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(program.WaitForExit(5000), 0u);
+  EXPECT_EQ(program.WaitForExit(kWindowWait), 0u);
 }
 
 class SampleProduct : public ::testing::Test {
@@ -76,7 +76,7 @@ TEST_F(SampleProduct, ReleaseIsFoundAsTheRunningProductAndShowsWhatItWasGiven) {
     EXPECT_TRUE(c.view.empty() ? view.empty() : view.find(c.view) != std::string::npos) << view;
     if (&c == cases) Shoot(window, "sample_trawlix_release");
     CloseAndExpectExit(trawlix, window);
-    EXPECT_TRUE(robot::WaitForWindowGone(window, 2000));
+    EXPECT_TRUE(robot::WaitForWindowGone(window, kWindowWait));
   }
 }
 
@@ -97,14 +97,14 @@ TEST_F(SampleProduct, ReleaseStartsItsToolsFromItsOwnFolder) {
       << setsView;
   Shoot(sets, "sample_srchcfg");
   PostMessageA(sets, WM_CLOSE, 0, 0);
-  EXPECT_TRUE(robot::WaitForWindowGone(sets, 5000));
+  EXPECT_TRUE(robot::WaitForWindowGone(sets, kWindowWait));
 
   PostMessageA(window, WM_COMMAND, kHelpContents, 0);
   HWND help = robot::WaitForWindow("TWXHelpViewer", "Trawlix Help", kWindowWait);
   ASSERT_NE(help, nullptr);
   EXPECT_NE(ViewOf(help).find("== Query folders =="), std::string::npos);
   PostMessageA(help, WM_CLOSE, 0, 0);
-  EXPECT_TRUE(robot::WaitForWindowGone(help, 5000));
+  EXPECT_TRUE(robot::WaitForWindowGone(help, kWindowWait));
   CloseAndExpectExit(trawlix, window);
 }
 
@@ -116,16 +116,15 @@ class SearchBoxHelper : public ::testing::Test {
     instance_ = folder_.Join("QBox.tmp");
     ASSERT_TRUE(CopyFileA(sampletest::PayloadPath("QBox.exe").c_str(), exe_.c_str(), FALSE));
   }
-  // The helper is up once its file names a window of its own process.
-  HWND WaitForHelperWindow(const TProgram& helper) {
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < kWindowWait) {
-      HWND window = twx::ReadHelperWindow(instance_);
-      DWORD owner = 0;
-      if (window && GetWindowThreadProcessId(window, &owner) && owner == helper.Id()) return window;
-      Sleep(50);
-    }
-    return nullptr;
+  // The helper has claimed its file once it waits in its message loop; then
+  // the file names a window of its own process. The file is not read before:
+  // a reader holding it, however briefly, keeps the helper from removing a
+  // stale one, and the helper then gives up.
+  HWND WaitForHelperWindow(TProgram& helper) {
+    if (!helper.WaitUntilIdle(kWindowWait)) return nullptr;
+    HWND window = twx::ReadHelperWindow(instance_);
+    DWORD owner = 0;
+    return window && GetWindowThreadProcessId(window, &owner) && owner == helper.Id() ? window : nullptr;
   }
   twxtest::TempFolder folder_;
   std::string exe_, instance_;
@@ -147,8 +146,8 @@ TEST_F(SearchBoxHelper, HoldsItsInstanceFileAndReplacesOneLeftByAHelperThatDidNo
     EXPECT_EQ(twxtest::ReadWholeFileOr(instance_, "").size(), 4u) << "the stale bytes were replaced";
     EXPECT_FALSE(DeleteFileA(instance_.c_str())) << "not held";
     // The uninstaller's way of ending it.
-    EXPECT_TRUE(twx::StopHelper(instance_, 5000));
-    EXPECT_EQ(helper.WaitForExit(5000), 0u);
+    EXPECT_TRUE(twx::StopHelper(instance_, kWindowWait));
+    EXPECT_EQ(helper.WaitForExit(kWindowWait), 0u);
     EXPECT_FALSE(IsExistingFile(instance_));
   }
 }

@@ -59,6 +59,11 @@ bool TProgram::Start(const std::string& exe, const std::string& arguments) {
                         &process_) != 0;
 }
 
+bool TProgram::WaitUntilIdle(DWORD timeoutMs) {
+  return process_.hProcess && WaitForInputIdle(process_.hProcess, timeoutMs) == 0 &&
+         WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
 DWORD TProgram::WaitForExit(DWORD timeoutMs) {
   if (WaitForSingleObject(process_.hProcess, timeoutMs) != WAIT_OBJECT_0) return STILL_ACTIVE;
   DWORD code = STILL_ACTIVE;

@@ -31,6 +31,9 @@ class TProgram {
   // The exit code, or STILL_ACTIVE when it did not end within timeoutMs.
   DWORD WaitForExit(DWORD timeoutMs);
   DWORD Id() const { return process_.dwProcessId; }
+  // Waits until the program waits for input with none pending (it has reached
+  // its message loop); false when it ended first or did not get there in time.
+  bool WaitUntilIdle(DWORD timeoutMs);
 
  private:
   PROCESS_INFORMATION process_ = {};

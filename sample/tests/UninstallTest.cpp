@@ -97,7 +97,9 @@ TEST_F(Uninstaller, RemovesTheInstallationTheGroupsTheHelperAndTheRegistryEntrie
   ASSERT_TRUE(CopyFileA(sampletest::PayloadPath("QBox.exe").c_str(), helperExe.c_str(), FALSE));
   sampletest::TProgram helper;
   ASSERT_TRUE(helper.Start(helperExe));
-  ASSERT_TRUE(sampletest::WaitForFile(places_.helperFolder + "\\QBox.tmp", true, 15000));
+  // Claimed its instance file: it waits in its message loop (the file alone
+  // exists a moment before the helper has written and holds it).
+  ASSERT_TRUE(helper.WaitUntilIdle(twxtest::kUntilDone));
 
   EXPECT_TRUE(twx::Uninstall(places_));
 
@@ -109,7 +111,7 @@ TEST_F(Uninstaller, RemovesTheInstallationTheGroupsTheHelperAndTheRegistryEntrie
   EXPECT_FALSE(Exists(places_.userPrograms + "\\Trawlmark"));
   EXPECT_FALSE(Exists(places_.desktop + "\\Trawlmark.lnk"));
   EXPECT_TRUE(Exists(places_.desktop + "\\Other.lnk"));
-  EXPECT_EQ(helper.WaitForExit(5000), 0u);
+  EXPECT_EQ(helper.WaitForExit(twxtest::kUntilDone), 0u);
   EXPECT_FALSE(Exists(places_.helperFolder));
 }
 
@@ -191,7 +193,7 @@ class UninstallerProgram : public ::testing::Test {
   // The uninstaller's message box, once it shows the text.
   HWND WaitForBox(const std::string& text) {
     const DWORD start = GetTickCount();
-    while (GetTickCount() - start < 15000) {
+    while (GetTickCount() - start < twxtest::kUntilDone) {
       HWND box = robot::WaitForWindow("#32770", "Trawlmark 5.3 Uninstall", 500);
       if (box)
         for (const robot::TChild& child : robot::Children(box))
@@ -206,9 +208,9 @@ class UninstallerProgram : public ::testing::Test {
 TEST_F(UninstallerProgram, RemovesItsOwnInstallationFolderSilently) {
   sampletest::TProgram uninstaller;
   ASSERT_TRUE(uninstaller.Start(destination_ + "\\uninst.exe", "/S"));
-  EXPECT_EQ(uninstaller.WaitForExit(10000), 0u);
+  EXPECT_EQ(uninstaller.WaitForExit(twxtest::kUntilDone), 0u);
   // The copy in the temporary folder finishes the work after the first process ended.
-  EXPECT_TRUE(sampletest::WaitForFile(destination_, false, 30000));
+  EXPECT_TRUE(sampletest::WaitForFile(destination_, false, twxtest::kUntilDone));
   EXPECT_FALSE(AnyProductRegistryLeft());
 }
 
@@ -219,7 +221,7 @@ TEST_F(UninstallerProgram, AsksFirstAndRemovesOnlyAfterYes) {
     HWND question = WaitForBox("Remove Trawlmark 5.3 from " + destination_ + "?");
     ASSERT_NE(question, nullptr);
     ASSERT_TRUE(robot::ClickButton(question, IDNO));
-    EXPECT_EQ(uninstaller.WaitForExit(5000), 0u);
+    EXPECT_EQ(uninstaller.WaitForExit(twxtest::kUntilDone), 0u);
     EXPECT_TRUE(Exists(destination_ + "\\Trawlix.exe"));
     EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
   }
@@ -228,14 +230,14 @@ TEST_F(UninstallerProgram, AsksFirstAndRemovesOnlyAfterYes) {
   HWND question = WaitForBox("Remove Trawlmark 5.3 from ");
   ASSERT_NE(question, nullptr);
   ASSERT_TRUE(robot::ClickButton(question, IDYES));
-  EXPECT_EQ(uninstaller.WaitForExit(5000), 0u);
+  EXPECT_EQ(uninstaller.WaitForExit(twxtest::kUntilDone), 0u);
   // The copy says when it is done; by then the folder is gone.
   HWND done = WaitForBox("Trawlmark 5.3 was removed from your computer.");
   ASSERT_NE(done, nullptr);
   EXPECT_FALSE(Exists(destination_));
   EXPECT_FALSE(AnyProductRegistryLeft());
   ASSERT_TRUE(robot::ClickButton(done, IDOK));
-  EXPECT_TRUE(robot::WaitForWindowGone(done, 5000));
+  EXPECT_TRUE(robot::WaitForWindowGone(done, twxtest::kUntilDone));
 }
 
 TEST_F(UninstallerProgram, RefusesAFolderWithoutTheProduct) {
@@ -247,7 +249,7 @@ TEST_F(UninstallerProgram, RefusesAFolderWithoutTheProduct) {
   ASSERT_TRUE(CopyFileA(sampletest::PayloadPath("uninst.exe").c_str(), (elsewhere + "\\uninst.exe").c_str(), FALSE));
   sampletest::TProgram uninstaller;
   ASSERT_TRUE(uninstaller.Start(elsewhere + "\\uninst.exe", "/S"));
-  EXPECT_EQ(uninstaller.WaitForExit(10000), 1u);
+  EXPECT_EQ(uninstaller.WaitForExit(twxtest::kUntilDone), 1u);
   EXPECT_EQ(twxtest::ReadWholeFileOr(elsewhere + "\\Help\\guide.txt", ""), "someone else's");
   EXPECT_TRUE(Exists(elsewhere + "\\uninst.exe"));
   EXPECT_TRUE(Exists(destination_ + "\\Trawlix.exe"));

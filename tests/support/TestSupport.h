@@ -7,6 +7,11 @@
 
 namespace twxtest {
 
+// How long a test waits for what it needs (a window, a file, a process's end):
+// as long as it takes (the value of INFINITE). No test asserts that something
+// happens within a time; the ctest timeout ends a test that hangs.
+const uint32_t kUntilDone = 0xFFFFFFFFu;
+
 // A fresh, empty folder below the system's temporary folder, removed with all
 // its contents (read-only files included) when the object goes away.
 class TempFolder {

@@ -22,16 +22,15 @@ using twxres::SetupModule;
 
 INT_PTR CALLBACK QuietDialog(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
 
-void Pump(DWORD milliseconds) {
-  const DWORD start = GetTickCount();
-  do {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-    Sleep(10);
-  } while (GetTickCount() - start < milliseconds);
+// Handles what the dialog's creation or resizing left queued and paints it
+// whole, for the screenshots.
+void Pump(HWND dialog) {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 std::string Shot(const std::string& name) { return twxtest::ArtifactsFolder() + "\\" + name + ".bmp"; }
@@ -213,7 +212,7 @@ TEST_P(DialogLayout, HasItsControlsAndNothingOverlapsOrIsCut) {
   HWND dialog = CreateDialogParamA(SetupModule(), MAKEINTRESOURCEA(id), nullptr, QuietDialog, 0);
   ASSERT_NE(dialog, nullptr) << "error " << GetLastError() << ": is the display up?";
   SetWindowPos(dialog, HWND_TOP, 24, 24, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
-  Pump(400);
+  Pump(dialog);
   CheckControls(dialog, id);
   CheckLayout(dialog, id);
   EXPECT_TRUE(robot::SaveWindowBmp(dialog, Shot("dialog_" + std::to_string(id))));
@@ -224,7 +223,7 @@ TEST_P(DialogLayout, HasItsControlsAndNothingOverlapsOrIsCut) {
     GetWindowRect(dialog, &window);
     SetWindowPos(dialog, nullptr, 0, 0, window.right - window.left, window.bottom - window.top + 34,
                  SWP_NOMOVE | SWP_NOZORDER);
-    Pump(300);
+    Pump(dialog);
     RECT client, notice;
     GetClientRect(dialog, &client);
     GetWindowRect(GetDlgItem(dialog, 219), &notice);
@@ -252,7 +251,7 @@ TEST(DialogTexts, LicenceAndWelcomeTextShowInTheirFields) {
     HWND field = GetDlgItem(dialog, row.control);
     ASSERT_TRUE(SetWindowTextA(field, row.text));
     EXPECT_EQ(GetWindowTextLengthA(field), lstrlenA(row.text)) << "the field does not hold the whole text";
-    Pump(300);
+    Pump(dialog);
     if (row.whole) {
       TEXTMETRICA metrics;
       HDC dc = GetDC(field);

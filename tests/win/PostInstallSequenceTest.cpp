@@ -211,7 +211,7 @@ TEST_F(PostInstallSequence, AnUpgradeEndsAsAWorkingInstallationWithItsStepsInOrd
   const std::string helper = SharedHelperFolder + "\\QBox.exe";
   EXPECT_FALSE(IsExistingFile(At("QBox.exe")));
   EXPECT_EQ(twxtest::ReadRegRaw(HKEY_LOCAL_MACHINE, kRunKey, "VTQBox"), Z("\"" + helper + "\""));
-  EXPECT_NE(postinstalltest::WaitForHelper(SharedHelperFolder + "\\QBox.tmp", helper, 15000), 0u);
+  EXPECT_NE(postinstalltest::WaitForHelper(SharedHelperFolder + "\\QBox.tmp", helper, twxtest::kUntilDone), 0u);
 }
 
 TEST_F(PostInstallSequence, WithoutTheEngineToolsPatchTheOtherPatchesAreSkippedButEveryLaterStepRuns) {
@@ -232,7 +232,8 @@ TEST_F(PostInstallSequence, WithoutTheEngineToolsPatchTheOtherPatchesAreSkippedB
   EXPECT_FALSE(IsExistingFile(At("renew.dat")));
   EXPECT_FALSE(IsExistingFile(At("Language\\Dutch.TWL")));
   EXPECT_EQ(Setting("Queries", "Language"), GetSystemLanguageName());
-  EXPECT_NE(postinstalltest::WaitForHelper(SharedHelperFolder + "\\QBox.tmp", SharedHelperFolder + "\\QBox.exe", 15000),
+  EXPECT_NE(postinstalltest::WaitForHelper(SharedHelperFolder + "\\QBox.tmp", SharedHelperFolder + "\\QBox.exe",
+                                           twxtest::kUntilDone),
             0u);
 }
 

@@ -199,7 +199,6 @@ TEST(Pictures, IconsAndBitmapsAsTheSystemDrawsThem) {
   UpdateWindow(sheet);
   EXPECT_GE(gIconsDrawn, 14);
   EXPECT_GE(gBitmapsDrawn, 7);
-  Sleep(200);
   // The robot's screenshot of it: a whole 24-bit BMP file of the window.
   const std::string shot = twxtest::ArtifactsFolder() + "\\pictures.bmp";
   EXPECT_TRUE(robot::SaveWindowBmp(sheet, shot));

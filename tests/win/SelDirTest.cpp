@@ -15,7 +15,7 @@ namespace {
 
 const char kTitle[] = "Select Destination Folder";
 const char kCaption[] = "Trawlmark 5.3 Setup";
-const DWORD kWait = 10000;
+const DWORD kWait = twxtest::kUntilDone;
 
 struct TBrowse {
   std::string initial;
@@ -66,12 +66,45 @@ std::string DriveText(HWND drives, LRESULT index) {
   return text;
 }
 
-// Typed into the path field key by key, replacing what it showed.
+// Typed into the path field key by key, replacing what it showed. Typing
+// opens no box, so each key is sent and handled before the next.
 void TypePath(HWND dialog, const std::string& text) {
   HWND edit = robot::Control(dialog, kSelDirPath);
   SendMessageA(edit, EM_SETSEL, 0, -1);
-  PostMessageA(edit, WM_CHAR, VK_BACK, 1);
-  for (char c : text) PostMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 1);
+  SendMessageA(edit, WM_CHAR, VK_BACK, 1);
+  for (char c : text) SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 1);
+}
+
+// A marker posted to a window's thread: once the thread takes it, it has
+// handled every message posted before it.
+UINT FlushMessage() {
+  static const UINT message = RegisterWindowMessageA("TwxSelDirTestFlush");
+  return message;
+}
+HANDLE gFlushed = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+
+LRESULT CALLBACK NoteFlush(int code, WPARAM removal, LPARAM data) {
+  if (code == HC_ACTION && reinterpret_cast<const MSG*>(data)->message == FlushMessage()) SetEvent(gFlushed);
+  return CallNextHookEx(nullptr, code, removal, data);
+}
+
+// Returns once the window's thread has handled everything posted or sent to it
+// so far. A sent message alone is not enough: it is taken before the posted
+// ones, such as the activation the system posts to a new dialog's thread, which
+// gives the focus back to the control the dialog had first.
+void Settle(HWND window) {
+  HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, NoteFlush, nullptr, GetWindowThreadProcessId(window, nullptr));
+  ResetEvent(gFlushed);
+  if (hook && PostMessageA(window, FlushMessage(), 0, 0)) WaitForSingleObject(gFlushed, kWait);
+  if (hook) UnhookWindowsHookEx(hook);
+  DWORD_PTR result;
+  SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, kWait, &result);
+}
+
+HWND FocusOf(HWND window) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
 }
 
 // A double-click with the mouse on an item of the folder list.
@@ -92,11 +125,22 @@ void DoubleClickItem(HWND dialog, int index) {
 HWND WaitForBox(std::string* text) {
   HWND box = robot::WaitForWindow("#32770", kCaption, kWait, GetCurrentProcessId());
   if (box) {
-    Sleep(200);
+    Settle(box);
     for (const robot::TChild& child : robot::Children(box))
       if (child.className == "Static" && child.text.size() > 20) *text = child.text;
   }
   return box;
+}
+
+// Waits until a box is destroyed: then its thread is back in the code that
+// showed it.
+bool WaitForBoxEnd(HWND box) {
+  const DWORD start = GetTickCount();
+  while (IsWindow(box)) {
+    if (GetTickCount() - start >= kWait) return false;
+    Sleep(20);
+  }
+  return true;
 }
 
 class FolderBrowser : public ::testing::Test {
@@ -124,7 +168,10 @@ class FolderBrowser : public ::testing::Test {
     browse_.initial = initial;
     thread_ = CreateThread(nullptr, 0, RunBrowse, &browse_, 0, nullptr);
     HWND dialog = robot::WaitForWindow("#32770", kTitle, kWait, GetCurrentProcessId());
-    if (dialog) Sleep(200);  // let it paint
+    if (dialog) {
+      Settle(dialog);
+      RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);  // for the screenshots
+    }
     return dialog;
   }
   // The dialog's result once it has ended; "(still open)" when it did not end.
@@ -134,8 +181,10 @@ class FolderBrowser : public ::testing::Test {
     thread_ = nullptr;
     return browse_.result;
   }
+  // Whether the dialog is still open once what the robot did has been handled
+  // (ending hides it at once).
   bool StillOpen(HWND dialog) {
-    Sleep(300);
+    Settle(dialog);
     return IsWindow(dialog) && IsWindowVisible(dialog) && WaitForSingleObject(thread_, 0) == WAIT_TIMEOUT;
   }
 
@@ -191,6 +240,7 @@ TEST_F(FolderBrowser, ATypedFolderIsAcceptedWithTheSubfolderAfterYes) {
   ASSERT_NE(box, nullptr) << "no question about the missing folder";
   EXPECT_EQ(question, MissingFolderQuestion(data + "\\Trawlix"));
   ASSERT_TRUE(robot::ClickButton(box, IDNO));
+  ASSERT_TRUE(WaitForBoxEnd(box));
   EXPECT_TRUE(StillOpen(dialog));
 
   ASSERT_TRUE(robot::ClickButton(dialog, kSelDirOk));
@@ -235,6 +285,7 @@ TEST_F(FolderBrowser, APathWithoutDriveIsRefusedWithAWarning) {
   EXPECT_EQ(warning, InvalidFolderMessage("Data"));
   EXPECT_TRUE(robot::SaveWindowBmp(box, twxtest::ArtifactsFolder() + "\\seldir_invalid_path.bmp"));
   ASSERT_TRUE(robot::ClickButton(box, IDOK));
+  ASSERT_TRUE(WaitForBoxEnd(box));
   EXPECT_TRUE(StillOpen(dialog));
   // Escape leaves with the initial path.
   ASSERT_TRUE(robot::PressKey(robot::Control(dialog, kSelDirPath), VK_ESCAPE));
@@ -279,6 +330,8 @@ TEST_F(FolderBrowser, EnterOnAHighlightedFolderOpensIt) {
   ASSERT_GT(common, 0);
   SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list), TRUE);
   SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(common), 0);
+  Settle(dialog);
+  ASSERT_EQ(FocusOf(dialog), list) << "Enter would go to another control";
   ASSERT_TRUE(robot::PressKey(list, VK_RETURN));
   EXPECT_EQ(WaitForText(dialog, kSelDirPath, programFiles_ + "\\Common Files"), programFiles_ + "\\Common Files");
   EXPECT_TRUE(StillOpen(dialog));
@@ -305,8 +358,7 @@ TEST_F(FolderBrowser, ChoosingADriveShowsItsRoot) {
   ASSERT_GE(z, 0);
   // Dropped down and left without a choice: the drive shown stays.
   SendMessageA(drives, CB_SETCURSEL, static_cast<WPARAM>(z), 0);
-  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(kSelDirDrives, CBN_SELENDCANCEL), reinterpret_cast<LPARAM>(drives));
-  Sleep(300);
+  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(kSelDirDrives, CBN_SELENDCANCEL), reinterpret_cast<LPARAM>(drives));
   EXPECT_EQ(SendMessageA(drives, CB_GETCURSEL, 0, 0), first);
   EXPECT_EQ(Text(dialog, kSelDirPath), programFiles_);
 
