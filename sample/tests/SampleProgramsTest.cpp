@@ -122,6 +122,8 @@ class SearchBoxHelper : public ::testing::Test {
   // stale one, and the helper then gives up.
   HWND WaitForHelperWindow(TProgram& helper) {
     if (!helper.WaitUntilIdle(kWindowWait)) return nullptr;
+    // Idle may come before the claim: the claimed file holds four bytes.
+    if (!sampletest::WaitForFileSize(instance_, 4, kWindowWait)) return nullptr;
     HWND window = twx::ReadHelperWindow(instance_);
     DWORD owner = 0;
     return window && GetWindowThreadProcessId(window, &owner) && owner == helper.Id() ? window : nullptr;

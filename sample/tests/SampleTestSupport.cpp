@@ -80,4 +80,17 @@ bool WaitForFile(const std::string& path, bool exists, DWORD timeoutMs) {
   return true;
 }
 
+bool WaitForFileSize(const std::string& path, uint64_t size, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    // Attributes only: the file is never opened, so its owner is not disturbed.
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
+        ((uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow) == size)
+      return true;
+    if (GetTickCount() - start >= timeoutMs) return false;
+    Sleep(50);
+  }
+}
+
 }  // namespace sampletest

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 namespace sampletest {
@@ -41,5 +42,8 @@ class TProgram {
 
 // Waits until a file or folder exists (or, with exists false, until it is gone).
 bool WaitForFile(const std::string& path, bool exists, DWORD timeoutMs);
+
+// Waits until the file exists and holds exactly size bytes, without opening it.
+bool WaitForFileSize(const std::string& path, uint64_t size, DWORD timeoutMs);
 
 }  // namespace sampletest

@@ -100,6 +100,9 @@ TEST_F(Uninstaller, RemovesTheInstallationTheGroupsTheHelperAndTheRegistryEntrie
   // Claimed its instance file: it waits in its message loop (the file alone
   // exists a moment before the helper has written and holds it).
   ASSERT_TRUE(helper.WaitUntilIdle(twxtest::kUntilDone));
+  // Idle may come before the claim (making the window can wait for messages):
+  // the file holds the window's four bytes once the uninstaller can use it.
+  ASSERT_TRUE(sampletest::WaitForFileSize(places_.helperFolder + "\\QBox.tmp", 4, twxtest::kUntilDone));
 
   EXPECT_TRUE(twx::Uninstall(places_));
 
