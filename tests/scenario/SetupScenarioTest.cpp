@@ -472,13 +472,46 @@ class SetupScenario : public ::testing::Test {
     ASSERT_NE(dialog, nullptr);
     folder = robot::WindowText(robot::Control(dialog, 206));
     robot::ClickButton(dialog, 201);
+    ExpectExtractionFailedMessage();
+    EXPECT_EQ(twxtest::ListFolder(folder), std::vector<std::string>()) << "no payload file, no temporary archive";
+    EXPECT_FALSE(twxtest::RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  }
+
+  // Message M4 once it is shown (after the wait for the screens), its text
+  // checked; screen names a screenshot to keep first. Answered with OK.
+  void ExpectExtractionFailedMessage(const std::string& screen = "") {
     HWND failed = Settled(WaitForDialog(setup_->Id(), "Trawlix Setup", 0, kWorkWait));
     ASSERT_NE(failed, nullptr);
     EXPECT_EQ(MessageText(failed), kMessageExtractionFailed);
+    if (!screen.empty()) {
+      EXPECT_TRUE(IsAbove(StatusWindow(), FindWindowA("TWXInstWnd", kSetupTitle)))
+          << "the status window stays over the backdrop";
+      Screenshot(screen);
+    }
     robot::ClickButton(failed, IDOK);
     ExpectExitedCleanly();
-    EXPECT_EQ(twxtest::ListFolder(folder), std::vector<std::string>()) << "no payload file, no temporary archive";
-    EXPECT_FALSE(twxtest::RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  }
+
+  // An earlier installation in folder, found through its uninstall entry, with
+  // the user's own data files; what they hold.
+  std::vector<std::string> MakeEarlierInstallation(const std::string& folder, const std::string& program) {
+    MakeFolderPath(folder + "\\Queries");
+    MakeFolderPath(folder + "\\TWXData");
+    EXPECT_TRUE(twxtest::WriteWholeFile(folder + "\\Trawlix.exe", program));
+    EXPECT_TRUE(twxtest::WriteRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString",
+                                        "\"" + folder + "\\uninst.exe\""));
+    std::vector<std::string> userData;
+    for (const TCustomFileToSave& file : CustomFiles) {
+      userData.push_back(file.Header + "\r\nSET=Search In Entire Web\r\nthe user's own lines\r\n");
+      EXPECT_TRUE(twxtest::WriteWholeFile(folder + "\\" + file.FileName, userData.back()));
+    }
+    return userData;
+  }
+
+  void ExpectUserData(const std::string& folder, const std::vector<std::string>& userData) {
+    for (int i = 0; i < kCustomFileCount; ++i)
+      EXPECT_EQ(twxtest::ReadWholeFileOr(folder + "\\" + CustomFiles[i].FileName, ""), userData[i])
+          << CustomFiles[i].FileName;
   }
 
   std::unique_ptr<TProgram> setup_;
@@ -661,16 +694,7 @@ TEST_F(SetupScenario, OldBrowserNotice) {
 TEST_F(SetupScenario, FailedExtractionKeepsUserData) {
   Prepare();
   const std::string installation = "C:\\Apps\\Trawlix";
-  MakeFolderPath(installation + "\\Queries");
-  MakeFolderPath(installation + "\\TWXData");
-  ASSERT_TRUE(twxtest::WriteWholeFile(installation + "\\Trawlix.exe", "the earlier program"));
-  ASSERT_TRUE(twxtest::WriteRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString",
-                                      "\"" + installation + "\\uninst.exe\""));
-  std::vector<std::string> userData;
-  for (const TCustomFileToSave& file : CustomFiles) {
-    userData.push_back(file.Header + "\r\nSET=Search In Entire Web\r\nthe user's own lines\r\n");
-    ASSERT_TRUE(twxtest::WriteWholeFile(installation + "\\" + file.FileName, userData.back()));
-  }
+  const std::vector<std::string> userData = MakeEarlierInstallation(installation, "the earlier program");
   // A folder where the extraction must write a program, late in the archive.
   MakeFolderPath(installation + "\\uninst.exe\\in use");
   Start();
@@ -679,17 +703,8 @@ TEST_F(SetupScenario, FailedExtractionKeepsUserData) {
   EXPECT_EQ(robot::WindowText(robot::Control(dialog, 206)), installation);
   EXPECT_FALSE(IsWindowEnabled(robot::Control(dialog, 203))) << "an upgrade stays where it is";
   robot::ClickButton(dialog, 201);
-  HWND failed = WaitForDialog(setup_->Id(), "Trawlix Setup", 0, kWorkWait);
-  ASSERT_NE(failed, nullptr);
-  EXPECT_EQ(MessageText(failed), kMessageExtractionFailed);
-  HWND status = StatusWindow();
-  EXPECT_TRUE(IsAbove(status, FindWindowA("TWXInstWnd", kSetupTitle))) << "the status window stays over the backdrop";
-  Screenshot("extraction-failed");
-  robot::ClickButton(failed, IDOK);
-  ExpectExitedCleanly();
-  for (int i = 0; i < kCustomFileCount; ++i)
-    EXPECT_EQ(twxtest::ReadWholeFileOr(installation + "\\" + CustomFiles[i].FileName, ""), userData[i])
-        << CustomFiles[i].FileName;
+  ExpectExtractionFailedMessage("extraction-failed");
+  ExpectUserData(installation, userData);
   EXPECT_FALSE(IsExistingFile(installation + "\\tempfile.$$$"));
 }
 
@@ -896,16 +911,7 @@ TEST_F(SetupScenario, FullDiskKeepsTheInstallation) {
   Prepare();
   const std::string installation = "E:\\Trawlix";
   const std::string earlierProgram = "the earlier program";
-  MakeFolderPath(installation + "\\Queries");
-  MakeFolderPath(installation + "\\TWXData");
-  ASSERT_TRUE(twxtest::WriteWholeFile(installation + "\\Trawlix.exe", earlierProgram));
-  ASSERT_TRUE(twxtest::WriteRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString",
-                                      "\"" + installation + "\\uninst.exe\""));
-  std::vector<std::string> userData;
-  for (const TCustomFileToSave& file : CustomFiles) {
-    userData.push_back(file.Header + "\r\nthe user's own lines\r\n");
-    ASSERT_TRUE(twxtest::WriteWholeFile(installation + "\\" + file.FileName, userData.back()));
-  }
+  const std::vector<std::string> userData = MakeEarlierInstallation(installation, earlierProgram);
   // Room for the archive's copy, every entry before the main program (in the
   // archive's order) and half of the main program, in whole pages.
   const uint64_t kPage = 4096;
@@ -932,19 +938,13 @@ TEST_F(SetupScenario, FullDiskKeepsTheInstallation) {
   EXPECT_EQ(robot::WindowText(robot::Control(dialog, 206)), installation);
   robot::ClickButton(dialog, 201);
   Answer("Trawlix Setup", IDYES);  // less than 16 MB free: go on all the same
-  HWND failed = Settled(WaitForDialog(setup_->Id(), "Trawlix Setup", 0, kWorkWait));
-  ASSERT_NE(failed, nullptr);
-  EXPECT_EQ(MessageText(failed), kMessageExtractionFailed);
-  robot::ClickButton(failed, IDOK);
-  ExpectExitedCleanly();
+  ExpectExtractionFailedMessage();
   EXPECT_TRUE(IsExistingFile(installation + "\\License.txt")) << "the entries before the program were written";
   EXPECT_FALSE(IsExistingFile(installation + "\\uninst.exe")) << "the extraction stopped at the program";
   const std::string installed = twxtest::ReadWholeFileOr(installation + "\\Trawlix.exe", "<none>");
   EXPECT_TRUE(installed == earlierProgram) << "the main program is not the earlier one but " << installed.size()
                                          << " bytes";
-  for (int i = 0; i < kCustomFileCount; ++i)
-    EXPECT_EQ(twxtest::ReadWholeFileOr(installation + "\\" + CustomFiles[i].FileName, ""), userData[i])
-        << CustomFiles[i].FileName;
+  ExpectUserData(installation, userData);
 }
 
 }  // namespace
