@@ -463,21 +463,7 @@ class SetupScenario : public ::testing::Test {
     return folder;
   }
 
-  // A download that does not hold the whole payload: message M4, nothing of
-  // the product written.
-  void ExpectDamagedDownloadRefused() {
-    Start();
-    std::string folder;
-    HWND dialog = AcceptLicence();
-    ASSERT_NE(dialog, nullptr);
-    folder = robot::WindowText(robot::Control(dialog, 206));
-    robot::ClickButton(dialog, 201);
-    ExpectExtractionFailedMessage();
-    EXPECT_EQ(twxtest::ListFolder(folder), std::vector<std::string>()) << "no payload file, no temporary archive";
-    EXPECT_FALSE(twxtest::RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
-  }
-
-  // Message M4 once it is shown (after the wait for the screens), its text
+  // The extraction-failed message once it is shown (after the wait for the screens), its text
   // checked; screen names a screenshot to keep first. Answered with OK.
   void ExpectExtractionFailedMessage(const std::string& screen = "") {
     HWND failed = Settled(WaitForDialog(setup_->Id(), "Trawlix Setup", 0, kWorkWait));
@@ -590,16 +576,6 @@ TEST_F(SetupScenario, DefaultInstallation) {
             (std::vector<std::string>{"open \"" + TempFolder() + "_vtsetup.mid\" type sequencer alias trawlix",
                                       "play trawlix notify [notify]", "seek trawlix to start",
                                       "play trawlix notify [notify]", "close trawlix", "close trawlix"}));
-}
-
-TEST_F(SetupScenario, LicenceRefused) {
-  Prepare();
-  Start();
-  HWND licence = Licence();
-  ASSERT_NE(licence, nullptr);
-  robot::ClickButton(licence, IDCANCEL);
-  ExpectExitedCleanly();
-  ExpectNothingWritten("C:\\Program Files\\VarnTech\\Trawlix");
 }
 
 // A destination that names a file cannot be made; Cancel and the close box
@@ -777,7 +753,9 @@ TEST_F(SetupScenario, FinishWithoutDesktopIconWithoutMidi) {
   EXPECT_TRUE(Lines(log, "mciSendStringA").empty());
 }
 
-TEST_F(SetupScenario, LowColourDepth) {
+// A screen of 256 colours: the warning, then the setup goes on; the licence
+// refused ends it with nothing written.
+TEST_F(SetupScenario, LowColourDepthAndLicenceRefused) {
   Prepare();
   Start();
   EXPECT_EQ(Answer(kSetupTitle, IDOK, "low-colour"), kMessageLowColourDepth);
@@ -785,6 +763,7 @@ TEST_F(SetupScenario, LowColourDepth) {
   ASSERT_NE(licence, nullptr) << "the setup goes on";
   robot::ClickButton(licence, IDCANCEL);
   ExpectExitedCleanly();
+  ExpectNothingWritten("C:\\Program Files\\VarnTech\\Trawlix");
 }
 
 // An upgrade over the user's own installation: the old folder is proposed and
@@ -841,21 +820,25 @@ TEST_F(SetupScenario, UpgradeKeepsTheUsersData) {
   EXPECT_TRUE(postinstalltest::IsRunning(helperProcess)) << "and is not asked to quit";
 }
 
-TEST_F(SetupScenario, DamagedDownload) {
+// A download damaged by one bit, then one cut short: each time the
+// extraction-failed message, and nothing of the product written.
+TEST_F(SetupScenario, DamagedDownloads) {
   Prepare();
   std::string setup;
   ASSERT_TRUE(twxtest::ReadWholeFile(kSetupCopy, &setup));
-  setup[setup.size() - 5000] ^= 0x10;  // one bit inside the archive's body
-  ASSERT_TRUE(twxtest::WriteWholeFile(kSetupCopy, setup));
-  ExpectDamagedDownloadRefused();
-}
-
-TEST_F(SetupScenario, TruncatedDownload) {
-  Prepare();
-  std::string setup;
-  ASSERT_TRUE(twxtest::ReadWholeFile(kSetupCopy, &setup));
-  ASSERT_TRUE(twxtest::WriteWholeFile(kSetupCopy, setup.substr(0, setup.size() - 100000)));
-  ExpectDamagedDownloadRefused();
+  std::string flipped = setup;
+  flipped[flipped.size() - 5000] ^= 0x10;  // inside the archive's body
+  for (const std::string& download : {flipped, setup.substr(0, setup.size() - 100000)}) {
+    ASSERT_TRUE(twxtest::WriteWholeFile(kSetupCopy, download));
+    Start();
+    HWND dialog = AcceptLicence();
+    ASSERT_NE(dialog, nullptr);
+    const std::string folder = robot::WindowText(robot::Control(dialog, 206));
+    robot::ClickButton(dialog, 201);
+    ExpectExtractionFailedMessage();
+    EXPECT_EQ(twxtest::ListFolder(folder), std::vector<std::string>()) << "no payload file, no temporary archive";
+    EXPECT_FALSE(twxtest::RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  }
 }
 
 // The product's uninstaller after a default installation leaves nothing of it.
@@ -904,7 +887,7 @@ TEST_F(SetupScenario, NewFolderTypedInTheBrowser) {
 }
 
 // The disk fills up while an upgrade is being extracted, in the middle of the
-// main program: message M4, the user's data files as they were, and the main
+// main program: the extraction-failed message, the user's data files as they were, and the main
 // program the earlier one, whole.
 TEST_F(SetupScenario, FullDiskKeepsTheInstallation) {
   if (!IsExistingFolder("E:\\")) GTEST_SKIP() << "no small drive E: (run_scenario could not mount one)";
