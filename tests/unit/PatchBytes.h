@@ -29,6 +29,9 @@ inline Bytes operator+(Bytes a, const Bytes& b) {
 }
 inline Bytes FromText(const std::string& text) { return Bytes(text.begin(), text.end()); }
 inline std::string AsText(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+inline Bytes Part(const Bytes& bytes, size_t from, size_t to = std::string::npos) {
+  return Bytes(bytes.begin() + from, bytes.begin() + std::min(to, bytes.size()));
+}
 inline uint32_t Check(const Bytes& bytes) {
   return UpdateCrc32(bytes.data(), static_cast<int32_t>(bytes.size()), vhz::kCheckStart);
 }

@@ -1,6 +1,6 @@
-// The post-install file work and the toolbar layout bytes, natively and under
-// Wine: delta patches, whole-file writes that leave the old file whole when they
-// fail, the user data kept across a re-installation, and an earlier version's files.
+// The post-install file work and the toolbar layout bytes: delta patches,
+// writes that leave the old file whole when they fail, the user data kept
+// across a re-installation, and an earlier version's files.
 #include <gtest/gtest.h>
 
 #include "FileUtils.h"
@@ -15,10 +15,10 @@ namespace {
 using namespace patchbytes;
 
 const uint32_t kId = 0x1234;
-
-// A record of a marker, a command group, a command and a state.
-Bytes OtherRecord(uint32_t marker, uint32_t command) { return Le(marker, 4) + Bytes(16, 0x40) + Le(command, 4) + Le(2, 4); }
-Bytes LayoutOf(const std::vector<Bytes>& records) {
+// A layout: a 4-byte header, then records of a marker, a command group, a command and a state.
+Bytes OtherRecord(uint32_t marker) { return Le(marker, 4) + Bytes(16, 0x40) + Le(100, 4) + Le(2, 4); }
+Bytes LayoutOf(std::vector<Bytes> records, const Bytes& ours = Bytes(), size_t at = 0) {
+  if (!ours.empty()) records.insert(records.begin() + at, ours);
   Bytes layout = {0x0C, 0x00, 0x00, 0x00};
   for (const Bytes& record : records) layout = layout + record;
   return layout;
@@ -29,23 +29,17 @@ TEST(ToolbarLayout, TheButtonGoesAfterTheFirstMarkedRecordOrAtTheEndAndOnlyOnce)
   ASSERT_EQ(InsertToolbarButton(&ours, kId), kButtonInserted);
   ASSERT_EQ(ours.size(), 4 + kToolbarRecordSize);
   ours.erase(ours.begin(), ours.begin() + 4);
-  EXPECT_EQ(Bytes(ours.begin() + 20, ours.begin() + 24), Le(kId, 4));
-  std::vector<Bytes> marked;
-  for (uint32_t i = 0; i < 8; ++i) marked.push_back(OtherRecord(i == 2 || i == 5 ? 0xFFFFFFFFu : i, 100 + i));
-  const std::vector<Bytes> lastMarked = {OtherRecord(0, 100), OtherRecord(0xFFFFFFFFu, 102)};
-  const std::vector<Bytes> idAsMarker = {OtherRecord(0, 100), OtherRecord(kId, 102)};  // a marker is not the button
-  const struct {
-    std::vector<Bytes> records;
-    size_t at;
-  } kRows[] = {{marked, 3}, {lastMarked, 2}, {idAsMarker, 2}};
+  EXPECT_EQ(Part(ours, 20, 24), Le(kId, 4));
+  const Bytes marked = OtherRecord(0xFFFFFFFFu), other = OtherRecord(0), idAsMarker = OtherRecord(kId);
+  const std::pair<std::vector<Bytes>, size_t> kRows[] = {{{other, other, marked, other, other, marked, other}, 3},
+                                                         {{other, marked}, 2},
+                                                         {{other, idAsMarker}, 2}};  // a marker is not the button
   for (const auto& row : kRows) {
-    Bytes layout = LayoutOf(row.records);
-    std::vector<Bytes> want = row.records;
-    want.insert(want.begin() + row.at, ours);
+    Bytes layout = LayoutOf(row.first);
     EXPECT_EQ(InsertToolbarButton(&layout, kId), kButtonInserted);
-    EXPECT_EQ(layout, LayoutOf(want)) << row.at;
+    EXPECT_EQ(layout, LayoutOf(row.first, ours, row.second)) << row.second;
     EXPECT_EQ(InsertToolbarButton(&layout, kId), kButtonPresent);
-    EXPECT_EQ(layout, LayoutOf(want));
+    EXPECT_EQ(layout, LayoutOf(row.first, ours, row.second));
   }
   // Sizes below the header too: in unsigned arithmetic they would pass as whole records.
   for (size_t size : {0u, 3u, 5u, 31u, 33u, 4u + 2 * 28u - 1u}) {
@@ -55,16 +49,14 @@ TEST(ToolbarLayout, TheButtonGoesAfterTheFirstMarkedRecordOrAtTheEndAndOnlyOnce)
   }
 }
 
-TEST(PostSetTables, IconsSwitchAtXpLanguagesGoByPrimaryLanguageSetNamesInAnyAsciiCase) {
-  const auto values = [](uint32_t major, uint32_t minor) {
+TEST(PostSetTables, IconsSwitchAtXpChineseGoesByPrimaryLanguageSetNamesInAnyAsciiCase) {
+  const auto icons = [](uint32_t major, uint32_t minor) {
     ComposeExtensionValues("C:\\Trawlix\\Trawlix.exe", major, minor);
     return std::string(ExtensionValues[4].Value) + "|" + ExtensionValues[5].Value;
   };
-  EXPECT_EQ(values(4, 10), values(5, 0));
-  EXPECT_NE(values(5, 0), values(5, 1));
-  EXPECT_EQ(values(5, 1), values(10, 0));
+  EXPECT_TRUE(icons(4, 10) == icons(5, 0) && icons(5, 0) != icons(5, 1) && icons(5, 1) == icons(10, 0));
   for (uint16_t chinese : {0x0404, 0x0804, 0x7C04}) EXPECT_EQ(LanguageNameOf(chinese), LanguageNameOf(0x0C04));
-  for (uint16_t none : {0x041E, 0x0000, 0x0400}) EXPECT_EQ(LanguageNameOf(none), "") << none;
+  EXPECT_EQ(LanguageNameOf(0x0400), "");
   EXPECT_EQ(ConvertEngineSetNames("set=search in entir\xc9 web|SeT=sEaRcH In EnTiRe WeB|set=search in entire web"),
             "set=search in entir\xc9 web|SET=Search in Web|SET=Search in Web");  // a byte above 127 is no letter
 }
@@ -84,7 +76,6 @@ class FileWork : public ::testing::Test {
     MakeFolderPath(ParentPart(Path(relative)));
     ASSERT_TRUE(twxtest::WriteWholeFile(Path(relative), bytes));
   }
-  bool Exists(const std::string& relative) { return IsExistingFile(Path(relative)); }
   bool Patch(const std::string& base, const std::string& output, const std::string& target) {
     Write("p.pch", AsText(MakePatch(FromText(Read(base)), FromText(target))));
     return ApplyPatch(Path(base), Path(output), Path("p.pch"));
@@ -92,118 +83,96 @@ class FileWork : public ::testing::Test {
   twxtest::TempFolder temp;
 };
 std::string Random(size_t count, uint32_t seed) { return AsText(twxtest::RandomBytes(count, seed)); }
+const char kEntry[] = "TWXData\\Entry.db";
 
 TEST_F(FileWork, WritesThatFailHalfwayLeaveTheOldFileWholeAndNoTemporaryFile) {
   const std::string old = "Trawlmark Engine Registry\r\n" + Random(20000, 2);
-  const struct {
-    const char* what;
-    bool (*run)(FileWork*);
-  } kRows[] = {{"whole file", [](FileWork* t) { return WriteStringToFile(Random(9000, 3), t->Path("TWXData\\Entry.db")); }},
-               {"in-place patch", [](FileWork* t) { return t->Patch("TWXData\\Entry.db", "TWXData\\Entry.db", Random(60000, 4)); }},
-               {"restore of the user's copy", [](FileWork* t) {
-                  PostSetWriteBytes = WriteFileBytes;
-                  t->Write("TWXData\\Entry.db", "Trawlmark Engine Registry\r\n" + Random(30000, 5));
-                  EXPECT_TRUE(SaveCustomFiles(t->temp.Path()));
-                  t->Write("TWXData\\Entry.db", "Trawlmark Engine Registry\r\n" + Random(20000, 2));  // the extracted copy
-                  PostSetWriteBytes = WriteHalfThenFail;
-                  RestoreCustomFiles(t->temp.Path());
-                  return false;
-                }}};
+  Write(kEntry, "Trawlmark Engine Registry\r\n" + Random(30000, 5));
+  ASSERT_TRUE(SaveCustomFiles(temp.Path()));  // the user's copy, to be restored over the extracted one
+  const std::pair<const char*, bool (*)(FileWork*)> kRows[] = {
+      {"whole file", [](FileWork* t) { return WriteStringToFile(Random(9000, 3), t->Path(kEntry)); }},
+      {"in-place patch", [](FileWork* t) { return t->Patch(kEntry, kEntry, Random(60000, 4)); }},
+      {"restore", [](FileWork* t) { return RestoreCustomFiles(t->temp.Path()), false; }}};
   for (const auto& row : kRows) {
-    SCOPED_TRACE(row.what);
-    Write("TWXData\\Entry.db", old);
+    Write(kEntry, old);
     PostSetWriteBytes = WriteHalfThenFail;
-    EXPECT_FALSE(row.run(this));
+    EXPECT_FALSE(row.second(this)) << row.first;
     PostSetWriteBytes = WriteFileBytes;
-    EXPECT_TRUE(Read("TWXData\\Entry.db") == old);
-    EXPECT_FALSE(Exists("TWXData\\Entry.db.$$$"));
-    EXPECT_FALSE(Exists("p.pch"));
+    EXPECT_TRUE(Read(kEntry) == old) << row.first;
+    EXPECT_EQ(twxtest::ListFolder(Path("TWXData")), std::vector<std::string>{"Entry.db"}) << row.first;
   }
-  ASSERT_TRUE(WriteStringToFile(old + std::string("\0\x1A", 2), Path("TWXData\\Entry.db")));
-  EXPECT_TRUE(Read("TWXData\\Entry.db") == old + std::string("\0\x1A", 2));
+  ASSERT_TRUE(WriteStringToFile(old + std::string("\0\x1A", 2), Path(kEntry)));
+  EXPECT_TRUE(Read(kEntry) == old + std::string("\0\x1A", 2));
   EXPECT_FALSE(WriteStringToFile(old, Path("no such folder\\data.bin")));
 }
 
 TEST_F(FileWork, UserFilesWithTheirHeaderComeBackAndOnlyTheSetsLoseTheObsoleteSetName) {
   for (TCustomFileToSave& record : CustomFiles) record.Content = "stale";
   EXPECT_TRUE(SaveCustomFiles(temp.Path()));  // a fresh installation: nothing to capture
-  Write("TWXData\\Entry.db", "extracted");
+  Write(kEntry, "extracted");
   RestoreCustomFiles(temp.Path());
-  EXPECT_EQ(Read("TWXData\\Entry.db"), "extracted");
+  EXPECT_EQ(Read(kEntry), "extracted");
   const std::string query = std::string("Trawlmark Query Folder\r\nQuery=cats|SET=SEARCH IN ENTIRE WEB\r\n\0\xff", 64);
   const std::string entry = "Trawlmark Engine Registry\r\nENGINE=Web|set=search in entire web\r\n";
   const std::string sets = "Trawlmark Engine Sets\r\nSET=Search in Entire Web\r\nSET=SEARCH IN ENTIRE\tWEB";
-  const std::string converted = "Trawlmark Engine Sets\r\nSET=Search in Web\r\nSET=SEARCH IN ENTIRE\tWEB";
   // A damaged header, or one in another case, is not captured; after a failed
   // installation the files go back as they were.
   const struct {
     std::string query, sets;
     bool convert;
     std::string querySaved, setsSaved;
-  } kRows[] = {{query.substr(0, 21), "t" + sets.substr(1), true, "", ""},
-               {query, sets, true, query, converted},
+  } kRows[] = {{query.substr(0, 21), "t" + sets.substr(1), true, "Trawlmark Query Folder\r\n", "Trawlmark Engine Sets\r\n"},
+               {query, sets, true, query, "Trawlmark Engine Sets\r\nSET=Search in Web\r\nSET=SEARCH IN ENTIRE\tWEB"},
                {query, sets, false, query, sets}};
   for (const auto& row : kRows) {
     Write("Queries\\NONAME.TWX", row.query);
-    Write("TWXData\\Entry.db", entry);
+    Write(kEntry, entry);
     Write("TWXData\\Set.db", row.sets);
     EXPECT_TRUE(SaveCustomFiles(temp.Path()));
     Write("Queries\\NONAME.TWX", "Trawlmark Query Folder\r\n");  // what the extraction puts there
-    Write("TWXData\\Entry.db", "Trawlmark Engine Registry\r\n");
+    Write(kEntry, "Trawlmark Engine Registry\r\n");
     Write("TWXData\\Set.db", "Trawlmark Engine Sets\r\n");
     RestoreCustomFiles(temp.Path(), row.convert);
-    EXPECT_TRUE(Read("Queries\\NONAME.TWX") == (row.querySaved.empty() ? "Trawlmark Query Folder\r\n" : query));
-    EXPECT_EQ(Read("TWXData\\Entry.db"), entry);
-    EXPECT_EQ(Read("TWXData\\Set.db"), row.setsSaved.empty() ? "Trawlmark Engine Sets\r\n" : row.setsSaved);
+    EXPECT_TRUE(Read("Queries\\NONAME.TWX") == row.querySaved && Read(kEntry) == entry);
+    EXPECT_EQ(Read("TWXData\\Set.db"), row.setsSaved);
   }
 }
 
 int pumps = 0;
 void CountPump() { ++pumps; }
 
-TEST_F(FileWork, ObsoleteFilesGoAndTheirFoldersOnceEmpty) {
-  for (const char* file : {"Filters\\Markup.ini", "Filters\\AuxFiles\\mkphelp.ini", "renew.exe",
-                           "Language\\Flags\\Chinese Traditional(BIG5).ico"})
+TEST_F(FileWork, ObsoleteFilesGoAndTheirFoldersOnceEmptyAndTheUsersFilesStay) {
+  for (const char* file : {"Filters\\AuxFiles\\mkphelp.ini", "renew.exe", "Language\\Flags\\Chinese Traditional(BIG5).ico"})
     Write(file, "old");
   Write("Filters\\Textor.dll", "current");
   Write("Library\\AuxFiles\\report.txt", "the user's");
   RemoveObsoleteFiles(temp.Path(), CountPump);
   EXPECT_EQ(pumps, kObsoleteFileCount);
   for (const char* file : ObsoleteFiles) EXPECT_FALSE(IsExistingFile(temp.Path() + file)) << file;
-  EXPECT_FALSE(IsExistingFolder(Path("Filters\\AuxFiles")));
-  EXPECT_FALSE(IsExistingFolder(Path("Language\\Flags")));
-  EXPECT_EQ(Read("Filters\\Textor.dll"), "current");
-  EXPECT_EQ(Read("Library\\AuxFiles\\report.txt"), "the user's");
+  EXPECT_FALSE(IsExistingFolder(Path("Filters\\AuxFiles")) || IsExistingFolder(Path("Language\\Flags")));
+  EXPECT_TRUE(Read("Filters\\Textor.dll") == "current" && Read("Library\\AuxFiles\\report.txt") == "the user's");
 }
 
 TEST_F(FileWork, PatchesBuildTheirOutputOrLeaveItAsItWasAndAreDeletedEitherWay) {
   const std::string base = Random(40000, 10), previous = "the output of an earlier installation";
   Write("Trawlix.exe", base);
   Write("SrchCfg.exe", previous);
-  const Bytes otherBase = twxtest::RandomBytes(40000, 17);
-  const struct {
-    const char* what;
-    Bytes patch;
-  } kBad[] = {{"made for another base", MakePatch(otherBase, Bytes(otherBase.begin(), otherBase.begin() + 30000))},
-              {"not a patch", FromText("not a patch stream at all")},
-              {"copying beyond the base", Stored(Copy(39000, 2000) + End(0))}};
-  for (const auto& row : kBad) {
-    Write("p.pch", AsText(row.patch));
-    EXPECT_FALSE(ApplyPatch(Path("Trawlix.exe"), Path("SrchCfg.exe"), Path("p.pch"))) << row.what;
-    EXPECT_EQ(Read("SrchCfg.exe"), previous) << row.what;
-    EXPECT_FALSE(Exists("p.pch")) << row.what;
+  const Bytes other = twxtest::RandomBytes(40000, 17);
+  for (const Bytes& patch : {MakePatch(other, Part(other, 0, 30000)),  // for another base: its end check fails
+                             FromText("not a patch stream at all"), Stored(Copy(39000, 2000) + End(0))}) {
+    Write("p.pch", AsText(patch));
+    EXPECT_FALSE(ApplyPatch(Path("Trawlix.exe"), Path("SrchCfg.exe"), Path("p.pch"))) << patch.size();
+    EXPECT_TRUE(Read("SrchCfg.exe") == previous && Read("p.pch") == "<none>") << patch.size();
   }
   EXPECT_FALSE(Patch("Missing.exe", "SrchCfg.exe", base));
   EXPECT_FALSE(ApplyPatch(Path("Trawlix.exe"), Path("SrchCfg.exe"), Path("p.pch"))) << "no patch file";
   EXPECT_EQ(Read("SrchCfg.exe"), previous);
-  // Outputs one byte larger than the first buffer, and exactly as large; in place.
+  // Outputs one byte larger than the first buffer, and exactly as large; in place too.
   for (const std::string& target : {base.substr(0, 15000) + Random(kPatchHeadroom + 1, 11) + base.substr(30000),
                                     base + Random(kPatchHeadroom, 12)}) {
-    EXPECT_TRUE(Patch("Trawlix.exe", "SrchCfg.exe", target));
-    EXPECT_TRUE(Read("SrchCfg.exe") == target);
-    EXPECT_TRUE(Patch("Trawlix.exe", "Trawlix.exe", target));
-    EXPECT_TRUE(Read("Trawlix.exe") == target);
-    EXPECT_FALSE(Exists("p.pch") || Exists("Trawlix.exe.$$$"));
+    EXPECT_TRUE(Patch("Trawlix.exe", "SrchCfg.exe", target) && Read("SrchCfg.exe") == target);
+    EXPECT_TRUE(Patch("Trawlix.exe", "Trawlix.exe", target) && Read("Trawlix.exe") == target);
+    EXPECT_EQ(twxtest::ListFolder(temp.Path()), (std::vector<std::string>{"SrchCfg.exe", "Trawlix.exe"}));
     Write("Trawlix.exe", base);
   }
 }

@@ -1,5 +1,5 @@
-// The text and path rules behind shortcuts, shared folders, the start-up
-// probes and the folder browser, without any window.
+// The text and path rules behind shortcuts, the start-up probes and the
+// folder browser, without any window.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -10,62 +10,34 @@
 
 namespace {
 
-TEST(TextRules, WorkingFolderYearStampUninstallStringAndBrowserVersion) {
+TEST(TextRules, WorkingFolderUninstallStringAndBrowserVersion) {
   EXPECT_EQ(ShortcutWorkingFolder("D:\\Tools\\Trawlix\\Trawlix.exe"), "D:\\Tools\\Trawlix");
   EXPECT_EQ(ShortcutWorkingFolder("C:\\Trawlix.exe"), "C:\\");  // a root keeps its backslash
-  EXPECT_EQ(StampYear("(C) 2001-YYYY and YYYY", 2026), "(C) 2001-2026 and YYYY");
-  EXPECT_EQ(StampYear("[YYYYY]", 999), "[ 999Y]");
   EXPECT_EQ(UnquoteUninstallString("\"D:\\Trawlix\\uninst.exe\""), "D:\\Trawlix\\uninst.exe");
   EXPECT_EQ(UnquoteUninstallString("\"C:\\A B\\uninst.exe\" /S"), "C:\\A B\\uninst.exe\" /S");
   EXPECT_EQ(UnquoteUninstallString("\""), "");
-  const struct {
-    const char* text;
-    int major;
-  } kVersions[] = {{"11.0.9600.17842", 11}, {"8", 8}, {"9a.1", 0}, {".5", 0}, {"", 0}, {"99999999999.1", 0}};
-  for (const auto& row : kVersions) EXPECT_EQ(BrowserMajorVersionOf(row.text), row.major) << row.text;
+  const std::pair<const char*, int> kVersions[] = {{"11.0.9600", 11}, {"8", 8}, {"9a.1", 0}, {".5", 0}, {"", 0},
+                                                   {"99999999999.1", 0}};
+  for (const auto& row : kVersions) EXPECT_EQ(BrowserMajorVersionOf(row.first), row.second) << row.first;
 }
 
-TEST(PlanSharedFolder, ListsEveryParentOutermostFirstAndRefusesOverlongPaths) {
-  TSharedFolderPlan plan;
-  ASSERT_TRUE(PlanSharedFolder("C:/A/B/C", &plan));  // forward slashes become backslashes
-  EXPECT_EQ(plan.prefixes, (std::vector<std::string>{"C:\\", "C:\\A\\", "C:\\A\\B\\"}));
-  EXPECT_EQ(plan.parent, "C:\\A\\B");
-  ASSERT_TRUE(PlanSharedFolder("C:\\Trawlix", &plan));
-  EXPECT_EQ(plan.parent, "C:");
-  const std::string path = "C:\\" + std::string(256, 'a');  // 259 characters: the longest the buffers take
-  EXPECT_TRUE(PlanSharedFolder(path, &plan));
-  EXPECT_FALSE(PlanSharedFolder(path + "b", &plan));
-  EXPECT_TRUE(plan.prefixes.empty() && plan.parent.empty());
-}
-
-// A machine's folders: patterns not listed are "path not found".
-struct TFakeDisk {
-  std::map<std::string, uint32_t> answers;
-  std::vector<std::string> asked;
-};
-uint32_t FakeLookup(const std::string& pattern, void* context) {
-  TFakeDisk* disk = static_cast<TFakeDisk*>(context);
-  disk->asked.push_back(pattern);
-  const auto found = disk->answers.find(pattern);
-  return found == disk->answers.end() ? kLookupPathNotFound : found->second;
+// A machine's folders: patterns not listed are "path not found"; look-ups are counted.
+const std::map<std::string, uint32_t> kDisk = {
+    {"C:\\Program Files\\*.*", kLookupFound}, {"D:\\*.*", kLookupFileNotFound}, {"E:\\A\\*.*", 21}};
+int lookups = 0;
+uint32_t FakeLookup(const std::string& pattern, void*) {
+  ++lookups;
+  return kDisk.count(pattern) ? kDisk.at(pattern) : kLookupPathNotFound;
 }
 
 TEST(ExistingStartFolder, WalksUpToTheNearestFolderOrFallsBackToTheCurrentOne) {
-  TFakeDisk disk;
-  disk.answers = {{"C:\\Program Files\\*.*", kLookupFound}, {"D:\\*.*", kLookupFileNotFound}, {"E:\\A\\*.*", 21}};
-  const struct {
-    const char *path, *start;
-    size_t asked;
-  } kRows[] = {{"C:\\Program Files\\VarnTech\\Trawlix", "C:\\Program Files", 3},
-               {"D:\\Data\\Trawlix\\", "D:\\", 3},  // an empty root
-               {"Q:\\A\\B", "C:\\cwd", 3},
-               {"E:\\A", "C:\\cwd", 1},  // a drive that is not ready: no further look-up
-               {"\\\\\\\\", "C:\\cwd", 2}};
-  for (const auto& row : kRows) {
-    disk.asked.clear();
-    EXPECT_EQ(ExistingStartFolder(row.path, FakeLookup, &disk, "C:\\cwd"), row.start) << row.path;
-    EXPECT_LE(disk.asked.size(), row.asked) << row.path;
-  }
+  const std::pair<const char*, const char*> kRows[] = {
+      {"C:\\Program Files\\VarnTech\\Trawlix", "C:\\Program Files"}, {"D:\\Data\\Trawlix\\", "D:\\"},
+      {"Q:\\A\\B", "C:\\cwd"}, {"\\\\\\\\", "C:\\cwd"}, {"E:\\A\\B", "C:\\cwd"}};
+  for (const auto& row : kRows) EXPECT_EQ(ExistingStartFolder(row.first, FakeLookup, nullptr, "C:\\cwd"), row.second) << row.first;
+  lookups = 0;
+  ExistingStartFolder("E:\\A\\B", FakeLookup, nullptr, "C:\\cwd");
+  EXPECT_EQ(lookups, 2) << "a drive that is not ready: no further look-up";
 }
 
 // The list as "text:indentation" items and the shown folder's index.
@@ -77,10 +49,9 @@ std::string Shown(const TFolderList& list) {
 
 TEST(FolderList, ShowsPathDestinationAndVisibleSubfoldersWithTheirIndentation) {
   const std::vector<TFolderEntry> entries = {
-      {".", kAttrDirectory},           {"..", kAttrDirectory},
-      {"Common Files", kAttrDirectory}, {"readme.txt", kAttrArchive},
-      {"Hidden", kAttrDirectory | kAttrHidden}, {"Sys", kAttrDirectory | kAttrSystem},
-      {"TRAWLIX", kAttrDirectory},     {"Zeta", kAttrDirectory | kAttrReadOnly}};
+      {".", kAttrDirectory}, {"..", kAttrDirectory}, {"Common Files", kAttrDirectory}, {"readme.txt", kAttrArchive},
+      {"Hidden", kAttrDirectory | kAttrHidden}, {"Sys", kAttrDirectory | kAttrSystem}, {"TRAWLIX", kAttrDirectory},
+      {"Zeta", kAttrDirectory | kAttrReadOnly}};
   // The subfolder's own name (any case) already stands in the list as the destination.
   const TFolderList added = BuildFolderList("C:\\Program Files", "Trawlix", entries);
   EXPECT_EQ(Shown(added), "C:\\:0 Program Files:6 Trawlix:-12 Common Files:12 Zeta:12 @1");
@@ -101,11 +72,10 @@ TEST(TypedFolder, FullPathsTheAcceptedFolderAndTheAppendedSubfolder) {
   for (const char* partial : {"Data", "C:", "", "D/:x"}) EXPECT_FALSE(IsFullTypedPath(partial)) << partial;
   EXPECT_EQ(AcceptedFolder("D:\\Data\\"), "D:\\Data");
   EXPECT_EQ(AcceptedFolder("C:\\"), "C:");
-  const struct {
-    const char *path, *appended;
-  } kRows[] = {{"D:\\Data", "D:\\Data\\Trawlix"}, {"D:\\Data\\TRAWLIX", "D:\\Data\\TRAWLIX"},
-               {"D:\\MyTrawlix", "D:\\MyTrawlix\\Trawlix"}, {"D:", "D:\\Trawlix"}, {"D:\\", "D:\\Trawlix"}};
-  for (const auto& row : kRows) EXPECT_EQ(AppendSubfolderName(row.path, "Trawlix"), row.appended) << row.path;
+  const std::pair<const char*, const char*> kRows[] = {
+      {"D:\\Data", "D:\\Data\\Trawlix"}, {"D:\\Data\\TRAWLIX", "D:\\Data\\TRAWLIX"},
+      {"D:\\MyTrawlix", "D:\\MyTrawlix\\Trawlix"}, {"D:", "D:\\Trawlix"}, {"D:\\", "D:\\Trawlix"}};
+  for (const auto& row : kRows) EXPECT_EQ(AppendSubfolderName(row.first, "Trawlix"), row.second) << row.first;
   EXPECT_EQ(CollapseBackslashes("\\\\server\\\\share\\"), "\\server\\share\\");
   EXPECT_NE(InvalidFolderMessage("D/:x").find("\"D/:x\""), std::string::npos);
   EXPECT_NE(MissingFolderQuestion("D:\\Data\\Trawlix").find("\"D:\\Data\\Trawlix\""), std::string::npos);

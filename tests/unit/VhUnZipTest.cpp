@@ -17,26 +17,24 @@ using namespace patchbytes;
 Bytes ZeroStream(uint64_t total, uint32_t* check) {
   const uint32_t run = vhz::kMaxBlockContent - 5;
   const Bytes zeros(run, 0), block = Deflated(Literal(zeros, 4));
-  const uLong runCrc = crc32(0, zeros.data(), run);
   Bytes data;
   uLong crc = 0;  // zlib's form of the register: its complement
-  for (; total > run - 5u; total -= run) data = data + block, crc = crc32_combine(crc, runCrc, run);
-  const Bytes last(static_cast<size_t>(total), 0);
-  *check = ~static_cast<uint32_t>(crc32_combine(crc, crc32(0, last.data(), static_cast<uInt>(total)), total));
-  return data + Deflated(Literal(last, 4) + End(*check));
+  for (; total > run - 5u; total -= run) data = data + block, crc = crc32_combine(crc, crc32(0, zeros.data(), run), run);
+  *check = ~static_cast<uint32_t>(crc32_combine(crc, crc32(0, zeros.data(), static_cast<uInt>(total)), total));
+  return data + Deflated(Literal(Bytes(static_cast<size_t>(total), 0), 4) + End(*check));
 }
 
 class Extraction : public ::testing::Test {
  protected:
   // The destination lies inside a parent, so that a write outside it shows up there.
   void SetUp() override { MakeFolderPath(destination); }
-  int32_t Extract(const Bytes& bytes, const char* passPhrase = nullptr) {
+  int32_t Extract(const Bytes& bytes, const char* passPhrase = nullptr, TExtractProgress progress = nullptr) {
     EXPECT_TRUE(twxtest::WriteWholeFile(archive, AsText(bytes)));
-    return ExtractArchive(archive.c_str(), destination.c_str(), passPhrase, nullptr);
+    return ExtractArchive(archive.c_str(), destination.c_str(), passPhrase, progress);
   }
   std::string Read(const std::string& relative) { return twxtest::ReadWholeFileOr(Path(relative), "<missing>"); }
   std::string Path(const std::string& relative) { return destination + "\\" + relative; }
-  bool DestinationEmpty() { return twxtest::ListFolder(destination).empty(); }
+  std::vector<std::string> Listed() { return twxtest::ListFolder(destination); }
 
   twxtest::TempFolder temp;
   std::string destination = temp.Join("dest"), archive = temp.Join("archive.vhz");
@@ -50,28 +48,17 @@ TEST_F(Extraction, EntriesLandInTheirFoldersWithTimesAndAttributesOverReadOnlyCo
                      Entry("data.db", "new") + Record("short.txt", 0, Bytes{1, 2, 3, 4}, 0xFFFFFFFFu, kAttrReadOnly);
   ASSERT_EQ(Extract(Archive(body, "secret"), "secret"), kExtractOk);
   EXPECT_FALSE(IsExistingFile(archive)) << "the archive file is consumed";
-  const struct {
-    const char *name, *text;
-    bool readOnly;
-  } kFiles[] = {{"Help\\Deep\\topic.txt", "help text", false}, {"License.txt", "licence", true},
-                {"data.db", "new", false}, {"short.txt", "", true}};
-  for (const auto& file : kFiles) {
-    SCOPED_TRACE(file.name);
-    EXPECT_EQ(Read(file.name), file.text);
-    EXPECT_EQ(FileDosTime(Path(file.name)), kSomeTime);
-    EXPECT_EQ(twxtest::IsReadOnly(Path(file.name)), file.readOnly);
+  for (const auto& file : std::vector<std::pair<std::string, std::string>>{
+           {"Help\\Deep\\topic.txt", "help text"}, {"License.txt", "licence"}, {"data.db", "new"}, {"short.txt", ""}}) {
+    EXPECT_EQ(Read(file.first), file.second);
+    EXPECT_EQ(FileDosTime(Path(file.first)), kSomeTime) << file.first;
+    EXPECT_EQ(twxtest::IsReadOnly(Path(file.first)), file.first[0] == 'L' || file.first[0] == 's') << file.first;
   }
-  EXPECT_EQ(Extract(Bytes{0xFF, 0xFF, 0xFF, 0xFF}), kExtractOk) << "the empty archive";
-}
-
-TEST_F(Extraction, DamagedBodiesAreRefusedBeforeAnyFileIsWritten) {
-  Bytes flipped = Archive(Entry("a.txt", "alpha") + Entry("b.txt", "beta"));
-  flipped[flipped.size() - 5] ^= 0x01;  // the body's last byte
-  Bytes wrongCheck = Archive(Entry("a.txt", "alpha"));
-  wrongCheck.back() ^= 0x80;
-  for (const Bytes& bad : {flipped, wrongCheck, Bytes{0xFF, 0xFF, 0xFF}, Archive(Entry("a.txt", "alpha"), "secret")})
-    EXPECT_EQ(Extract(bad), kExtractDamaged) << bad.size();
-  EXPECT_TRUE(DestinationEmpty());
+  for (const Bytes& damaged : {Archive(body, "other"), Archive(body, "secret") + Bytes{0}, Bytes{0xFF, 0xFF, 0xFF}}) {
+    DeleteFilePath(Path("data.db"));
+    EXPECT_EQ(Extract(damaged, "secret"), kExtractDamaged) << damaged.size();
+    EXPECT_EQ(Read("data.db"), "<missing>") << "refused before any file is written";
+  }
 }
 
 TEST_F(Extraction, FailedEntriesGiveSixAndKeepWhatWasWrittenBefore) {
@@ -92,12 +79,11 @@ TEST_F(Extraction, FailedEntriesGiveSixAndKeepWhatWasWrittenBefore) {
     SCOPED_TRACE(row.what);
     const Bytes after = row.last ? Bytes() : Entry("never.txt", "x");
     EXPECT_EQ(Extract(Archive(Entry("first.txt", "ok") + row.entry + after)), kExtractBadEntry);
-    EXPECT_EQ(Read("first.txt"), "ok");
-    EXPECT_EQ(Read("never.txt"), "<missing>");
+    EXPECT_TRUE(Read("first.txt") == "ok" && Read("never.txt") == "<missing>");
     EXPECT_NE(FileDosTime(Path("e.bin")), kSomeTime) << "no time stamp on a failed entry";
   }
-  // Counted in 32 bits, 4 GiB + 100 bytes would pass for the 100 listed; nor is
-  // more than the listed length ever written.
+  // Never more than the listed length is written; counted in 32 bits, 4 GiB +
+  // 100 bytes would pass for the 100 listed.
   uint32_t bombCheck = 0, wrapCheck = 0;
   const Bytes bomb = ZeroStream(6u << 20, &bombCheck), wrap = ZeroStream((uint64_t(1) << 32) + 100, &wrapCheck);
   EXPECT_EQ(Extract(Archive(Record("bomb.bin", 10, bomb, bombCheck))), kExtractBadEntry);
@@ -107,22 +93,20 @@ TEST_F(Extraction, FailedEntriesGiveSixAndKeepWhatWasWrittenBefore) {
 }
 
 TEST_F(Extraction, UnsafeNamesAndOverlongPathsNeverWriteAnythingAnywhere) {
-  std::string deep = "a";  // 32,767 components in 65,533 bytes
+  std::string deep = "a", longest;  // 32,767 components; a path at the platform's limit in components of 200
   for (int i = 1; i < 32767; ++i) deep += "\\a";
-  std::string longest;  // a name that takes the path to the platform's limit, in components of 200
-  while (longest.size() + 201 < kPlatformPathLimit - destination.size() - 1) longest += std::string(200, 'n') + "\\";
-  longest += std::string(kPlatformPathLimit - destination.size() - 1 - longest.size(), 'n');
+  const size_t room = kPlatformPathLimit - destination.size() - 1;
+  while (longest.size() + 201 < room) longest += std::string(200, 'n') + "\\";
+  longest += std::string(room - longest.size(), 'n');
   for (const std::string& name : std::vector<std::string>{
-           "", "\\abs.txt", "/abs.txt", "C:\\x.txt", "C:x.txt", "..\\escape.txt", "a\\..\\..\\escape.txt",
-        "a\\..", "sub/../x.txt", "stream.txt:hidden", "tab\tname", ". .\\x.txt", "...\\x.txt", "a\\\\b.txt",
-        "trailing\\", "CON", "Help\\nul.txt", "com1", "LPT9.log", "NUL ", "CON .txt", "aux  ..txt", "CONIN$",
-        "CLOCK$", "COM0", "lpt\xB2.txt", deep, longest + "n"}) {
+           "", "\\abs.txt", "/abs.txt", "C:\\x.txt", "C:x.txt", "..\\escape.txt", "a\\..\\..\\escape.txt", "a\\..",
+           "sub/../x.txt", "stream.txt:hidden", "tab\tname", ". .\\x.txt", "...\\x.txt", "a\\\\b.txt", "trailing\\",
+           "CON", "Help\\nul.txt", "com1", "LPT9.log", "NUL ", "CON .txt", "aux  ..txt", "CONIN$", "CLOCK$", "COM0",
+           "lpt\xB2.txt", deep, longest + "n"}) {
     SCOPED_TRACE(name.substr(0, 40));
     EXPECT_EQ(Extract(Archive(Entry("first.txt", "ok") + Entry(name, "evil"))), kExtractBadEntry);
     EXPECT_EQ(CurrentEntryPath(), Path(name)) << "the failure names the entry that failed";
-    EXPECT_EQ(Read("first.txt"), "ok");
-    DeleteFilePath(Path("first.txt"));
-    EXPECT_TRUE(DestinationEmpty());
+    EXPECT_EQ(Listed(), std::vector<std::string>{"first.txt"});
     EXPECT_EQ(twxtest::ListFolder(temp.Path()), std::vector<std::string>{"dest"});
   }
   for (const char* name : {"Language\\User Defined(Other).TWL", "cone\\x", "COM10", ".profile", "a..b", "CONSOLE",
@@ -142,11 +126,8 @@ TEST_F(Extraction, NothingIsWrittenThroughLinksPlantedInTheDestination) {
     bool toFolder, hard;
     const char* entry;  // null: the temporary archive is copied out over the link
     int32_t code;
-  } kCases[] = {{"sub", true, false, "sub\\evil.txt", kExtractBadEntry},
-                {"deep", true, false, "deep\\er\\evil.txt", kExtractBadEntry},
-                {"name.txt", false, false, "name.txt", kExtractOk},
-                {"folder", true, false, "folder", kExtractOk},
-                {"hard.txt", false, true, "hard.txt", kExtractOk},
+  } kCases[] = {{"sub", true, false, "sub\\evil.txt", kExtractBadEntry}, {"name.txt", false, false, "name.txt", kExtractOk},
+                {"folder", true, false, "folder", kExtractOk},           {"hard.txt", false, true, "hard.txt", kExtractOk},
                 {kTemporaryArchiveName, false, false, nullptr, kExtractOk},
                 {kTemporaryArchiveName, false, true, nullptr, kExtractOk}};
   std::string unmade;
@@ -162,30 +143,14 @@ TEST_F(Extraction, NothingIsWrittenThroughLinksPlantedInTheDestination) {
       unmade += std::string(" ") + c.link + (c.hard ? " (hard)" : "");
       continue;
     }
-    if (c.entry == nullptr) {
-      EXPECT_TRUE(CopyArchiveOut(source, Path(c.link), nullptr));
-      EXPECT_EQ(Read(c.link), "the archive's bytes");
-    } else {
-      EXPECT_EQ(Extract(Archive(Entry(c.entry, "evil"))), c.code);
-      if (c.code == kExtractOk) EXPECT_TRUE(Read(c.entry) == "evil" && PathKind(Path(c.entry), false) == kPathFile);
-    }
+    if (c.entry == nullptr) EXPECT_TRUE(CopyArchiveOut(source, Path(c.link), nullptr) && Read(c.link) == "the archive's bytes");
+    else EXPECT_EQ(Extract(Archive(Entry(c.entry, "evil"))), c.code);
+    if (c.code == kExtractOk && c.entry) EXPECT_TRUE(Read(c.entry) == "evil" && PathKind(Path(c.entry), false) == kPathFile);
     EXPECT_TRUE(twxtest::ListFolder(outside).empty());
     EXPECT_TRUE(twxtest::ReadWholeFileOr(outsideFile, "") == "keep" && twxtest::IsReadOnly(outsideFile));
     twxtest::RemoveTree(Path(c.link));
   }
   if (!unmade.empty()) GTEST_SKIP() << "this system cannot make or remove these links:" << unmade;
-}
-
-std::vector<std::string> seen;  // what the progress callback reported
-void RecordProgress(const char* file, int32_t percent) { seen.push_back(file + (" " + std::to_string(percent))); }
-
-TEST_F(Extraction, ProgressNamesJoinedPathsAndRisesToHundred) {
-  ASSERT_TRUE(twxtest::WriteWholeFile(archive, AsText(Archive(Entry("x\\y.txt", std::string(3000, 'y')) +
-                                                              Entry("b.txt", std::string(3000, 'b'))))));
-  ASSERT_EQ(ExtractArchive(archive.c_str(), (destination + "\\\\\\").c_str(), nullptr, RecordProgress), kExtractOk);
-  ASSERT_GE(seen.size(), 3u);
-  EXPECT_EQ(seen.front().substr(0, seen.front().find(' ')), Path("x\\y.txt")) << "trailing backslashes joined as one";
-  EXPECT_EQ(seen.back(), Path("b.txt") + " 100");
 }
 
 // The earlier file turns into a folder while its entry is written: the copy
@@ -204,28 +169,21 @@ TEST_F(Extraction, MissingArchiveOrDestinationNamesThatCannotBeTakenAndVerifyWri
   EXPECT_EQ(twxtest::ReadWholeFileOr(stray, ""), "not the setup's");
   DeleteFilePath(stray);
   // An empty destination would put the entries at the root of the drive.
-  for (const char* into : {"", "\\\\\\"}) {
-    ASSERT_TRUE(twxtest::WriteWholeFile(archive, AsText(Archive(Entry("twx-root-probe.txt", "x")))));
-    EXPECT_EQ(ExtractArchive(archive.c_str(), into, nullptr, nullptr), kExtractCannotCreate) << into;
-    EXPECT_TRUE(IsExistingFile(archive)) << "nothing deleted";
-  }
-  EXPECT_FALSE(IsExistingFile("\\twx-root-probe.txt"));
+  ASSERT_TRUE(twxtest::WriteWholeFile(archive, AsText(Archive(Entry("twx-root-probe.txt", "x")))));
+  EXPECT_EQ(ExtractArchive(archive.c_str(), "\\\\", nullptr, nullptr), kExtractCannotCreate);
+  EXPECT_TRUE(IsExistingFile(archive) && !IsExistingFile("\\twx-root-probe.txt"));
   MakeFolderPath(Path("taken"));  // an entry's name taken by a folder
   EXPECT_EQ(Extract(Archive(Entry("taken", "x"))), kExtractCannotCreate);
   ASSERT_TRUE(twxtest::WriteWholeFile(Path("data.db"), "old"));
-  ASSERT_TRUE(twxtest::WriteWholeFile(archive, AsText(Archive(Entry("data.db", "new")))));
   swapPath = Path("data.db");
-  EXPECT_EQ(ExtractArchive(archive.c_str(), destination.c_str(), nullptr, SwapForFolder), kExtractCannotCreate);
+  EXPECT_EQ(Extract(Archive(Entry("data.db", "new")), nullptr, SwapForFolder), kExtractCannotCreate);
   ASSERT_TRUE(twxtest::WriteWholeFile(archive, AsText(Archive(Entry("a\\b.txt", "b")))));
   EXPECT_EQ(VerifyArchive(archive.c_str(), nullptr, nullptr), kExtractOk);
   EXPECT_FALSE(IsExistingFile(archive));
-  EXPECT_EQ(twxtest::ListFolder(destination), (std::vector<std::string>{"data.db", "taken"}));
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"data.db", "taken"}));
 }
 
-TEST(Payload, ArchiveNamesAreCompletedAndTheFirstUpperCaseMarkerCountsAcrossChunks) {
-  const std::string here = CurrentFolder(), folder = here.back() == '\\' ? here : here + "\\";
-  EXPECT_EQ(ResolveArchiveName("payload", ".vhz"), folder + "payload.vhz");
-  EXPECT_EQ(ResolveArchiveName("D:\\Set.up\\payload", ".vhz"), "D:\\Set.up\\payload.vhz");
+TEST(Payload, TheFirstUpperCaseMarkerCountsAcrossChunksAndAFileWithoutOneIsTheArchive) {
   twxtest::TempFolder temp;
   const std::string path = temp.Join("setup.exe"), marker = PayloadMarker();
   for (size_t imageSize : {size_t(0), size_t(65536 - 24), size_t(65536 - 23), size_t(65536), size_t(200000)}) {
