@@ -41,51 +41,45 @@ int32_t Size(const Bytes& bytes) { return static_cast<int32_t>(bytes.size()); }
 
 Outcome Memory(const Bytes& base, const Bytes& patch, int32_t capacity = 1 << 16) {
   Outcome r = {0, Bytes(static_cast<size_t>(capacity), 0xEE), capacity, 0};
-  r.code = ApplyPatchToBuffer(base.data(), Size(base), r.output.data(), &r.length, patch.data(), Size(patch),
-                              nullptr, nullptr);
+  r.code = ApplyPatchToBuffer(base.data(), Size(base), r.output.data(), &r.length, patch.data(), Size(patch), nullptr, nullptr);
   r.output.resize(static_cast<size_t>(std::min(r.length, capacity)));
   return r;
 }
 
 // Callbacks that hand out at most `chunk` bytes a call, so that the decoder's
-// read-until-complete loops run.
+// read-until-complete loops run. Slot 0 reads the base, slot 1 the patch.
 struct StreamIo {
-  const Bytes *base, *patch;
-  size_t basePosition, patchPosition, chunk;
+  const Bytes* from[2];
+  size_t at[2], chunk;
   Bytes output;
 };
-int32_t Deliver(const Bytes& from, size_t* position, size_t chunk, int32_t count, void* buffer) {
-  const size_t n = std::min({static_cast<size_t>(count), from.size() - std::min(*position, from.size()), chunk});
-  if (n) std::memcpy(buffer, from.data() + *position, n);
-  *position += n;
+int32_t Deliver(void* user, int slot, int32_t count, void* buffer) {
+  StreamIo* io = static_cast<StreamIo*>(user);
+  const Bytes& from = *io->from[slot];
+  const size_t n = std::min({static_cast<size_t>(count), from.size() - std::min(io->at[slot], from.size()), io->chunk});
+  if (n) std::memcpy(buffer, from.data() + io->at[slot], n);
+  io->at[slot] += n;
   return static_cast<int32_t>(n);
 }
-void BaseRead(void* buffer, int32_t count, int32_t* delivered, void* user) {
-  StreamIo* io = static_cast<StreamIo*>(user);
-  *delivered = Deliver(*io->base, &io->basePosition, io->chunk, count, buffer);
-}
-void BaseSeek(int32_t offset, void* user) { static_cast<StreamIo*>(user)->basePosition = static_cast<size_t>(offset); }
-void PatchRead(void* buffer, int32_t count, int32_t* delivered, void* user) {
-  StreamIo* io = static_cast<StreamIo*>(user);
-  *delivered = Deliver(*io->patch, &io->patchPosition, io->chunk, count, buffer);
-}
+void BaseRead(void* buffer, int32_t count, int32_t* n, void* user) { *n = Deliver(user, 0, count, buffer); }
+void BaseSeek(int32_t offset, void* user) { static_cast<StreamIo*>(user)->at[0] = static_cast<size_t>(offset); }
+void PatchRead(void* buffer, int32_t count, int32_t* n, void* user) { *n = Deliver(user, 1, count, buffer); }
 void OutputWrite(const void* buffer, int32_t count, void* user) {
   Bytes& output = static_cast<StreamIo*>(user)->output;
   output.insert(output.end(), static_cast<const uint8_t*>(buffer), static_cast<const uint8_t*>(buffer) + count);
 }
 
 Outcome Stream(const Bytes& base, const Bytes& patch, size_t chunk = 5) {
-  StreamIo io = {&base, &patch, 0, 0, chunk, Bytes()};
-  const int32_t code =
-      ApplyPatchStream(BaseRead, BaseSeek, &io, OutputWrite, &io, PatchRead, Size(patch), &io, nullptr, nullptr);
-  return Outcome{code, io.output, Size(io.output), io.patchPosition};
+  StreamIo io = {{&base, &patch}, {0, 0}, chunk, Bytes()};
+  const int32_t code = ApplyPatchStream(BaseRead, BaseSeek, &io, OutputWrite, &io, PatchRead, Size(patch), &io, nullptr, nullptr);
+  return Outcome{code, io.output, Size(io.output), io.at[1]};
 }
 
 const Bytes kBase = FromText("0123456789abcdefghijklmnopqrstuvwxyz");
 
 TEST(PatchStream, EachRuleOfTheFormatGivesItsCodeInBothVariants) {
   const Bytes copy = Copy(1, 2, 2, 2), lit = Literal(FromText("abcd"), 2), none = EndFor(Bytes()), abc = FromText("abc");
-  const Bytes content = Literal(abc) + EndFor(abc), packed = Zlib(content);
+  const Bytes content = Literal(abc) + EndFor(abc), packed = Part(Deflated(content), vhz::kBlockHeaderSize);
   Bytes badTrailer = packed;
   badTrailer.back() ^= 1;
   const uint32_t n = static_cast<uint32_t>(content.size()), p = static_cast<uint32_t>(packed.size()), end = 36;
@@ -133,7 +127,6 @@ TEST(PatchStream, EachRuleOfTheFormatGivesItsCodeInBothVariants) {
       {"block that inflates short", Header(1, n + 1, p, Check(packed)) + packed, bad, bad},
       {"block that inflates long", Header(1, n - 1, p, Check(packed)) + packed, bad, bad},
   };
-  ASSERT_EQ(kBase.size(), end);
   for (const auto& row : kRows) {
     SCOPED_TRACE(row.what);
     EXPECT_EQ(Memory(kBase, row.patch).code, row.memory);
@@ -144,7 +137,7 @@ TEST(PatchStream, EachRuleOfTheFormatGivesItsCodeInBothVariants) {
   EXPECT_EQ(Stream(Bytes(), Stored(Copy(0, 0) + none)).code, ok);
   for (int op = 0x01; op <= 0xFF; ++op) {
     const Bytes patch = Stored(Bytes{static_cast<uint8_t>(op)} + Bytes(16, 0x01) + none);
-    if (op < 0x10 || op > 0x23) EXPECT_TRUE(Memory(kBase, patch).code == cmd && Stream(kBase, patch).code == cmd) << op;
+    EXPECT_TRUE((op >= 0x10 && op <= 0x23) || (Memory(kBase, patch).code == cmd && Stream(kBase, patch).code == cmd)) << op;
   }
 }
 
@@ -156,10 +149,8 @@ TEST(PatchStream, NothingIsReadAfterTheEndCommandEachCallStartsAfreshAndLongCopi
   // A call that stops inside a block must not leave that block to the next call.
   const Bytes stops = Stored(Literal(FromText("ab")) + Bytes{0x77} + Literal(FromText("leftover")) + EndFor(Bytes()));
   const Bytes good = Stored(Literal(FromText("fresh")) + EndFor(FromText("fresh")));
-  ASSERT_EQ(Memory(kBase, stops).code, kPatchBadCommand);
-  EXPECT_EQ(Memory(kBase, good).output, FromText("fresh"));
-  ASSERT_EQ(Stream(kBase, stops).code, kPatchBadCommand);
-  EXPECT_EQ(Stream(kBase, good).output, FromText("fresh"));
+  EXPECT_TRUE(Memory(kBase, stops).code == kPatchBadCommand && Memory(kBase, good).output == FromText("fresh"));
+  EXPECT_TRUE(Stream(kBase, stops).code == kPatchBadCommand && Stream(kBase, good).output == FromText("fresh"));
   // A block of the largest content; a copy longer than the decoder's buffer.
   const Bytes bytes = twxtest::RandomBytes(vhz::kMaxBlockContent - 5 - 5, 21), big = Part(bytes, 7);
   EXPECT_TRUE(Memory(Bytes(), Deflated(Literal(bytes, 4) + EndFor(bytes)), vhz::kMaxBlockContent).output == bytes);
@@ -170,19 +161,15 @@ TEST(MemoryVariant, TooSmallOutputReportsTheNeededLengthWritesNothingBeyondAndTh
   const Bytes want = FromText("0123456789literal bytesabcdef");
   const Bytes patch = Deflated(Copy(0, 10) + Literal(FromText("literal bytes"))) + Stored(Copy(10, 6, 1, 1) + EndFor(want));
   const Outcome small = Memory(kBase, patch, Size(want) - 1);
-  EXPECT_EQ(small.code, kPatchOutputTooSmall);
-  EXPECT_EQ(small.length, Size(want));
+  EXPECT_TRUE(small.code == kPatchOutputTooSmall && small.length == Size(want)) << small.code << " " << small.length;
   EXPECT_EQ(Part(small.output, 0, 23), Part(want, 0, 23));  // the first two pieces fit, the last not
   EXPECT_EQ(small.output[23], 0xEE);
   EXPECT_EQ(Memory(kBase, patch, small.length).output, want);
-  // Later failures override "too small".
-  EXPECT_EQ(Memory(kBase, Stored(Literal(want) + End(Check(want) ^ 1)), 2).code, kPatchCheckMismatch);
-  EXPECT_EQ(Memory(kBase, Stored(Literal(want)), 2).code, kPatchMalformed);
   // 128 copies of a 16 MiB base make 2^31 bytes: the running length must
   // neither wrap nor be used to write anywhere.
-  const Bytes base(16u << 20, 0x5A);
+  const Bytes base(16u << 20, 0x5A), one = Copy(0, 16u << 20);
   Bytes commands;
-  for (int i = 0; i < 128; ++i) commands = commands + Copy(0, static_cast<uint32_t>(base.size()));
+  for (int i = 0; i < 128; ++i) commands = commands + one;
   const Outcome huge = Memory(base, Stored(commands + End(0)), 8);
   EXPECT_EQ(huge.code, kPatchBadCommand);
   EXPECT_EQ(huge.length, 127 * Size(base));

@@ -52,32 +52,25 @@ inline Bytes Stored(const Bytes& content) {
   const uint32_t n = static_cast<uint32_t>(content.size());
   return Header(vhz::kMethodStored, n, n, Check(content)) + content;
 }
-inline Bytes Zlib(const Bytes& content) {
-  uLongf size = compressBound(static_cast<uLong>(content.size()));
-  Bytes out(size);
-  compress2(out.data(), &size, content.data(), static_cast<uLong>(content.size()), 9);
-  out.resize(size);
-  return out;
-}
 inline Bytes Deflated(const Bytes& content) {
-  const Bytes stored = Zlib(content);
+  uLongf size = compressBound(static_cast<uLong>(content.size()));
+  Bytes stored(size);
+  compress2(stored.data(), &size, content.data(), static_cast<uLong>(content.size()), 9);
+  stored.resize(size);
   return Header(vhz::kMethodDeflated, static_cast<uint32_t>(content.size()), static_cast<uint32_t>(stored.size()),
                 Check(stored)) + stored;
 }
 
-// A patch from base to target: their common head and tail are copied, the rest
-// is carried as literals; one deflated block per command.
+// A patch from base to target in one deflated block: their common head and
+// tail are copied, the rest is carried as a literal.
 inline Bytes MakePatch(const Bytes& base, const Bytes& target) {
-  size_t head = 0, tail = 0;
-  while (head < std::min(base.size(), target.size()) && base[head] == target[head]) ++head;
-  while (tail < std::min(base.size(), target.size()) - head &&
-         base[base.size() - 1 - tail] == target[target.size() - 1 - tail])
-    ++tail;
-  Bytes patch = head ? Deflated(Copy(0, static_cast<uint32_t>(head))) : Bytes();
-  for (size_t at = head; at < target.size() - tail; at += 60000)
-    patch = patch + Deflated(Literal(Bytes(target.begin() + at, target.begin() + std::min(at + 60000, target.size() - tail)), 4));
-  if (tail) patch = patch + Deflated(Copy(static_cast<uint32_t>(base.size() - tail), static_cast<uint32_t>(tail)));
-  return patch + Deflated(EndFor(target));
+  uint32_t head = 0, tail = 0;
+  const uint32_t shorter = static_cast<uint32_t>(std::min(base.size(), target.size()));
+  while (head < shorter && base[head] == target[head]) ++head;
+  while (tail < shorter - head && base[base.size() - 1 - tail] == target[target.size() - 1 - tail]) ++tail;
+  const Bytes copyTail = tail ? Copy(static_cast<uint32_t>(base.size()) - tail, tail) : Bytes();
+  return Deflated((head ? Copy(0, head) : Bytes()) + Literal(Part(target, head, target.size() - tail), 4) + copyTail +
+                  EndFor(target));
 }
 
 // An archive entry: the record's fields, then its data.
