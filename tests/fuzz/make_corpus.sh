@@ -11,8 +11,10 @@ seq 1 3000 > "$T/a1" && seq 1 3000 | sed 's/9/nine/' > "$T/b1" && : > "$T/a3" &&
 head -c 20000 "$1" > "$T/a2" && { head -c 9000 "$T/a2"; printf 'inserted'; tail -c +9001 "$T/a2"; } > "$T/b2"
 for i in 1 2 3; do
   for level in 0 6 12; do
-    "$1" diff "$T/a$i" "$T/b$i" -o "$T/p" --level $level && s=$(wc -c < "$T/a$i") && seed=$2/FuzzApplyPatchToBuffer/seed$i-$level
-    { printf "$(printf '\\%03o\\%03o\\%03o\\%03o' $((s & 255)) $((s >> 8 & 255)) $((s >> 16 & 255)) $((s >> 24)))"; cat "$T/a$i" "$T/p"; } > "$seed"
-    cp "$seed" "$2/FuzzApplyPatchStream/" && "$1" diff "$T/a3" "$T/b$i" -o "$2/FuzzDecodeEntryStream/seed$i-$level" --level $level
+    "$1" diff "$T/a$i" "$T/b$i" -o "$T/p" --level $level
+    s=$(wc -c < "$T/a$i") n=s$i-$level
+    le=$(printf '\\%03o\\%03o\\%03o\\%03o' $((s & 255)) $((s >> 8 & 255)) $((s >> 16 & 255)) $((s >> 24)))
+    { printf "$le"; cat "$T/a$i" "$T/p"; } | tee "$2/FuzzApplyPatchStream/$n" > "$2/FuzzApplyPatchToBuffer/$n"
+    "$1" diff "$T/a3" "$T/b$i" -o "$2/FuzzDecodeEntryStream/$n" --level $level
   done
 done

@@ -61,16 +61,12 @@ inline Bytes Deflated(const Bytes& content) {
                 Check(stored)) + stored;
 }
 
-// A patch from base to target in one deflated block: their common head and
-// tail are copied, the rest is carried as a literal.
+// A patch from base to target in one deflated block: their common head is
+// copied, the rest is carried as a literal.
 inline Bytes MakePatch(const Bytes& base, const Bytes& target) {
-  uint32_t head = 0, tail = 0;
-  const uint32_t shorter = static_cast<uint32_t>(std::min(base.size(), target.size()));
-  while (head < shorter && base[head] == target[head]) ++head;
-  while (tail < shorter - head && base[base.size() - 1 - tail] == target[target.size() - 1 - tail]) ++tail;
-  const Bytes copyTail = tail ? Copy(static_cast<uint32_t>(base.size()) - tail, tail) : Bytes();
-  return Deflated((head ? Copy(0, head) : Bytes()) + Literal(Part(target, head, target.size() - tail), 4) + copyTail +
-                  EndFor(target));
+  uint32_t head = 0;
+  while (head < std::min(base.size(), target.size()) && base[head] == target[head]) ++head;
+  return Deflated((head ? Copy(0, head) : Bytes()) + Literal(Part(target, head), 4) + EndFor(target));
 }
 
 // An archive entry: the record's fields, then its data.
