@@ -1,7 +1,7 @@
-// libFuzzer targets for the decoders, one per build (TWX_FUZZ_<target>): no
-// crash, no code outside the documented ones, and after -5 the returned length
-// is enough. An input is a 4-byte little-endian base length, the base, then
-// the patch stream (entry data has no base).
+// libFuzzer targets for the decoders, one per build (TWX_FUZZ_<target>): no crash, no code outside the
+// documented ones, and after -5 the returned length is enough. An input is a 4-byte little-endian base
+// length, the base, then the patch stream (entry data has no base).
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -9,8 +9,8 @@
 #include "ApplyPth.h"
 #include "CRC_32.h"
 
-namespace {
-
+// Each target uses some of the helpers below: they have external linkage, so
+// that the others are not reported as unused.
 struct TInput {
   std::vector<uint8_t> base, patch;
   size_t at[2];  // read positions in base and patch
@@ -57,8 +57,6 @@ int32_t Memory(const TInput& in, int32_t capacity, int32_t* length) {
   if (code < kPatchOutputTooSmall || code > 0 || (code == kPatchOk && *length > capacity)) abort();
   return code;
 }
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 #if defined(TWX_FUZZ_FuzzDecodeEntryStream)
