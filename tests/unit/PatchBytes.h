@@ -1,11 +1,9 @@
-// Hand-made patch streams for the decoder tests: commands and blocks are built
-// byte by byte here, independently of the packer, so that block boundaries can
-// be put exactly where a test needs them.
+// Patch streams and archives built byte by byte, independently of the packer,
+// so that block boundaries and record fields land exactly where a test needs them.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -14,6 +12,7 @@
 #include "ApplyPth.h"
 #include "ArchiveFormat.h"
 #include "CRC_32.h"
+#include "Encript.h"
 
 namespace patchbytes {
 
@@ -24,82 +23,70 @@ inline Bytes Le(uint32_t value, int width) {
   for (int i = 0; i < width; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
   return out;
 }
-
 inline Bytes operator+(Bytes a, const Bytes& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
 }
-
 inline Bytes FromText(const std::string& text) { return Bytes(text.begin(), text.end()); }
-
+inline std::string AsText(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+inline Bytes Part(const Bytes& bytes, size_t from, size_t to = std::string::npos) {
+  return Bytes(bytes.begin() + from, bytes.begin() + std::min(to, bytes.size()));
+}
 inline uint32_t Check(const Bytes& bytes) {
   return UpdateCrc32(bytes.data(), static_cast<int32_t>(bytes.size()), vhz::kCheckStart);
 }
 
 inline Bytes Copy(uint32_t offset, uint32_t length, int offsetWidth = 4, int lengthWidth = 4) {
-  return Bytes{vhz::CopyOpcode(offsetWidth, lengthWidth)} + Le(offset, offsetWidth) +
-         Le(length, lengthWidth);
+  return Bytes{vhz::CopyOpcode(offsetWidth, lengthWidth)} + Le(offset, offsetWidth) + Le(length, lengthWidth);
 }
-
 inline Bytes Literal(const Bytes& bytes, int lengthWidth = 2) {
-  return Bytes{vhz::LiteralOpcode(lengthWidth)} + Le(static_cast<uint32_t>(bytes.size()), lengthWidth) +
-         bytes;
+  return Bytes{vhz::LiteralOpcode(lengthWidth)} + Le(static_cast<uint32_t>(bytes.size()), lengthWidth) + bytes;
 }
-
 inline Bytes End(uint32_t check) { return Bytes{vhz::kOpEnd} + Le(check, 4); }
 inline Bytes EndFor(const Bytes& produced) { return End(Check(produced)); }
 
 inline Bytes Header(uint8_t method, uint32_t contentLength, uint32_t storedLength, uint32_t check) {
   return Bytes{method} + Le(contentLength, 4) + Le(storedLength, 4) + Le(check, 4);
 }
-
 inline Bytes Stored(const Bytes& content) {
-  return Header(vhz::kMethodStored, static_cast<uint32_t>(content.size()),
-                static_cast<uint32_t>(content.size()), Check(content)) + content;
+  const uint32_t n = static_cast<uint32_t>(content.size());
+  return Header(vhz::kMethodStored, n, n, Check(content)) + content;
 }
-
-inline Bytes Zlib(const Bytes& content, int level = 9) {
-  uLongf size = compressBound(static_cast<uLong>(content.size()));
-  Bytes out(size);
-  compress2(out.data(), &size, content.data(), static_cast<uLong>(content.size()), level);
-  out.resize(size);
-  return out;
-}
-
 inline Bytes Deflated(const Bytes& content) {
-  Bytes stored = Zlib(content);
-  return Header(vhz::kMethodDeflated, static_cast<uint32_t>(content.size()),
-                static_cast<uint32_t>(stored.size()), Check(stored)) + stored;
+  uLongf size = compressBound(static_cast<uLong>(content.size()));
+  Bytes stored(size);
+  compress2(stored.data(), &size, content.data(), static_cast<uLong>(content.size()), 9);
+  stored.resize(size);
+  return Header(vhz::kMethodDeflated, static_cast<uint32_t>(content.size()), static_cast<uint32_t>(stored.size()),
+                Check(stored)) + stored;
 }
 
-// Runs the entry adapter over data held in memory, as the extraction would
-// over an entry's data field.
-struct EntryDecoding {
-  int32_t code;
-  Bytes output;
-  size_t consumed;
-};
-
-inline EntryDecoding DecodeEntry(const uint8_t* data, size_t size) {
-  struct Io {
-    const uint8_t* data;
-    size_t size;
-    EntryDecoding result;
-    static int32_t Read(void* buffer, int32_t count, void* context) {
-      Io* io = static_cast<Io*>(context);
-      size_t n = std::min(static_cast<size_t>(count), io->size - io->result.consumed);
-      if (n) std::memcpy(buffer, io->data + io->result.consumed, n);
-      io->result.consumed += n;
-      return static_cast<int32_t>(n);
-    }
-    static void Write(const void* buffer, int32_t count, void* context) {
-      const uint8_t* p = static_cast<const uint8_t*>(buffer);
-      static_cast<Io*>(context)->result.output.insert(static_cast<Io*>(context)->result.output.end(), p, p + count);
-    }
-  } io = {data, size, {0, Bytes(), 0}};
-  io.result.code = DecodeEntryStream(Io::Read, Io::Write, &io);
-  return io.result;
+// A patch from base to target in one deflated block: their common head is
+// copied, the rest is carried as a literal.
+inline Bytes MakePatch(const Bytes& base, const Bytes& target) {
+  uint32_t head = 0;
+  while (head < std::min(base.size(), target.size()) && base[head] == target[head]) ++head;
+  return Deflated((head ? Copy(0, head) : Bytes()) + Literal(Part(target, head), 4) + EndFor(target));
 }
-inline EntryDecoding DecodeEntry(const Bytes& data) { return DecodeEntry(data.data(), data.size()); }
+
+// An archive entry: the record's fields, then its data.
+const uint32_t kSomeTime = ((21u << 9 | 9u << 5 | 9u) << 16) | (14u << 11 | 46u << 5 | 20u);  // 2001-09-09 14:46:40
+inline Bytes Record(const std::string& name, uint32_t fileLength, const Bytes& data, uint32_t contentsCheck,
+                    uint32_t attributes = 0x20) {
+  return Le(static_cast<uint32_t>(name.size()), 2) + FromText(name) + Le(kSomeTime, 4) + Le(fileLength, 4) +
+         Le(attributes, 4) + Le(static_cast<uint32_t>(data.size()), 4) + Le(contentsCheck, 4) + data;
+}
+inline Bytes StreamFor(const Bytes& content) { return Stored(Literal(content, 4) + EndFor(content)); }
+inline Bytes Entry(const std::string& name, const std::string& text, uint32_t attributes = 0x20) {
+  const Bytes content = FromText(text);
+  return Record(name, static_cast<uint32_t>(content.size()), StreamFor(content), Check(content), attributes);
+}
+// The archive file: the body scrambled with the pass phrase, then the check value of the plain body.
+inline Bytes Archive(const Bytes& body, const std::string& passPhrase = "") {
+  Bytes scrambled = body;
+  InitKeystream(passPhrase);
+  ApplyKeystream(scrambled.data(), static_cast<int32_t>(scrambled.size()));
+  return scrambled + Le(Check(body), 4);
+}
 
 }  // namespace patchbytes

@@ -1,124 +1,60 @@
-// The post-install file work and the toolbar layout bytes, natively and under
-// Wine from the same source: delta patches, whole-file writes that must leave
-// the old file whole when they fail, the user data kept across a
-// re-installation, an earlier version's files, and the browser button's record.
-#include <cstring>
-
+// The post-install file work and the toolbar layout bytes: patches, failing
+// writes that leave the old file whole, the user data kept. (Removing an
+// earlier version's files is seen in the post-install sequence test.)
 #include <gtest/gtest.h>
 
 #include "FileUtils.h"
 #include "GlobalData.h"
 #include "IEToolbarLogic.h"
-#include "PatchMaker.h"
+#include "PatchBytes.h"
 #include "PostSetLogic.h"
 #include "TestSupport.h"
 
 namespace {
 
-using patchbytes::Bytes;
-using patchbytes::Le;
-using patchbytes::operator+;
-
-std::string Text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
-Bytes BytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
-std::string Random(size_t count, uint32_t seed) { return Text(twxtest::RandomBytes(count, seed)); }
-
-// Equality of file contents without printing them whole.
-::testing::AssertionResult Same(const std::string& actual, const std::string& expected) {
-  if (actual == expected) return ::testing::AssertionSuccess();
-  size_t at = 0;
-  while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
-  return ::testing::AssertionFailure() << actual.size() << " bytes instead of " << expected.size()
-                                       << ", first difference at " << at;
-}
-
-// ---------------------------------------------------------------------------
-// The toolbar layout: a 4-byte header, then records of a marker, a command
-// group, a command and a state.
+using namespace patchbytes;
 
 const uint32_t kId = 0x1234;
-const uint8_t kLayoutGroup[16] = {0x80, 0x69, 0x79, 0x1E, 0xC5, 0x9C, 0xD1, 0x11,
-                                  0xA8, 0x3F, 0x00, 0xC0, 0x4F, 0xC9, 0x9D, 0x61};
-
-Bytes OtherRecord(uint32_t marker, uint32_t command) {
-  Bytes record = Le(marker, 4);
-  for (int i = 0; i < 16; ++i) record.push_back(static_cast<uint8_t>(0x40 + i));
-  return record + Le(command, 4) + Le(2, 4);
-}
-
-Bytes LayoutOf(const std::vector<Bytes>& records) {
+// A layout: a 4-byte header, then records of a marker, a command group, a command and a state.
+Bytes OtherRecord(uint32_t marker) { return Le(marker, 4) + Bytes(16, 0x40) + Le(100, 4) + Le(2, 4); }
+Bytes LayoutOf(std::vector<Bytes> records, const Bytes& ours = Bytes(), size_t at = 0) {
+  if (!ours.empty()) records.insert(records.begin() + at, ours);
   Bytes layout = {0x0C, 0x00, 0x00, 0x00};
   for (const Bytes& record : records) layout = layout + record;
   return layout;
 }
 
-// The records after inserting the button into a layout of these records.
-std::vector<Bytes> InsertInto(const std::vector<Bytes>& records) {
-  Bytes layout = LayoutOf(records);
-  EXPECT_EQ(InsertToolbarButton(&layout, kId), kButtonInserted);
-  EXPECT_EQ(layout.size() % kToolbarRecordSize, 4u);
-  EXPECT_EQ(Bytes(layout.begin(), layout.begin() + 4), LayoutOf({}));
-  std::vector<Bytes> out;
-  for (size_t at = 4; at + kToolbarRecordSize <= layout.size(); at += kToolbarRecordSize)
-    out.push_back(Bytes(layout.begin() + static_cast<std::ptrdiff_t>(at),
-                        layout.begin() + static_cast<std::ptrdiff_t>(at + kToolbarRecordSize)));
-  return out;
-}
-
-TEST(ToolbarLayout, TheButtonGoesAfterTheFirstMarkedRecordOrAtTheEnd) {
-  const Bytes ours = Le(kId, 4) + Bytes(kLayoutGroup, kLayoutGroup + 16) + Le(kId, 4) + Le(4, 4);
-  EXPECT_EQ(InsertInto({}), std::vector<Bytes>{ours});
-  std::vector<Bytes> records;
-  for (uint32_t i = 0; i < 8; ++i) records.push_back(OtherRecord(i == 2 || i == 5 ? 0xFFFFFFFFu : i, 100 + i));
-  std::vector<Bytes> want = records;
-  want.insert(want.begin() + 3, ours);
-  EXPECT_EQ(InsertInto(records), want);
-  // No marked record, or only the last one marked: appended. A marker that
-  // happens to equal the identifier is not the button.
-  for (uint32_t lastMarker : {kId, 0xFFFFFFFFu}) {
-    records = {OtherRecord(0, 100), OtherRecord(1, 101), OtherRecord(lastMarker, 102)};
-    want = records;
-    want.push_back(ours);
-    EXPECT_EQ(InsertInto(records), want);
+TEST(ToolbarLayout, TheButtonGoesAfterTheFirstMarkedRecordOrAtTheEndAndOnlyOnce) {
+  Bytes empty = LayoutOf({});
+  ASSERT_TRUE(InsertToolbarButton(&empty, kId) == kButtonInserted && empty.size() == 4 + kToolbarRecordSize);
+  const Bytes ours = Part(empty, 4);
+  EXPECT_EQ(Part(ours, 20, 24), Le(kId, 4)) << "the button's command";
+  const Bytes marked = OtherRecord(0xFFFFFFFFu), other = OtherRecord(0), idAsMarker = OtherRecord(kId);
+  const std::pair<std::vector<Bytes>, size_t> kRows[] = {{{other, other, marked, other, other, marked, other}, 3},
+                                                         {{other, marked}, 2},
+                                                         {{other, idAsMarker}, 2}};  // a marker is not the button
+  for (const auto& row : kRows) {
+    Bytes layout = LayoutOf(row.first);
+    EXPECT_EQ(InsertToolbarButton(&layout, kId), kButtonInserted);
+    EXPECT_EQ(InsertToolbarButton(&layout, kId), kButtonPresent);
+    EXPECT_EQ(layout, LayoutOf(row.first, ours, row.second)) << row.second;
   }
-}
-
-TEST(ToolbarLayout, APresentButtonAndLayoutsOfAnUnknownSizeAreLeftAlone) {
-  // Found by its command wherever it stands, also after the marked record.
-  const Bytes present = LayoutOf({OtherRecord(0xFFFFFFFFu, 100), OtherRecord(1, 101), OtherRecord(kId, kId)});
-  Bytes copy = present;
-  EXPECT_EQ(InsertToolbarButton(&copy, kId), kButtonPresent);
-  EXPECT_EQ(copy, present);
-  Bytes twice = LayoutOf({});
-  EXPECT_EQ(InsertToolbarButton(&twice, kId), kButtonInserted);
-  EXPECT_EQ(InsertToolbarButton(&twice, kId), kButtonPresent);
   // Sizes below the header too: in unsigned arithmetic they would pass as whole records.
-  for (size_t size : {0u, 1u, 3u, 5u, 31u, 33u, 4u + 2 * 28u - 1u, 4u + 2 * 28u + 1u}) {
+  for (size_t size : {0u, 3u, 5u, 31u, 33u, 4u + 2 * 28u - 1u}) {
     Bytes layout(size, 0xFF);
-    EXPECT_EQ(InsertToolbarButton(&layout, kId), kLayoutUnknown) << size;
-    EXPECT_EQ(layout, Bytes(size, 0xFF)) << size;
+    EXPECT_TRUE(InsertToolbarButton(&layout, kId) == kLayoutUnknown && layout == Bytes(size, 0xFF)) << size;
   }
 }
 
-TEST(PostSetTables, IconsByWindowsVersionLanguagesByPrimaryLanguageAndSetNamesInAnyAsciiCase) {
-  const std::string exe = "C:\\Program Files\\VarnTech\\Trawlix\\Trawlix.exe";
-  for (uint32_t version : {410u, 500u, 501u, 600u, 1000u}) {
-    ComposeExtensionValues(exe, version / 100, version % 100);
-    const bool xp = version >= 501;
-    EXPECT_EQ(ExtensionValues[3].Value, exe);
-    EXPECT_EQ(ExtensionValues[4].Value, exe + (xp ? ",1004" : ",1002")) << version;
-    EXPECT_EQ(ExtensionValues[5].Value, exe + (xp ? ",1003" : ",1001")) << version;
-  }
-  EXPECT_EQ(LanguageNameOf(0x0809), "English");
-  for (uint16_t chinese : {0x0404, 0x0804, 0x0C04, 0x7C04}) EXPECT_EQ(LanguageNameOf(chinese), "Chinese Traditional");
-  for (uint16_t none : {0x041E, 0x0000, 0x0400}) EXPECT_EQ(LanguageNameOf(none), "") << none;
-  // A byte above 127 is no letter: that name stays.
+TEST(PostSetTables, IconsSwitchAtXpAndSetNamesConvertInAnyAsciiCase) {
+  const auto icons = [](uint32_t major, uint32_t minor) {
+    ComposeExtensionValues("C:\\Trawlix\\Trawlix.exe", major, minor);
+    return std::string(ExtensionValues[4].Value) + "|" + ExtensionValues[5].Value;
+  };
+  EXPECT_TRUE(icons(4, 10) == icons(5, 0) && icons(5, 0) != icons(5, 1) && icons(5, 1) == icons(10, 0));
   EXPECT_EQ(ConvertEngineSetNames("set=search in entir\xc9 web|SeT=sEaRcH In EnTiRe WeB|set=search in entire web"),
-            "set=search in entir\xc9 web|SET=Search in Web|SET=Search in Web");
+            "set=search in entir\xc9 web|SET=Search in Web|SET=Search in Web");  // a byte above 127 is no letter
 }
-
-// ---------------------------------------------------------------------------
-// Whole files
 
 // Writes half of what it is given, then fails, as a disk that fills up does.
 bool WriteHalfThenFail(TFileHandle file, const void* buffer, int32_t count) {
@@ -127,192 +63,93 @@ bool WriteHalfThenFail(TFileHandle file, const void* buffer, int32_t count) {
 }
 
 class FileWork : public ::testing::Test {
- protected:
+ public:
   void TearDown() override { PostSetWriteBytes = WriteFileBytes; }
-  std::string Path(const std::string& relative) { return temp_.Join(relative); }
+  std::string Path(const std::string& relative) { return temp.Join(relative); }
   std::string Read(const std::string& relative) { return twxtest::ReadWholeFileOr(Path(relative), "<none>"); }
   void Write(const std::string& relative, const std::string& bytes) {
     MakeFolderPath(ParentPart(Path(relative)));
     ASSERT_TRUE(twxtest::WriteWholeFile(Path(relative), bytes));
   }
-  bool Exists(const std::string& relative) { return IsExistingFile(Path(relative)); }
-  twxtest::TempFolder temp_;
+  bool Patch(const std::string& base, const std::string& output, const std::string& target) {
+    Write("p.pch", AsText(MakePatch(FromText(Read(base)), FromText(target))));
+    return ApplyPatch(Path(base), Path(output), Path("p.pch"));
+  }
+  twxtest::TempFolder temp;
 };
+std::string Random(size_t count, uint32_t seed) { return AsText(twxtest::RandomBytes(count, seed)); }
+const char kEntry[] = "TWXData\\Entry.db", kQuery[] = "Queries\\NONAME.TWX", kSets[] = "TWXData\\Set.db";
+typedef std::pair<const char*, std::string> TFile;
 
-TEST_F(FileWork, WholeFilesRoundTripAndReplaceWhatWasThere) {
-  const std::string bytes = Random(70000, 1) + std::string("\0\r\n\x1A", 4);
-  std::string back;
-  Write("data.bin", "old contents that are longer than nothing");
-  ASSERT_TRUE(WriteStringToFile(bytes, Path("data.bin")));
-  ASSERT_TRUE(ReadFileToString(Path("data.bin"), &back));
-  EXPECT_TRUE(Same(back, bytes));
-  ASSERT_TRUE(WriteStringToFile("", Path("data.bin")));
-  EXPECT_EQ(Read("data.bin"), "");
-  EXPECT_FALSE(ReadFileToString(Path("missing.bin"), &back));
-  EXPECT_FALSE(WriteStringToFile(bytes, Path("no such folder\\data.bin")));
-}
-
-TEST_F(FileWork, AWriteThatFailsHalfwayLeavesTheOldFileWhole) {
-  const std::string old = Random(5000, 2);
-  Write("Trawlix.exe", old);
+TEST_F(FileWork, AWriteOrARestoreThatFailsHalfwayLeavesTheOldFileWholeAndNoTemporaryFile) {
+  const std::string old = "Trawlmark Engine Registry\r\n" + Random(20000, 2);
+  Write(kEntry, "Trawlmark Engine Registry\r\n" + Random(30000, 5));
+  ASSERT_TRUE(SaveCustomFiles(temp.Path()));  // the user's copy, to be restored over the extracted one
+  Write(kEntry, old);
   PostSetWriteBytes = WriteHalfThenFail;
-  EXPECT_FALSE(WriteStringToFile(Random(9000, 3), Path("Trawlix.exe")));
-  EXPECT_TRUE(Same(Read("Trawlix.exe"), old));
-  EXPECT_FALSE(Exists("Trawlix.exe.$$$")) << "the half-written file is removed";
+  EXPECT_FALSE(WriteStringToFile(Random(9000, 3), Path(kEntry)));
+  RestoreCustomFiles(temp.Path());
+  PostSetWriteBytes = WriteFileBytes;
+  EXPECT_TRUE(Read(kEntry) == old);
+  EXPECT_EQ(twxtest::ListFolder(Path("TWXData")), std::vector<std::string>{"Entry.db"});
+  ASSERT_TRUE(WriteStringToFile(old + std::string("\0\x1A", 2), Path(kEntry)));
+  EXPECT_TRUE(Read(kEntry) == old + std::string("\0\x1A", 2));
 }
 
-TEST_F(FileWork, CustomFilesAreCapturedOnlyWithTheirHeader) {
-  // A fresh installation: nothing to capture, and so nothing to restore.
+TEST_F(FileWork, UserFilesWithTheirHeaderComeBackAndOnlyTheSetsLoseTheObsoleteSetName) {
   for (TCustomFileToSave& record : CustomFiles) record.Content = "stale";
-  EXPECT_TRUE(SaveCustomFiles(temp_.Path()));
-  for (const TCustomFileToSave& record : CustomFiles) EXPECT_EQ(record.Content, "") << record.FileName;
-  Write("TWXData\\Entry.db", "extracted");
-  RestoreCustomFiles(temp_.Path());
-  EXPECT_EQ(Read("TWXData\\Entry.db"), "extracted");
-  // A damaged header, or one in another case, is not captured; the header alone is.
-  Write("Queries\\NONAME.TWX", "Trawlmark Query Folde");
-  Write("TWXData\\Entry.db", "Trawlmark Engine Registry");
-  Write("TWXData\\Set.db", "trawlmark engine sets\r\nSET=x");
-  EXPECT_TRUE(SaveCustomFiles(temp_.Path()));
-  EXPECT_EQ(CustomFiles[0].Content, "");
-  EXPECT_EQ(CustomFiles[1].Content, "Trawlmark Engine Registry");
-  EXPECT_EQ(CustomFiles[2].Content, "");
-}
-
-TEST_F(FileWork, RestoredEngineSetsLoseTheObsoleteSetNameAndTheOthersStayByteForByte) {
-  const std::string query = std::string("Trawlmark Query Folder\r\nQuery=cats|SET=SEARCH IN ENTIRE WEB\r\n\0\xff", 64);
-  const std::string entry = "Trawlmark Engine Registry\r\nENGINE=Web|set=search in entire web\r\n";
-  Write("Queries\\NONAME.TWX", query);
-  Write("TWXData\\Entry.db", entry);
-  Write("TWXData\\Set.db", "Trawlmark Engine Sets\r\nSET=Search in Entire Web\r\nENGINE=A\r\n"
-                           "SET=SEARCH IN ENTIRE\tWEB\r\nSeT=sEaRcH In EnTiRe WeB");
-  EXPECT_TRUE(SaveCustomFiles(temp_.Path()));
-  // What the extraction puts there.
-  Write("Queries\\NONAME.TWX", "Trawlmark Query Folder\r\n");
-  Write("TWXData\\Entry.db", "Trawlmark Engine Registry\r\n");
-  Write("TWXData\\Set.db", "Trawlmark Engine Sets\r\n");
-  RestoreCustomFiles(temp_.Path());
-  EXPECT_TRUE(Same(Read("Queries\\NONAME.TWX"), query));
-  EXPECT_TRUE(Same(Read("TWXData\\Entry.db"), entry));
-  EXPECT_EQ(Read("TWXData\\Set.db"), "Trawlmark Engine Sets\r\nSET=Search in Web\r\nENGINE=A\r\n"
-                                     "SET=SEARCH IN ENTIRE\tWEB\r\nSET=Search in Web");
-}
-
-TEST_F(FileWork, ARestoreThatFailsHalfwayLeavesTheExtractedCopyWhole) {
-  Write("TWXData\\Entry.db", "Trawlmark Engine Registry\r\n" + Random(20000, 4));
-  EXPECT_TRUE(SaveCustomFiles(temp_.Path()));
-  const std::string extracted = "Trawlmark Engine Registry\r\nENGINE=Web|http://example.invalid/\r\n";
-  Write("TWXData\\Entry.db", extracted);
-  PostSetWriteBytes = WriteHalfThenFail;
-  RestoreCustomFiles(temp_.Path());
-  EXPECT_TRUE(Same(Read("TWXData\\Entry.db"), extracted));
-  EXPECT_FALSE(Exists("TWXData\\Entry.db.$$$"));
-}
-
-int pumps = 0;
-void CountPump() { ++pumps; }
-
-TEST_F(FileWork, ObsoleteFilesGoAndTheirFoldersOnceEmpty) {
-  for (const char* file : {"Filters\\Markup.ini", "Filters\\AuxFiles\\mkphelp.ini", "renew.exe",
-                           "Language\\Flags\\Chinese Traditional(BIG5).ico"})
-    Write(file, "old");
-  Write("Filters\\Textor.dll", "current");
-  Write("Library\\AuxFiles\\report.txt", "the user's");
-  pumps = 0;
-  RemoveObsoleteFiles(temp_.Path(), CountPump);
-  EXPECT_EQ(pumps, kObsoleteFileCount);
-  for (const char* file : ObsoleteFiles) EXPECT_FALSE(IsExistingFile(temp_.Path() + file)) << file;
-  EXPECT_FALSE(IsExistingFolder(Path("Filters\\AuxFiles")));
-  EXPECT_FALSE(IsExistingFolder(Path("Language\\Flags")));
-  EXPECT_EQ(Read("Filters\\Textor.dll"), "current");
-  EXPECT_EQ(Read("Library\\AuxFiles\\report.txt"), "the user's");
-
-  // Empty folders go even without their files ("Filters" is tried again after
-  // its last entries); one that still holds something stays.
-  MakeFolderPath(Path("again\\Filters\\AuxFiles"));
-  Write("again\\Language\\Flags\\German.ico", "kept");
-  RemoveObsoleteFiles(Path("again"), nullptr);
-  EXPECT_FALSE(IsExistingFolder(Path("again\\Filters")));
-  EXPECT_EQ(Read("again\\Language\\Flags\\German.ico"), "kept");
-}
-
-// ---------------------------------------------------------------------------
-// Delta patches
-
-class Patches : public FileWork {
- protected:
-  void SetUp() override {
-    base_ = Random(40000, 10);
-    Write("Trawlix.exe", base_);
-  }
-  void WritePatch(const std::string& relative, const std::string& target, size_t blockContent = 1 << 20) {
-    Write(relative, Text(patchbytes::MakePatch(BytesOf(base_), BytesOf(target), blockContent)));
-  }
-  bool Apply(const std::string& output, const std::string& patch, const std::string& base = "Trawlix.exe") {
-    return ApplyPatch(Path(base), Path(output), Path(patch));
-  }
-  std::string base_;
-};
-
-TEST_F(Patches, APatchBuildsItsOutputFromTheBaseAndIsDeleted) {
-  // Small blocks, so that the commands run through many of them.
-  const std::string target = base_.substr(0, 15000) + Random(12000, 11) + base_.substr(30000);
-  WritePatch("SrchCfg.pch", target, 4096);
-  EXPECT_TRUE(Apply("SrchCfg.exe", "SrchCfg.pch"));
-  EXPECT_TRUE(Same(Read("SrchCfg.exe"), target));
-  EXPECT_TRUE(Same(Read("Trawlix.exe"), base_));
-  EXPECT_FALSE(Exists("SrchCfg.pch"));
-  EXPECT_FALSE(Exists("SrchCfg.exe.$$$"));
-  // In place, as the main program is patched.
-  const std::string newMain = Random(100, 14) + base_.substr(100, 39000) + Random(3000, 15);
-  WritePatch("Trawlix.pch", newMain);
-  EXPECT_TRUE(Apply("Trawlix.exe", "Trawlix.pch"));
-  EXPECT_TRUE(Same(Read("Trawlix.exe"), newMain));
-  EXPECT_FALSE(Exists("Trawlix.pch"));
-}
-
-TEST_F(Patches, AnOutputLargerThanTheFirstBufferTakesASecondPass) {
-  // One byte more than the first buffer holds, and exactly as much (no cut).
-  for (size_t extra : {size_t(kPatchHeadroom) + 1, size_t(kPatchHeadroom)}) {
-    const std::string target = base_ + Random(extra, 12);
-    WritePatch("Help\\TWXHelp.pch", target);
-    EXPECT_TRUE(Apply("Help\\TWXHelp.exe", "Help\\TWXHelp.pch"));
-    EXPECT_TRUE(Same(Read("Help\\TWXHelp.exe"), target));
-    EXPECT_FALSE(Exists("Help\\TWXHelp.pch"));
+  EXPECT_TRUE(SaveCustomFiles(temp.Path()));  // a fresh installation: nothing to capture
+  Write(kEntry, "extracted");
+  RestoreCustomFiles(temp.Path());
+  EXPECT_EQ(Read(kEntry), "extracted");
+  const std::string queryHead = "Trawlmark Query Folder\r\n", setsHead = "Trawlmark Engine Sets\r\n",
+                    entryHead = "Trawlmark Engine Registry\r\n";
+  const std::string query = queryHead + std::string("Query=cats|SET=SEARCH IN ENTIRE WEB\r\n\0\xff", 40),
+                    entry = entryHead + "ENGINE=Web|set=search in entire web\r\n",
+                    sets = setsHead + "SET=Search in Entire Web\r\nSET=SEARCH IN ENTIRE\tWEB";
+  // A damaged header, or one in another case, is not captured; after a failed
+  // installation the files go back as they were.
+  const struct {
+    std::string query, sets;
+    bool convert;
+    std::string querySaved, setsSaved;
+  } kRows[] = {{query.substr(0, 21), "t" + sets.substr(1), true, queryHead, setsHead},
+               {query, sets, true, query, setsHead + "SET=Search in Web\r\nSET=SEARCH IN ENTIRE\tWEB"},
+               {query, sets, false, query, sets}};
+  for (const auto& row : kRows) {
+    for (const TFile& file : std::vector<TFile>{{kQuery, row.query}, {kEntry, entry}, {kSets, row.sets}})
+      Write(file.first, file.second);
+    EXPECT_TRUE(SaveCustomFiles(temp.Path()));
+    // What the extraction puts there.
+    for (const TFile& file : std::vector<TFile>{{kQuery, queryHead}, {kEntry, entryHead}, {kSets, setsHead}})
+      Write(file.first, file.second);
+    RestoreCustomFiles(temp.Path(), row.convert);
+    EXPECT_TRUE(Read(kQuery) == row.querySaved && Read(kEntry) == entry);
+    EXPECT_EQ(Read(kSets), row.setsSaved);
   }
 }
 
-TEST_F(Patches, AFailedPatchLeavesTheOutputAsItWasAndIsDeletedAnyway) {
-  const std::string previous = "the output of an earlier installation";
+TEST_F(FileWork, PatchesBuildTheirOutputOrLeaveItAsItWasAndAreDeletedEitherWay) {
+  const std::string base = Random(40000, 10), previous = "the output of an earlier installation";
+  Write("Trawlix.exe", base);
   Write("SrchCfg.exe", previous);
-  EXPECT_FALSE(Apply("SrchCfg.exe", "SrchCfg.pch")) << "no patch file";
-  EXPECT_TRUE(Same(Read("SrchCfg.exe"), previous));
-  WritePatch("SrchCfg.pch", Random(500, 16) + base_);
-  EXPECT_FALSE(Apply("SrchCfg.exe", "SrchCfg.pch", "Missing.exe")) << "no base";
-  EXPECT_FALSE(Exists("SrchCfg.pch"));
-  EXPECT_TRUE(Same(Read("SrchCfg.exe"), previous));
-  // Made for another base (what it copies is wrong, so its end check fails),
-  // damaged, and copying beyond the base.
-  const Bytes otherBase = twxtest::RandomBytes(40000, 17);
-  const Bytes bad[] = {patchbytes::MakePatch(otherBase, Bytes(otherBase.begin(), otherBase.begin() + 30000)),
-                       BytesOf("not a patch stream at all"),
-                       patchbytes::Stored(patchbytes::Copy(39000, 2000) + patchbytes::End(0))};
-  for (const Bytes& patch : bad) {
-    Write("SrchCfg.pch", Text(patch));
-    EXPECT_FALSE(Apply("SrchCfg.exe", "SrchCfg.pch"));
-    EXPECT_TRUE(Same(Read("SrchCfg.exe"), previous));
-    EXPECT_FALSE(Exists("SrchCfg.pch"));
+  const Bytes other = twxtest::RandomBytes(40000, 17);
+  for (const Bytes& patch : {MakePatch(other, Part(other, 0, 30000)),  // for another base: its end check fails
+                             FromText("not a patch stream at all"), Stored(Copy(39000, 2000) + End(0))}) {
+    Write("p.pch", AsText(patch));
+    EXPECT_FALSE(ApplyPatch(Path("Trawlix.exe"), Path("SrchCfg.exe"), Path("p.pch"))) << patch.size();
+    EXPECT_TRUE(Read("SrchCfg.exe") == previous && Read("p.pch") == "<none>") << patch.size();
   }
-  EXPECT_TRUE(Same(Read("Trawlix.exe"), base_));
-}
-
-TEST_F(Patches, AnInPlacePatchWhoseWriteFailsHalfwayLeavesTheMainProgramWhole) {
-  WritePatch("Trawlix.pch", base_ + Random(60000, 19));
-  PostSetWriteBytes = WriteHalfThenFail;
-  EXPECT_FALSE(Apply("Trawlix.exe", "Trawlix.pch"));
-  EXPECT_TRUE(Same(Read("Trawlix.exe"), base_));
-  EXPECT_FALSE(Exists("Trawlix.exe.$$$"));
-  EXPECT_FALSE(Exists("Trawlix.pch"));
+  EXPECT_FALSE(Patch("Missing.exe", "SrchCfg.exe", base));
+  EXPECT_EQ(Read("SrchCfg.exe"), previous);
+  // Outputs one byte larger than the first buffer, and exactly as large; in place too.
+  for (const std::string& target : {base.substr(0, 15000) + Random(kPatchHeadroom + 1, 11) + base.substr(30000),
+                                    base + Random(kPatchHeadroom, 12)}) {
+    EXPECT_TRUE(Patch("Trawlix.exe", "SrchCfg.exe", target) && Read("SrchCfg.exe") == target);
+    EXPECT_TRUE(Patch("Trawlix.exe", "Trawlix.exe", target) && Read("Trawlix.exe") == target);
+    EXPECT_EQ(twxtest::ListFolder(temp.Path()), (std::vector<std::string>{"SrchCfg.exe", "Trawlix.exe"}));
+    Write("Trawlix.exe", base);
+  }
 }
 
 }  // namespace

@@ -1,0 +1,58 @@
+#!/bin/sh
+# vhzip_cli.sh VHZIP WORKDIR
+# The packer as a user drives it, with the setup's extraction behind extract and
+# verify: round trips, exit codes and messages for bad input, and hostile files
+# and links that must neither be followed nor lose data.
+set -u
+V=$1
+fail() { echo "FAIL: $*" >&2; exit 1; }
+code() { want=$1; shift; "$@" > out.txt 2> err.txt; rc=$?; [ $rc -eq "$want" ] || fail "$* gave $rc: $(cat err.txt)"; }
+rm -rf "$2" && mkdir -p "$2/tree/Help/Deep" "$2/tree/sub dir" && cd "$2" && W=$(pwd) || fail "cannot make $2"
+N="tree/sub dir/numbers.txt"
+printf 'Trawlmark Query Folder\r\n' > tree/NONAME.TWX && touch -d '2019-12-31 23:59:58' tree/NONAME.TWX
+chmod a-w tree/NONAME.TWX && head -c 3000000 /dev/urandom > tree/Help/Deep/big.bin  # more than one block
+seq 1 100000 > "$N" && : > tree/empty.txt
+code 0 "$V" pack tree -o t.vhz && code 0 "$V" list t.vhz
+grep -Eq '^ +24  R---  2019-12-31 23:59:58 +[0-9]+  NONAME\.TWX$' out.txt || fail "listing: $(cat out.txt)"
+printf 'MZ stands in for the setup program' > stub.exe && code 0 "$V" bundle stub.exe t.vhz -o setup.exe
+code 1 "$V" bundle setup.exe t.vhz -o twice.exe && [ ! -e twice.exe ] || fail "a refused bundle wrote its output"
+for input in t.vhz setup.exe; do
+  rm -rf out && code 0 "$V" extract "$input" -C out/new && code 0 "$V" verify "$input"
+  [ -f "$input" ] && diff -r tree out/new || fail "extracted $input"
+  [ "$(stat -c %Y.%a tree/NONAME.TWX)" = "$(stat -c %Y.%a out/new/NONAME.TWX)" ] || fail "time or mode"
+done
+# Damaged, not a plain file, an unsafe name: exit 1, nothing written, the failing entry named.
+cp t.vhz bad.vhz && printf '\377' | dd of=bad.vhz bs=1 seek=$(($(stat -c %s t.vhz) - 5)) conv=notrunc 2> /dev/null
+code 1 "$V" extract bad.vhz -C bad && grep -q '(code -5)$' err.txt && [ -z "$(ls bad)" ] || fail "damaged"
+mkfifo fifo && code 1 timeout 20 "$V" extract fifo -C f && grep -q "'fifo' is not a regular file" err.txt || fail "fifo"
+mkdir -p evil && printf ok > evil/a.txt && printf x > evil/CON && code 0 "$V" pack evil -o evil.vhz
+code 1 "$V" extract evil.vhz -C e && grep -Fq "CON') (code -6)" err.txt || fail "the failing entry is not named"
+# A link at the temporary archive's name never carries the archive out of
+# DIR, and FILE is never the temporary file itself, by name or through a link.
+printf 'keep' > outside.txt && cp t.vhz t.copy
+for kind in -s -P; do
+  rm -rf planted && mkdir planted && ln $kind "$W/outside.txt" "planted/tempfile.\$\$\$" || fail "ln $kind"
+  code 0 "$V" extract t.vhz -C planted && [ "$(cat outside.txt)" = keep ] || fail "through a link ($kind)"
+done
+mkdir self && ln -s "$W/t.vhz" "self/tempfile.\$\$\$" && code 2 "$V" extract t.vhz -C self
+code 2 "$V" extract "self/tempfile.\$\$\$" -C self && cmp -s t.vhz t.copy || fail "FILE was changed through the link"
+# Patches rebuild NEW, in place too; on a full disk (the file size limit) the base stays whole.
+seq 1 100000 | sed 's/77/seventy-seven/' > new.txt && code 0 "$V" diff "$N" new.txt -o p.pch --level 6
+code 0 "$V" apply "$N" p.pch -o rebuilt.txt && cmp -s rebuilt.txt new.txt || fail "apply did not rebuild NEW"
+cp new.txt full.txt && code 0 "$V" diff new.txt "$N" -o back.pch --level 6
+(trap '' XFSZ; ulimit -f 64; "$V" apply full.txt back.pch -o full.txt) 2> err.txt && fail "a full disk"
+cmp -s full.txt new.txt && [ -z "$(ls full.txt?* 2> /dev/null)" ] || fail "a failed apply lost its base or left a file"
+code 0 "$V" apply full.txt back.pch -o full.txt && cmp -s full.txt "$N" || fail "in-place apply"
+code 1 "$V" apply tree/empty.txt p.pch -o wrong.txt && [ ! -e wrong.txt ] || fail "a failed apply wrote its output"
+truncate -s 2G huge.bin && code 1 "$V" diff huge.bin new.txt -o huge.pch || fail "2 GiB"
+grep -q "'huge.bin' is too large" err.txt && rm huge.bin || fail "2 GiB: $(cat err.txt)"
+# Only plain files and folders are packed: a pipe would be waited on for ever,
+# a link out of the tree would bring in any file.
+mkdir -p linked/in && printf 'in' > linked/in/a.txt && ln -s in/a.txt linked/alias.txt
+code 0 "$V" pack linked -o linked.vhz
+for hostile in "ln -s $W/new.txt linked/out.txt" "ln -s .. linked/in/up" "mkfifo linked/pipe"; do
+  $hostile && code 1 timeout 20 "$V" pack linked -o hostile.vhz || fail "$hostile"
+  grep -Fq "${hostile##*/}'" err.txt && [ ! -e hostile.vhz ] || fail "pack beside '$hostile': $(cat err.txt)"
+  rm -f "${hostile##* }"
+done
+echo "vhzip command line: all checks passed"

@@ -1,0 +1,72 @@
+// The rules behind the setup's screens, the folder browser and the shortcuts,
+// without any window: animations run whole, as the timers drive them. The
+// browser's walk to the nearest folder and its typed paths are seen in its window test.
+#include <gtest/gtest.h>
+
+#include "FileIO.h"
+#include "SelDirLogic.h"
+#include "SetupLogic.h"
+#include "SysUtilLogic.h"
+
+namespace {
+
+TEST(SetupLogic, VersionGateDestinationAndFreeSpace) {
+  const struct {
+    uint32_t platform, major, minor;
+    bool tooOld, xp;
+  } kRows[] = {{0, 3, 10, true, false}, {1, 4, 0, true, false}, {1, 4, 10, false, false}, {2, 4, 0, false, false},
+               {2, 5, 0, false, false}, {2, 5, 1, false, true}, {2, 6, 0, false, true}};
+  for (const auto& row : kRows) {
+    EXPECT_EQ(IsWindowsTooOld(row.platform, row.major, row.minor), row.tooOld) << row.major << "." << row.minor;
+    EXPECT_EQ(UsesXpDialogs(row.platform, row.major, row.minor), row.xp) << row.major << "." << row.minor;
+  }
+  EXPECT_EQ(WithoutTrailingBackslashes("C:\\A\\\\") + WithoutTrailingBackslashes("C:\\") + "|" +
+                WithoutTrailingBackslashes("\\\\"), "C:\\AC:|");
+  EXPECT_EQ(BrowsedDestination("D:") + DriveRootOf("c:\\VarnTech\\Trawlix"), "D:\\C:\\");
+  EXPECT_EQ(DriveRootOf("\\\\server\\share"), "\\\\\\") << "no drive: a root whose query fails";
+  EXPECT_DOUBLE_EQ(FreeSpaceMB(65536, 32768, 1), 2048.0) << "a cluster of 2 GiB: unsigned";
+  EXPECT_DOUBLE_EQ(FreeSpaceMB(65536, 65536, 100), 0.0) << "the cluster size wraps in 32 bits";
+}
+
+TEST(SetupLogic, TheFadeInRunsToFortySixAndWelcomesOnceOnTheFifthTick) {
+  // The fade-in: 23 ticks up to 46, the welcome clip once, on the fifth.
+  int position = 0, ticks = 0, welcomeTick = 0;
+  for (TFadeStep step; !(step = FadeInStep(position, welcomeTick != 0)).stop; position = step.position) {
+    ASSERT_LT(++ticks, 100);
+    EXPECT_TRUE(!step.playWelcome || std::exchange(welcomeTick, ticks) == 0) << "the clip once only";
+  }
+  EXPECT_TRUE(ticks == 23 && position == 46 && welcomeTick == 5) << ticks << " " << position << " " << welcomeTick;
+}
+
+TEST(TextRules, WorkingFolderUninstallStringAndBrowserVersion) {
+  EXPECT_EQ(ShortcutWorkingFolder("D:\\Tools\\Trawlix\\Trawlix.exe"), "D:\\Tools\\Trawlix");
+  EXPECT_EQ(ShortcutWorkingFolder("C:\\Trawlix.exe"), "C:\\");  // a root keeps its backslash
+  EXPECT_EQ(UnquoteUninstallString("\"C:\\A B\\uninst.exe\" /S"), "C:\\A B\\uninst.exe\" /S");
+  EXPECT_EQ(UnquoteUninstallString("\""), "");
+  const std::pair<const char*, int> kVersions[] = {{"11.0.9600", 11}, {"9a.1", 0}, {".5", 0}, {"99999999999.1", 0}};
+  for (const auto& row : kVersions) EXPECT_EQ(BrowserMajorVersionOf(row.first), row.second) << row.first;
+}
+
+// The list as "text:indentation" items and the shown folder's index.
+std::string Shown(const TFolderList& list) {
+  std::string out;
+  for (const TFolderItem& item : list.items) out += item.text + ":" + std::to_string(item.data) + " ";
+  return out + "@" + std::to_string(list.currentLevel);
+}
+
+TEST(FolderList, ShowsPathDestinationAndVisibleSubfoldersWithTheirIndentation) {
+  const std::vector<TFolderEntry> entries = {
+      {".", kAttrDirectory}, {"..", kAttrDirectory}, {"Common Files", kAttrDirectory}, {"readme.txt", kAttrArchive},
+      {"Hidden", kAttrDirectory | kAttrHidden}, {"Sys", kAttrDirectory | kAttrSystem}, {"TRAWLIX", kAttrDirectory},
+      {"Zeta", kAttrDirectory | kAttrReadOnly}};
+  // The subfolder's own name (any case) already stands in the list as the destination.
+  const TFolderList added = BuildFolderList("C:\\Program Files", "Trawlix", entries);
+  EXPECT_EQ(Shown(added), "C:\\:0 Program Files:6 Trawlix:-12 Common Files:12 Zeta:12 @1");
+  const TFolderList named = BuildFolderList("D:\\Data\\trawlix\\", "Trawlix", {{"Sub", kAttrDirectory}});
+  EXPECT_EQ(Shown(named), "D:\\:0 Data:6 trawlix:-12 Sub:18 @2");
+  EXPECT_NE(added.label.find("\"Trawlix\""), std::string::npos) << "the label says the subfolder will be added";
+  EXPECT_EQ(named.label.find("\"Trawlix\""), std::string::npos);
+  EXPECT_EQ(Shown(BuildFolderList("C:\\", "Trawlix", {})), "C:\\:0 Trawlix:-6 @0");
+}
+
+}  // namespace
