@@ -24,9 +24,11 @@ done
 # Damaged, not a plain file, an unsafe name: exit 1, nothing written, the failing entry named.
 cp t.vhz bad.vhz && printf '\377' | dd of=bad.vhz bs=1 seek=$(($(stat -c %s t.vhz) - 5)) conv=notrunc 2> /dev/null
 code 1 "$V" extract bad.vhz -C bad && grep -q '(code -5)$' err.txt && [ -z "$(ls bad)" ] || fail "damaged"
+code 1 "$V" list bad.vhz && code 2 "$V" pack tree || fail "a failed listing or a usage error"
 mkfifo fifo && code 1 timeout 20 "$V" extract fifo -C f && grep -q "'fifo' is not a regular file" err.txt || fail "fifo"
 mkdir -p evil && printf ok > evil/a.txt && printf x > evil/CON && code 0 "$V" pack evil -o evil.vhz
 code 1 "$V" extract evil.vhz -C e && grep -Fq "CON') (code -6)" err.txt || fail "the failing entry is not named"
+code 1 "$V" bundle stub.exe evil.vhz -o evil.exe && [ ! -e evil.exe ] || fail "bundled a name the setup refuses"
 # A link at the temporary archive's name never carries the archive out of
 # DIR, and FILE is never the temporary file itself, by name or through a link.
 printf 'keep' > outside.txt && cp t.vhz t.copy
