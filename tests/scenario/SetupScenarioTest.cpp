@@ -233,89 +233,39 @@ void ListFiles(const std::string& folder, const std::string& relative, std::vect
   FindClose(search);
 }
 
-std::string HotKeyText(WORD hotKey) {
-  if (hotKey == 0) return "no hot-key";
-  std::string text = (hotKey & 0x0200 ? "Ctrl + " : "") + std::string(hotKey & 0x0400 ? "Alt + " : "");
-  const int key = hotKey & 0xFF;
-  return text + (key >= 0x70 && key <= 0x7B ? "F" + std::to_string(key - 0x6F) : std::to_string(key));
-}
-
-void ReportLink(const std::string& file) {
-  const twxtest::TLinkInfo link = twxtest::ReadLink(file);
-  if (!link.loaded) return;
-  printf("  %s -> %s (%s)\n", file.c_str(), link.target.c_str(), HotKeyText(link.hotKey).c_str());
-}
-
 // What the setup did, read from the machine: every installed file compared
 // with what the payload and its delta patches make, the registry values, the
-// shortcuts, the helper and the settings file.
+// shortcuts and the settings file.
 void PrintReport(const std::string& folder) {
-  twxtest::TempFolder expectedTree;
-  const bool haveExpected = sampletest::MakeInstalledProduct(expectedTree.Path());
+  twxtest::TempFolder expected;
+  sampletest::MakeInstalledProduct(expected.Path());
   std::vector<TInstalledFile> files;
   ListFiles(folder, "", &files);
-  uint64_t bytes = 0;
-  std::vector<std::string> same, changed, added;
+  uint64_t bytes = 0, same = 0;
+  std::string other;
   for (const TInstalledFile& file : files) {
     bytes += file.size;
-    std::string installed, expected;
+    std::string installed;
     twxtest::ReadWholeFile(folder + "\\" + file.name, &installed);
-    if (!haveExpected || !twxtest::ReadWholeFile(expectedTree.Join(file.name), &expected))
-      added.push_back(file.name);
-    else if (installed == expected)
-      same.push_back(file.name);
+    if (installed == twxtest::ReadWholeFileOr(expected.Join(file.name), "<none>"))
+      ++same;
     else
-      changed.push_back(file.name);
+      other += " " + file.name;
   }
-  std::vector<TInstalledFile> payload;
-  ListFiles(expectedTree.Path(), "", &payload);
-  std::vector<std::string> notInstalled;
-  for (const TInstalledFile& file : payload)
-    if (!IsExistingFile(folder + "\\" + file.name)) notInstalled.push_back(file.name);
-  auto names = [](const std::vector<std::string>& list) {
-    std::string text;
-    for (const std::string& name : list) text += (text.empty() ? "" : ", ") + name;
-    return text.empty() ? std::string("none") : text;
-  };
   printf("\n== What the setup did (read from the machine afterwards)\n");
-  printf("Installed into %s: %u files, %llu bytes\n", folder.c_str(), static_cast<unsigned>(files.size()),
-         static_cast<unsigned long long>(bytes));
-  printf("  byte for byte as the payload (its programs as their delta patches make them): %u\n",
-         static_cast<unsigned>(same.size()));
-  printf("  written by the setup's configuration: %s\n", names(changed).c_str());
-  printf("  not in the payload: %s\n", names(added).c_str());
-  printf("  of the payload, not left in the folder: %s\n", names(notInstalled).c_str());
+  printf("Installed into %s: %u files, %llu bytes; %llu byte for byte as the payload and its patches make them;\n"
+         "  written by the configuration or not in the payload:%s\n",
+         folder.c_str(), static_cast<unsigned>(files.size()), static_cast<unsigned long long>(bytes),
+         static_cast<unsigned long long>(same), other.c_str());
   printf("Uninstall entry: %s\n", ReadRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString").c_str());
-  printf("Shortcuts:\n");
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((ProgramsFolder + "\\Trawlmark\\*.lnk").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do ReportLink(ProgramsFolder + "\\Trawlmark\\" + found.cFileName);
-    while (FindNextFileA(search, &found));
-    FindClose(search);
+  for (const std::string& link : {ProgramsFolder + "\\Trawlmark\\Trawlix.lnk", DesktopFolder + "\\Trawlmark.lnk"}) {
+    const twxtest::TLinkInfo info = twxtest::ReadLink(link);
+    if (info.loaded) printf("Shortcut %s -> %s, hot-key 0x%04X\n", link.c_str(), info.target.c_str(), info.hotKey);
   }
-  ReportLink(DesktopFolder + "\\Trawlmark.lnk");
-  printf("Browser extension %s: \"%s\" runs %s\n", postinstalltest::kExtensionKey,
-         ReadRegString(HKEY_LOCAL_MACHINE, postinstalltest::kExtensionKey, "ButtonText").c_str(),
-         ReadRegString(HKEY_LOCAL_MACHINE, postinstalltest::kExtensionKey, "Exec").c_str());
-  const std::string layout =
-      twxtest::ReadRegRaw(HKEY_CURRENT_USER, postinstalltest::kToolbarKey, postinstalltest::kLayoutValue);
-  const std::string nextId = twxtest::ReadRegRaw(HKEY_CURRENT_USER, postinstalltest::kMappingKey, "NextId");
-  uint32_t next = 0;
-  memcpy(&next, nextId.data(), nextId.size() < 4 ? nextId.size() : 4);
-  printf("  this user's toolbar layout: %u button records; command mapping NextId %s\n",
-         static_cast<unsigned>(layout.size() >= 4 ? (layout.size() - 4) / 28 : 0), Hex(next).c_str());
-  std::string helper = ReadRegString(HKEY_LOCAL_MACHINE, kRunKey, "VTQBox");
-  const std::string helperPath = helper.size() > 2 ? helper.substr(1, helper.size() - 2) : helper;
-  const DWORD helperProcess = postinstalltest::HelperProcessOf(ParentPart(helperPath) + "\\QBox.tmp");
-  printf("Search-box helper: Run value VTQBox = %s; %s\n", helper.c_str(),
-         helperProcess ? ("running, process " + std::to_string(helperProcess)).c_str() : "not running");
-  printf("Trawlix.ini:\n");
-  std::istringstream ini(twxtest::ReadWholeFileOr(folder + "\\Trawlix.ini", ""));
-  for (std::string line; std::getline(ini, line);)
-    if (!line.empty() && line != "\r") printf("  %s\n", line.c_str());
+  printf("Run value VTQBox: %s\n", ReadRegString(HKEY_LOCAL_MACHINE, kRunKey, "VTQBox").c_str());
   printf(".twx files: %s, opened by %s\n", ReadRegString(HKEY_CLASSES_ROOT, ".twx", "").c_str(),
          ReadRegString(HKEY_CLASSES_ROOT, "trawlix_query_folder\\shell\\open\\command", "").c_str());
+  printf("Trawlix.ini:\n%s\n", twxtest::ReadWholeFileOr(folder + "\\Trawlix.ini", "").c_str());
   std::string screens = twxtest::ArtifactsFolder().substr(2);  // the host path behind drive Z:
   for (char& c : screens) c = c == '\\' ? '/' : c;
   printf("Screenshots: %s\n", screens.c_str());
