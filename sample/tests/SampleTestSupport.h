@@ -1,5 +1,6 @@
-// Helpers of the stand-in product's Wine tests: where the staged payload lies,
-// copying trees, and starting the product's programs as separate processes.
+// Helpers of the Wine tests of the stand-in product and the post-install steps:
+// where the staged payload lies, copying trees, starting programs as separate
+// processes, and replacing a system function this program imports.
 #pragma once
 
 #include <windows.h>
@@ -13,11 +14,8 @@ namespace sampletest {
 std::string PayloadPath(const std::string& relative);
 std::string PatchSourcePath(const std::string& relative);
 
-// Copies a folder tree (or one file); false when anything could not be copied.
-bool CopyTree(const std::string& from, const std::string& to);
-
 // The folder as an installation ends up: the payload tree with the programs
-// that the delta patches produce in place.
+// that the delta patches produce in place; false when anything was not copied.
 bool MakeInstalledProduct(const std::string& folder);
 
 // A started program; the destructor ends it if a test left it running.
@@ -32,8 +30,7 @@ class TProgram {
   // The exit code, or STILL_ACTIVE when it did not end within timeoutMs.
   DWORD WaitForExit(DWORD timeoutMs);
   DWORD Id() const { return process_.dwProcessId; }
-  // Waits until the program waits for input with none pending (it has reached
-  // its message loop); false when it ended first or did not get there in time.
+  // Waits until the program has reached its message loop; false when it ended first.
   bool WaitUntilIdle(DWORD timeoutMs);
 
  private:
@@ -45,5 +42,10 @@ bool WaitForFile(const std::string& path, bool exists, DWORD timeoutMs);
 
 // Waits until the file exists and holds exactly size bytes, without opening it.
 bool WaitForFileSize(const std::string& path, uint64_t size, DWORD timeoutMs);
+
+// Points this program's import of library!function at replacement (the code
+// under test is linked in, so its calls go through that slot); the function
+// the slot held, or null when the program does not import it.
+void* ReplaceImport(const char* library, const char* function, void* replacement);
 
 }  // namespace sampletest

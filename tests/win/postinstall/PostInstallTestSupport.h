@@ -1,7 +1,6 @@
-// Shared by the post-install tests: the registry places the setup writes and
-// small readers and writers for them; the search-box helper as a process of
-// its own (which helper an instance file names, and the clean-up that leaves no
-// helper, and no decoy, of a test running).
+// Shared by the post-install tests and the setup's scenarios: the registry
+// places the setup writes, small writers for them, and which search-box
+// helper an instance file names.
 #pragma once
 
 #include <windows.h>
@@ -27,9 +26,6 @@ std::string Z(const std::string& text);
 std::string Dword(uint32_t value);
 using twxtest::WriteRegValue;
 
-// The full path of a running process's program; "" when it cannot be asked.
-std::string ProcessImage(DWORD processId);
-
 // The process whose live window the instance file names; 0 when none does.
 DWORD HelperProcessOf(const std::string& instanceFile);
 
@@ -37,13 +33,7 @@ DWORD HelperProcessOf(const std::string& instanceFile);
 // (compared without regard to case); that process's id, or 0.
 DWORD WaitForHelper(const std::string& instanceFile, const std::string& image, DWORD timeoutMs);
 
-// Ends every process whose program lies below folder; the number ended.
-int EndProcessesBelow(const std::string& folder);
-
 // A process that is still running after timeoutMs.
 bool IsRunning(DWORD processId, DWORD timeoutMs = 0);
-
-// The first two parts of a program's version, "5.10"; "" without version.
-std::string VersionOf(const std::string& path);
 
 }  // namespace postinstalltest
