@@ -13,8 +13,6 @@ std::string Backslashed(std::string path) {
   return path;
 }
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 bool CopyTree(const std::string& from, const std::string& to) {
   const DWORD attributes = GetFileAttributesA(from.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return false;
@@ -75,7 +73,7 @@ DWORD TProgram::WaitForExit(DWORD timeoutMs) {
 
 bool WaitForFile(const std::string& path, bool exists, DWORD timeoutMs) {
   const DWORD start = GetTickCount();
-  while (Exists(path) != exists) {
+  while ((GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) != exists) {
     if (GetTickCount() - start >= timeoutMs) return false;
     Sleep(50);
   }

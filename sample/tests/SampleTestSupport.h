@@ -10,21 +10,19 @@
 
 namespace sampletest {
 
-// A file of the staged payload tree, or of the programs the delta patches make.
+// A file of the staged payload tree, or of the programs its delta patches make.
 std::string PayloadPath(const std::string& relative);
 std::string PatchSourcePath(const std::string& relative);
 
-// The folder as an installation ends up: the payload tree with the programs
-// that the delta patches produce in place; false when anything was not copied.
+// The folder as an installation leaves it: the payload with the patched programs.
 bool MakeInstalledProduct(const std::string& folder);
 
 // A started program; the destructor ends it if a test left it running.
 class TProgram {
  public:
   TProgram() = default;
-  ~TProgram();
   TProgram(const TProgram&) = delete;
-  TProgram& operator=(const TProgram&) = delete;
+  ~TProgram();
   // Starts exe with the arguments (appended to its quoted path as they are).
   bool Start(const std::string& exe, const std::string& arguments = "");
   // The exit code, or STILL_ACTIVE when it did not end within timeoutMs.

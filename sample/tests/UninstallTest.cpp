@@ -1,7 +1,6 @@
 // The uninstaller's safety: it clears only a folder that holds the product,
-// never a drive root, leaves what others keep beside the product, and leaves
-// the machine's entries to the installation they name. The whole removal is
-// driven end to end by the setup's scenarios.
+// never a drive root, and leaves what others keep and the entries of another
+// installation. The whole removal is driven by the setup's scenarios.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -17,7 +16,6 @@
 namespace {
 
 using twxtest::ReadRegString;
-using twxtest::RegKeyExists;
 using twxtest::WriteRegString;
 
 const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Trawlmark";
@@ -30,7 +28,7 @@ void PlantInstallation(const std::string& folder) {
   WriteRegString(HKEY_CLASSES_ROOT, "trawlix_query_folder\\shell\\open\\command", "", folder + "\\Trawlix.exe");
 }
 
-bool Exists(const std::string& path) { return IsExistingFile(path) || IsExistingFolder(path); }
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 class Uninstaller : public ::testing::Test {
  protected:
@@ -40,8 +38,8 @@ class Uninstaller : public ::testing::Test {
     places_.userPrograms = folder_.Join("Programs");
     places_.helperFolder = folder_.Join("VarnTech");
     MakeFolderPath(places_.userPrograms + "\\Trawlmark");
+    MakeFolderPath(places_.helperFolder);
     ASSERT_TRUE(twxtest::WriteWholeFile(places_.userPrograms + "\\Trawlmark\\Trawlix.lnk", "L"));
-    ASSERT_TRUE(CreateDirectoryA(places_.helperFolder.c_str(), nullptr));
     PlantInstallation(places_.destination);
   }
   twxtest::RegistrySandbox sandbox_;
@@ -69,7 +67,7 @@ TEST_F(Uninstaller, LeavesTheEntriesOfAnotherInstallationAndAFileTypeAnotherProg
   EXPECT_TRUE(twx::Uninstall(places_));
   EXPECT_FALSE(Exists(places_.destination));
   EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), "\"" + current + "\\uninst.exe\"");
-  EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, "trawlix_query_folder\\shell\\open\\command"));
+  EXPECT_TRUE(twxtest::RegKeyExists(HKEY_CLASSES_ROOT, "trawlix_query_folder\\shell\\open\\command"));
   EXPECT_TRUE(Exists(places_.userPrograms + "\\Trawlmark\\Trawlix.lnk"));
   // Once that folder no longer holds the product, its entries are stale and go,
   // but not the extension that now opens in another program.
@@ -78,8 +76,8 @@ TEST_F(Uninstaller, LeavesTheEntriesOfAnotherInstallationAndAFileTypeAnotherProg
   WriteRegString(HKEY_CLASSES_ROOT, ".twx", "", "otherapp.document");
   twx::RemoveRegistryEntries();
   EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, ".twx", ""), "otherapp.document");
-  EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, "trawlix_query_folder"));
-  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_FALSE(twxtest::RegKeyExists(HKEY_CLASSES_ROOT, "trawlix_query_folder"));
+  EXPECT_FALSE(twxtest::RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
 }
 
 TEST_F(Uninstaller, ClearsOnlyFoldersThatHoldTheProductAndNeverARoot) {
