@@ -17,8 +17,7 @@ using sampletest::TProgram;
 
 HWND Popup() { return CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr); }
 
-class HelperInstance : public ::testing::Test {
- protected:
+struct HelperInstance : ::testing::Test {
   twxtest::TempFolder folder_;
   const std::string instance_ = folder_.Join("QBox.tmp");
 };
@@ -38,36 +37,13 @@ TEST_F(HelperInstance, TheHelperReplacesAStaleFileHoldsItAndQuitsWhenAsked) {
     // reader holding the file keeps the helper from removing a stale one.
     ASSERT_TRUE(helper.WaitUntilIdle(twxtest::kUntilDone));
     ASSERT_TRUE(sampletest::WaitForFileSize(instance_, 4, twxtest::kUntilDone)) << "the stale bytes stay";
-    HWND window = twx::ReadHelperWindow(instance_);
     DWORD owner = 0;
-    ASSERT_TRUE(window && GetWindowThreadProcessId(window, &owner));
-    EXPECT_EQ(owner, helper.Id());
+    EXPECT_TRUE(GetWindowThreadProcessId(twx::ReadHelperWindow(instance_), &owner) && owner == helper.Id());
     EXPECT_FALSE(DeleteFileA(instance_.c_str())) << "not held";
     EXPECT_TRUE(twx::StopHelper(instance_, twxtest::kUntilDone));
     EXPECT_EQ(helper.WaitForExit(twxtest::kUntilDone), 0u);
     EXPECT_FALSE(IsExistingFile(instance_));
   }
-}
-
-TEST_F(HelperInstance, OneClaimAtATimeAndReadersSeeOnlyLiveWindows) {
-  HWND first = Popup(), second = Popup();
-  ASSERT_TRUE(first && second);
-  HANDLE held = INVALID_HANDLE_VALUE, other = INVALID_HANDLE_VALUE;
-  ASSERT_EQ(twx::ClaimHelperInstance(instance_, first, &held), twx::kInstanceClaimed);
-  EXPECT_EQ(twx::ClaimHelperInstance(instance_, second, &other), twx::kInstanceRunning);
-  EXPECT_EQ(other, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(twx::ReadHelperWindow(instance_), first);
-  // Held by a window that is gone: no helper to stop, and no claim either.
-  DestroyWindow(first);
-  EXPECT_EQ(twx::ReadHelperWindow(instance_), nullptr);
-  EXPECT_EQ(twx::ClaimHelperInstance(instance_, second, &other), twx::kInstanceFailed);
-  EXPECT_FALSE(twx::StopHelper(instance_, 300));
-  twx::ReleaseHelperInstance(held, instance_);
-  EXPECT_FALSE(IsExistingFile(instance_));
-  EXPECT_TRUE(twx::StopHelper(instance_, 300)) << "nothing running: nothing to wait for";
-  ASSERT_TRUE(twxtest::WriteWholeFile(instance_, "ab"));
-  EXPECT_EQ(twx::ReadHelperWindow(instance_), nullptr) << "shorter than a handle";
-  DestroyWindow(second);
 }
 
 // A second helper started at the same moment: it removes the first one's
@@ -89,20 +65,36 @@ HANDLE WINAPI RivalWritesFirst(LPCSTR path, DWORD access, DWORD share, LPSECURIT
   return gCreateFile(path, access, share, security, disposition, flags, model);
 }
 
-TEST_F(HelperInstance, AClaimOverwrittenByASecondHelperIsThatHelpers) {
-  HWND mine = Popup(), rival = Popup();
+TEST_F(HelperInstance, OneClaimAtATimeAndReadersSeeOnlyLiveWindows) {
+  HWND first = Popup(), second = Popup();
+  ASSERT_TRUE(first && second);
+  HANDLE held = INVALID_HANDLE_VALUE, other = INVALID_HANDLE_VALUE;
   gCreateFile = reinterpret_cast<decltype(&CreateFileA)>(
       sampletest::ReplaceImport("kernel32.dll", "CreateFileA", reinterpret_cast<void*>(RivalWritesFirst)));
   ASSERT_NE(gCreateFile, nullptr);
-  gRival = rival;
-  HANDLE held = INVALID_HANDLE_VALUE;
-  EXPECT_EQ(twx::ClaimHelperInstance(instance_, mine, &held), twx::kInstanceRunning);
+  gRival = second;
+  EXPECT_EQ(twx::ClaimHelperInstance(instance_, first, &held), twx::kInstanceRunning) << "the rival's claim";
   sampletest::ReplaceImport("kernel32.dll", "CreateFileA", reinterpret_cast<void*>(gCreateFile));
   EXPECT_EQ(gRival, nullptr) << "the claim did not reopen its file";
-  EXPECT_EQ(held, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(twx::ReadHelperWindow(instance_), rival);
-  DestroyWindow(mine);
-  DestroyWindow(rival);
+  EXPECT_EQ(twx::ReadHelperWindow(instance_), second);
+  ASSERT_TRUE(DeleteFileA(instance_.c_str()));
+
+  ASSERT_EQ(twx::ClaimHelperInstance(instance_, first, &held), twx::kInstanceClaimed);
+  EXPECT_EQ(twx::ClaimHelperInstance(instance_, second, &other), twx::kInstanceRunning);
+  EXPECT_EQ(other, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(twx::ReadHelperWindow(instance_), first);
+  // Held by a window that is gone: no helper to stop, and no claim either.
+  DestroyWindow(first);
+  EXPECT_EQ(twx::ReadHelperWindow(instance_), nullptr);
+  EXPECT_EQ(twx::ClaimHelperInstance(instance_, second, &other), twx::kInstanceFailed);
+  EXPECT_FALSE(twx::StopHelper(instance_, 300));
+  twx::ReleaseHelperInstance(held, instance_);
+  EXPECT_FALSE(IsExistingFile(instance_));
+  EXPECT_TRUE(twx::StopHelper(instance_, 300)) << "nothing running: nothing to wait for";
+  ASSERT_TRUE(twxtest::WriteWholeFile(instance_, "ab"));
+  EXPECT_EQ(twx::ReadHelperWindow(instance_), nullptr) << "shorter than a handle";
+  DestroyWindow(second);
 }
+
 
 }  // namespace

@@ -8,8 +8,7 @@ namespace {
 
 // The build passes "Z:/..." folders; the product's code works with backslashes.
 std::string Backslashed(std::string path) {
-  for (char& c : path)
-    if (c == '/') c = '\\';
+  for (size_t at = path.find('/'); at != std::string::npos; at = path.find('/', at)) path[at] = '\\';
   return path;
 }
 

@@ -1,6 +1,5 @@
-// Helpers of the Wine tests of the stand-in product and the post-install steps:
-// where the staged payload lies, copying trees, starting programs as separate
-// processes, and replacing a system function this program imports.
+// Helpers of the Wine tests of the stand-in product, the post-install steps and
+// the scenarios: the staged payload, programs started as processes of their own.
 #pragma once
 
 #include <windows.h>
@@ -28,22 +27,21 @@ class TProgram {
   // The exit code, or STILL_ACTIVE when it did not end within timeoutMs.
   DWORD WaitForExit(DWORD timeoutMs);
   DWORD Id() const { return process_.dwProcessId; }
-  // Waits until the program has reached its message loop; false when it ended first.
+  // Waits until the program waits in its message loop; false when it ended first.
   bool WaitUntilIdle(DWORD timeoutMs);
 
  private:
   PROCESS_INFORMATION process_ = {};
 };
 
-// Waits until a file or folder exists (or, with exists false, until it is gone).
+// Waits until a file or folder exists (exists false: until it is gone).
 bool WaitForFile(const std::string& path, bool exists, DWORD timeoutMs);
 
 // Waits until the file exists and holds exactly size bytes, without opening it.
 bool WaitForFileSize(const std::string& path, uint64_t size, DWORD timeoutMs);
 
-// Points this program's import of library!function at replacement (the code
-// under test is linked in, so its calls go through that slot); the function
-// the slot held, or null when the program does not import it.
+// Points this program's import of library!function (which the code under test,
+// linked in, calls through) at replacement; what it held, or null.
 void* ReplaceImport(const char* library, const char* function, void* replacement);
 
 }  // namespace sampletest

@@ -106,19 +106,4 @@ TEST_F(Uninstaller, ClearsOnlyFoldersThatHoldTheProductAndNeverARoot) {
   EXPECT_TRUE(twx::IsInstallationFolder(elsewhere)) << "it holds the product";
 }
 
-// uninst.exe itself, started from a folder that does not hold the product:
-// it refuses, and the folder that is not its to clear keeps everything.
-TEST(UninstallerProgram, RefusesAFolderWithoutTheProduct) {
-  twxtest::TempFolder folder;
-  const std::string elsewhere = folder.Join("Downloads");
-  MakeFolderPath(elsewhere + "\\Help");
-  ASSERT_TRUE(twxtest::WriteWholeFile(elsewhere + "\\Help\\guide.txt", "someone else's"));
-  ASSERT_TRUE(CopyFileA(sampletest::PayloadPath("uninst.exe").c_str(), (elsewhere + "\\uninst.exe").c_str(), FALSE));
-  sampletest::TProgram uninstaller;
-  ASSERT_TRUE(uninstaller.Start(elsewhere + "\\uninst.exe", "/S"));
-  EXPECT_EQ(uninstaller.WaitForExit(twxtest::kUntilDone), 1u);
-  EXPECT_EQ(twxtest::ReadWholeFileOr(elsewhere + "\\Help\\guide.txt", ""), "someone else's");
-  EXPECT_TRUE(Exists(elsewhere + "\\uninst.exe"));
-}
-
 }  // namespace

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "Robot.h"
-#include "TestSupport.h"
 
 namespace {
 
@@ -22,11 +21,11 @@ HMODULE SetupModule() {
   return module;
 }
 
+// The dialogs and icon images carry numbers, not names.
 std::vector<LPSTR> Names(LPCSTR type) {
   std::vector<LPSTR> names;
   EnumResourceNamesA(SetupModule(), type, [](HMODULE, LPCSTR, LPSTR name, LONG_PTR list) {
-    reinterpret_cast<std::vector<LPSTR>*>(list)->push_back(IS_INTRESOURCE(name) ? name : _strdup(name));
-    return TRUE;
+    return reinterpret_cast<std::vector<LPSTR>*>(list)->push_back(name), TRUE;
   }, reinterpret_cast<LONG_PTR>(&names));
   return names;
 }
@@ -37,7 +36,7 @@ std::string Bytes(LPCSTR name, LPCSTR type) {
   return data ? std::string(data, SizeofResource(SetupModule(), found)) : std::string();
 }
 
-std::string NameOf(LPCSTR name) { return IS_INTRESOURCE(name) ? std::to_string(reinterpret_cast<uintptr_t>(name)) : name; }
+std::string NameOf(LPCSTR name) { return std::to_string(reinterpret_cast<uintptr_t>(name)); }
 
 bool IsGroupBox(HWND control) {
   return lstrcmpiA(robot::ClassName(control).c_str(), "Button") == 0 &&
@@ -48,9 +47,7 @@ INT_PTR CALLBACK QuietDialog(HWND, UINT message, WPARAM, LPARAM) { return messag
 
 RECT RectIn(HWND dialog, HWND control) {
   RECT rect;
-  GetWindowRect(control, &rect);
-  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
-  return rect;
+  return GetWindowRect(control, &rect), MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2), rect;
 }
 
 bool Contains(const RECT& outer, const RECT& inner) {
@@ -69,12 +66,12 @@ TEST(Dialogs, NothingSticksOutOrOverlaps) {
     RECT client;
     GetClientRect(dialog, &client);
     std::vector<HWND> boxes;
-    for (const robot::TChild& child : robot::Children(dialog))
-      if (GetParent(child.window) == dialog) boxes.push_back(child.window);  // not a combo box's edit field
+    for (HWND box = GetWindow(dialog, GW_CHILD); box; box = GetWindow(box, GW_HWNDNEXT)) boxes.push_back(box);
     for (HWND box : boxes) {
       SCOPED_TRACE("control " + std::to_string(GetDlgCtrlID(box)));
       const RECT rect = RectIn(dialog, box);
-      const bool notice = GetDlgCtrlID(box) == 219;  // shown by growing the dialog on old browsers
+      // The notice of old browsers lies just below the edge until the dialog grows.
+      const bool notice = GetDlgCtrlID(box) == 219;
       EXPECT_TRUE(notice ? std::abs(rect.top - client.bottom) <= 1 : Contains(client, rect)) << "sticks out";
       for (HWND other : boxes) {
         RECT both, otherRect = RectIn(dialog, other);
@@ -82,15 +79,6 @@ TEST(Dialogs, NothingSticksOutOrOverlaps) {
             !(IsGroupBox(other) && Contains(otherRect, rect)))
           ADD_FAILURE() << "overlaps control " << GetDlgCtrlID(other);
       }
-    }
-    robot::SaveWindowBmp(dialog, twxtest::ArtifactsFolder() + "\\dialog_" + NameOf(name) + ".bmp");
-    if (HWND notice = GetDlgItem(dialog, 219)) {
-      RECT window;
-      GetWindowRect(dialog, &window);
-      SetWindowPos(dialog, nullptr, 0, 0, window.right - window.left, window.bottom - window.top + 34,
-                   SWP_NOMOVE | SWP_NOZORDER);
-      GetClientRect(dialog, &client);
-      EXPECT_LT(RectIn(dialog, notice).top, client.bottom - 20) << "34 more pixels do not show the notice";
     }
     DestroyWindow(dialog);
   }

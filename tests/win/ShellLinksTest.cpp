@@ -2,7 +2,6 @@
 // it, where the setup's scenarios do not look: working folder, description,
 // the stored hot-key word and the replacement of an earlier shortcut.
 #include <windows.h>
-#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -33,12 +32,6 @@ TEST(ShellLinks, AShortcutReadsBackWholeAndIsReplacedWhole) {
     EXPECT_EQ(static_cast<unsigned char>(bytes[0x40]) | static_cast<unsigned char>(bytes[0x41]) << 8, hotKey);
   }
   EXPECT_EQ(twxtest::ListFolder(temp.Path()), (std::vector<std::string>{"App", "Trawlix.lnk"}));
-}
-
-TEST(ShellLinks, OnlyAnAdministratorOfTheNtFamilyGetsTheAllUsersGroup) {
-  EXPECT_EQ(ProgramsFolderIdFor(VER_PLATFORM_WIN32_NT, true), CSIDL_COMMON_PROGRAMS);
-  EXPECT_EQ(ProgramsFolderIdFor(VER_PLATFORM_WIN32_NT, false), CSIDL_PROGRAMS);
-  EXPECT_EQ(ProgramsFolderIdFor(VER_PLATFORM_WIN32_WINDOWS, true), CSIDL_PROGRAMS);
 }
 
 }  // namespace

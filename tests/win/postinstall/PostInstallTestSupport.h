@@ -20,17 +20,15 @@ extern const char kMappingKey[];
 extern const char kLayoutValue[];
 extern const char kProductValue[];
 
-// A string as REG_SZ data is stored: with its terminating zero.
+// A string as REG_SZ data is stored (with its terminating zero); a DWORD's bytes.
 std::string Z(const std::string& text);
-// A 32-bit value as its four stored bytes.
 std::string Dword(uint32_t value);
 using twxtest::WriteRegValue;
 
 // The process whose live window the instance file names; 0 when none does.
 DWORD HelperProcessOf(const std::string& instanceFile);
 
-// Waits until the instance file names a live window of a program at image
-// (compared without regard to case); that process's id, or 0.
+// Waits until the instance file names a live window of the program image; its process.
 DWORD WaitForHelper(const std::string& instanceFile, const std::string& image, DWORD timeoutMs);
 
 // A process that is still running after timeoutMs.
