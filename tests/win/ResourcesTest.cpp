@@ -21,12 +21,12 @@ HMODULE SetupModule() {
   return module;
 }
 
-// The dialogs and icon images carry numbers, not names.
+BOOL CALLBACK AddName(HMODULE, LPCSTR, LPSTR name, LONG_PTR list) {
+  return reinterpret_cast<std::vector<LPSTR>*>(list)->push_back(name), TRUE;
+}
 std::vector<LPSTR> Names(LPCSTR type) {
   std::vector<LPSTR> names;
-  EnumResourceNamesA(SetupModule(), type, [](HMODULE, LPCSTR, LPSTR name, LONG_PTR list) {
-    return reinterpret_cast<std::vector<LPSTR>*>(list)->push_back(name), TRUE;
-  }, reinterpret_cast<LONG_PTR>(&names));
+  EnumResourceNamesA(SetupModule(), type, AddName, reinterpret_cast<LONG_PTR>(&names));
   return names;
 }
 
