@@ -1,23 +1,15 @@
 #include "SampleTestSupport.h"
 
+#include <cstring>
+
 namespace sampletest {
 
 namespace {
 
 // The build passes "Z:/..." folders; the product's code works with backslashes.
 std::string Backslashed(std::string path) {
-  for (char& c : path)
-    if (c == '/') c = '\\';
+  for (size_t at = path.find('/'); at != std::string::npos; at = path.find('/', at)) path[at] = '\\';
   return path;
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-}  // namespace
-
-std::string PayloadPath(const std::string& relative) { return Backslashed(TWX_PAYLOAD_DIR) + "\\" + relative; }
-std::string PatchSourcePath(const std::string& relative) {
-  return Backslashed(TWX_PAYLOAD_SOURCES_DIR) + "\\" + relative;
 }
 
 bool CopyTree(const std::string& from, const std::string& to) {
@@ -35,6 +27,13 @@ bool CopyTree(const std::string& from, const std::string& to) {
   } while (FindNextFileA(search, &found));
   FindClose(search);
   return ok;
+}
+
+}  // namespace
+
+std::string PayloadPath(const std::string& relative) { return Backslashed(TWX_PAYLOAD_DIR) + "\\" + relative; }
+std::string PatchSourcePath(const std::string& relative) {
+  return Backslashed(TWX_PAYLOAD_SOURCES_DIR) + "\\" + relative;
 }
 
 bool MakeInstalledProduct(const std::string& folder) {
@@ -73,7 +72,7 @@ DWORD TProgram::WaitForExit(DWORD timeoutMs) {
 
 bool WaitForFile(const std::string& path, bool exists, DWORD timeoutMs) {
   const DWORD start = GetTickCount();
-  while (Exists(path) != exists) {
+  while ((GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) != exists) {
     if (GetTickCount() - start >= timeoutMs) return false;
     Sleep(50);
   }
@@ -91,6 +90,30 @@ bool WaitForFileSize(const std::string& path, uint64_t size, DWORD timeoutMs) {
     if (GetTickCount() - start >= timeoutMs) return false;
     Sleep(50);
   }
+}
+
+void* ReplaceImport(const char* library, const char* function, void* replacement) {
+  BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+  const IMAGE_NT_HEADERS* headers =
+      reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& imports = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  for (auto* entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); entry->Name; ++entry) {
+    if (lstrcmpiA(reinterpret_cast<const char*>(base + entry->Name), library) != 0) continue;
+    auto* name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->OriginalFirstThunk);
+    auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk);
+    for (; name->u1.AddressOfData; ++name, ++slot) {
+      if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) ||
+          std::strcmp(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData)->Name, function) != 0)
+        continue;
+      DWORD protection = 0;
+      VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE, &protection);
+      void* previous = reinterpret_cast<void*>(slot->u1.Function);
+      slot->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
+      VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, protection, &protection);
+      return previous;
+    }
+  }
+  return nullptr;
 }
 
 }  // namespace sampletest

@@ -1,5 +1,5 @@
-// Helpers of the stand-in product's Wine tests: where the staged payload lies,
-// copying trees, and starting the product's programs as separate processes.
+// Helpers of the Wine tests of the stand-in product, the post-install steps and
+// the scenarios: the staged payload, programs started as processes of their own.
 #pragma once
 
 #include <windows.h>
@@ -9,41 +9,39 @@
 
 namespace sampletest {
 
-// A file of the staged payload tree, or of the programs the delta patches make.
+// A file of the staged payload tree, or of the programs its delta patches make.
 std::string PayloadPath(const std::string& relative);
 std::string PatchSourcePath(const std::string& relative);
 
-// Copies a folder tree (or one file); false when anything could not be copied.
-bool CopyTree(const std::string& from, const std::string& to);
-
-// The folder as an installation ends up: the payload tree with the programs
-// that the delta patches produce in place.
+// The folder as an installation leaves it: the payload with the patched programs.
 bool MakeInstalledProduct(const std::string& folder);
 
 // A started program; the destructor ends it if a test left it running.
 class TProgram {
  public:
   TProgram() = default;
-  ~TProgram();
   TProgram(const TProgram&) = delete;
-  TProgram& operator=(const TProgram&) = delete;
+  ~TProgram();
   // Starts exe with the arguments (appended to its quoted path as they are).
   bool Start(const std::string& exe, const std::string& arguments = "");
   // The exit code, or STILL_ACTIVE when it did not end within timeoutMs.
   DWORD WaitForExit(DWORD timeoutMs);
   DWORD Id() const { return process_.dwProcessId; }
-  // Waits until the program waits for input with none pending (it has reached
-  // its message loop); false when it ended first or did not get there in time.
+  // Waits until the program waits in its message loop; false when it ended first.
   bool WaitUntilIdle(DWORD timeoutMs);
 
  private:
   PROCESS_INFORMATION process_ = {};
 };
 
-// Waits until a file or folder exists (or, with exists false, until it is gone).
+// Waits until a file or folder exists (exists false: until it is gone).
 bool WaitForFile(const std::string& path, bool exists, DWORD timeoutMs);
 
 // Waits until the file exists and holds exactly size bytes, without opening it.
 bool WaitForFileSize(const std::string& path, uint64_t size, DWORD timeoutMs);
+
+// Points this program's import of library!function (which the code under test,
+// linked in, calls through) at replacement; what it held, or null.
+void* ReplaceImport(const char* library, const char* function, void* replacement);
 
 }  // namespace sampletest

@@ -1,12 +1,8 @@
 #include "PostInstallTestSupport.h"
 
-#include <tlhelp32.h>
-
 #include <cstdint>
-#include <vector>
 
 #include "FileUtils.h"
-#include "Global.h"
 
 namespace postinstalltest {
 
@@ -27,6 +23,9 @@ std::string Dword(uint32_t value) {
   return std::string(bytes, 4);
 }
 
+namespace {
+
+// The full path of a running process's program; "" when it cannot be asked.
 std::string ProcessImage(DWORD processId) {
   HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
   if (!process) return "";
@@ -36,6 +35,8 @@ std::string ProcessImage(DWORD processId) {
   CloseHandle(process);
   return ok ? std::string(path, size) : "";
 }
+
+}  // namespace
 
 DWORD HelperProcessOf(const std::string& instanceFile) {
   HANDLE file = CreateFileA(instanceFile.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -63,41 +64,12 @@ DWORD WaitForHelper(const std::string& instanceFile, const std::string& image, D
   }
 }
 
-int EndProcessesBelow(const std::string& folder) {
-  const std::string prefix = UpperAscii(folder + "\\");
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return 0;
-  std::vector<DWORD> found;
-  PROCESSENTRY32 entry = {};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-    if (UpperAscii(ProcessImage(entry.th32ProcessID)).compare(0, prefix.size(), prefix) == 0)
-      found.push_back(entry.th32ProcessID);
-  }
-  CloseHandle(snapshot);
-  int ended = 0;
-  for (DWORD id : found) {
-    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
-    if (!process) continue;
-    if (TerminateProcess(process, 99)) ++ended;
-    WaitForSingleObject(process, 5000);
-    CloseHandle(process);
-  }
-  return ended;
-}
-
 bool IsRunning(DWORD processId, DWORD timeoutMs) {
   HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
   if (!process) return false;
   const bool running = WaitForSingleObject(process, timeoutMs) == WAIT_TIMEOUT;
   CloseHandle(process);
   return running;
-}
-
-std::string VersionOf(const std::string& path) {
-  unsigned major = 0, minor = 0;
-  if (!GetFileVersion(path, &major, &minor)) return "";
-  return std::to_string(major) + "." + std::to_string(minor);
 }
 
 }  // namespace postinstalltest
