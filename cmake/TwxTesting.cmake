@@ -25,7 +25,7 @@ if(TWX_RUN_WIN_TESTS)
     set(TWX_WINE_BITS 64)
     set(TWX_WINE32_TREE "")
   endif()
-  foreach(script env.sh run up down screenshot fonts.conf)
+  foreach(script env.sh run up down screenshot fonts.conf run_scenario)
     configure_file(${PROJECT_SOURCE_DIR}/cmake/wine/${script}.in ${TWX_WINE_DIR}/${script}
                    @ONLY FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
                    GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
@@ -43,8 +43,8 @@ if(TWX_RUN_WIN_TESTS)
 endif()
 
 # twx_win_test_properties(<test> [DISPLAY])
-# A Win32 test needs the wine fixture; with DISPLAY it also gets the X display
-# (tests without it run with DISPLAY unset, so they cannot come to depend on one).
+# A Win32 test needs the wine fixture; with DISPLAY it must have the X display
+# (every program gets it when it is up: see run).
 function(twx_win_test_properties test)
   cmake_parse_arguments(P "DISPLAY" "" "" ${ARGN})
   set(env "TWX_ARTIFACTS=${TWX_ARTIFACTS_DIR}")

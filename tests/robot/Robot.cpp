@@ -8,6 +8,7 @@ struct TSearch {
   const std::string* className;
   const std::string* titlePrefix;
   DWORD processId;
+  int controlId;
   HWND found;
 };
 
@@ -21,6 +22,7 @@ BOOL CALLBACK MatchTopLevel(HWND window, LPARAM data) {
   }
   if (!search->className->empty() && ClassName(window) != *search->className) return TRUE;
   if (WindowText(window).compare(0, search->titlePrefix->size(), *search->titlePrefix) != 0) return TRUE;
+  if (search->controlId && !GetDlgItem(window, search->controlId)) return TRUE;
   search->found = window;
   return FALSE;
 }
@@ -87,10 +89,10 @@ std::string ClassName(HWND window) {
 }
 
 HWND WaitForWindow(const std::string& className, const std::string& titlePrefix, DWORD timeoutMs,
-                   DWORD processId) {
+                   DWORD processId, int controlId) {
   const DWORD start = GetTickCount();
   for (;;) {
-    TSearch search = {&className, &titlePrefix, processId, nullptr};
+    TSearch search = {&className, &titlePrefix, processId, controlId, nullptr};
     EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
     if (search.found) return search.found;
     if (GetTickCount() - start >= timeoutMs) return nullptr;

@@ -14,9 +14,10 @@ namespace robot {
 // begins with titlePrefix (empty: any) and that is visible; waits up to
 // timeoutMs. Null when none appeared in time. A processId other than 0 takes
 // only that process's windows: tests running side by side may show windows of
-// the same class and title.
+// the same class and title. A controlId other than 0 takes only windows with
+// a control of that id (a dialog and a message box may share their title).
 HWND WaitForWindow(const std::string& className, const std::string& titlePrefix, DWORD timeoutMs,
-                   DWORD processId = 0);
+                   DWORD processId = 0, int controlId = 0);
 // Waits until the window is gone (destroyed or hidden); false on a time-out.
 bool WaitForWindowGone(HWND window, DWORD timeoutMs);
 

@@ -56,36 +56,10 @@ void Screenshot(const std::string& screen) {
   robot::SaveWindowBmp(GetDesktopWindow(), twxtest::ArtifactsFolder() + "\\" + Scenario() + "-" + screen + ".bmp");
 }
 
-struct TDialogSearch {
-  DWORD processId;
-  const char* title;
-  int controlId;
-  HWND found;
-};
-
-BOOL CALLBACK MatchDialog(HWND window, LPARAM data) {
-  auto* search = reinterpret_cast<TDialogSearch*>(data);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  char title[256] = "";
-  GetWindowTextA(window, title, sizeof title);
-  if (owner != search->processId || !IsWindowVisible(window) || robot::ClassName(window) != "#32770" ||
-      std::string(title) != search->title || (search->controlId && !GetDlgItem(window, search->controlId)))
-    return TRUE;
-  search->found = window;
-  return FALSE;
-}
-
-// A dialog or message box of the process with exactly this title (and, when
-// given, a control of that id); null when none appeared in time.
+// A dialog or message box of the process with this title (and, when given, a
+// control of that id); null when none appeared in time.
 HWND WaitForDialog(DWORD processId, const char* title, int controlId = 0, DWORD timeoutMs = kScreenWait) {
-  const DWORD start = GetTickCount();
-  for (;;) {
-    TDialogSearch search = {processId, title, controlId, nullptr};
-    EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
-    if (search.found || GetTickCount() - start >= timeoutMs) return search.found;
-    Sleep(50);
-  }
+  return robot::WaitForWindow("#32770", title, timeoutMs, processId, controlId);
 }
 
 // Returns once the window's thread has finished what it was doing (a dialog's
@@ -103,12 +77,6 @@ std::string MessageText(HWND box) {
     if (child.className == "Static" && child.text.size() > text.size()) text = child.text;
   return text;
 }
-
-LRESULT Ask(HWND window, int id, UINT message, WPARAM wParam = 0) {
-  return SendMessageA(GetDlgItem(window, id), message, wParam, 0);
-}
-
-bool IsChecked(HWND dialog, int id) { return Ask(dialog, id, BM_GETCHECK) == BST_CHECKED; }
 
 RECT Rect(HWND window) {
   RECT rect = {};
@@ -211,8 +179,6 @@ void ExpectDrawnAt(HMODULE setup, LPCSTR name, int x, int y, int maxX, const cha
   EXPECT_GT(GetBValue(through), GetRValue(through));  // the blue gradient
 }
 
-// ---------------------------------------------------------------- the main job's report
-
 struct TInstalledFile {
   std::string name;  // relative to the folder
   uint64_t size;
@@ -231,44 +197,6 @@ void ListFiles(const std::string& folder, const std::string& relative, std::vect
       files->push_back({relative + name, (uint64_t(found.nFileSizeHigh) << 32) | found.nFileSizeLow});
   } while (FindNextFileA(search, &found));
   FindClose(search);
-}
-
-// What the setup did, read from the machine: every installed file compared
-// with what the payload and its delta patches make, the registry values, the
-// shortcuts and the settings file.
-void PrintReport(const std::string& folder) {
-  twxtest::TempFolder expected;
-  sampletest::MakeInstalledProduct(expected.Path());
-  std::vector<TInstalledFile> files;
-  ListFiles(folder, "", &files);
-  uint64_t bytes = 0, same = 0;
-  std::string other;
-  for (const TInstalledFile& file : files) {
-    bytes += file.size;
-    std::string installed;
-    twxtest::ReadWholeFile(folder + "\\" + file.name, &installed);
-    if (installed == twxtest::ReadWholeFileOr(expected.Join(file.name), "<none>"))
-      ++same;
-    else
-      other += " " + file.name;
-  }
-  printf("\n== What the setup did (read from the machine afterwards)\n");
-  printf("Installed into %s: %u files, %llu bytes; %llu byte for byte as the payload and its patches make them;\n"
-         "  written by the configuration or not in the payload:%s\n",
-         folder.c_str(), static_cast<unsigned>(files.size()), static_cast<unsigned long long>(bytes),
-         static_cast<unsigned long long>(same), other.c_str());
-  printf("Uninstall entry: %s\n", ReadRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString").c_str());
-  for (const std::string& link : {ProgramsFolder + "\\Trawlmark\\Trawlix.lnk", DesktopFolder + "\\Trawlmark.lnk"}) {
-    const twxtest::TLinkInfo info = twxtest::ReadLink(link);
-    if (info.loaded) printf("Shortcut %s -> %s, hot-key 0x%04X\n", link.c_str(), info.target.c_str(), info.hotKey);
-  }
-  printf("Run value VTQBox: %s\n", ReadRegString(HKEY_LOCAL_MACHINE, kRunKey, "VTQBox").c_str());
-  printf(".twx files: %s, opened by %s\n", ReadRegString(HKEY_CLASSES_ROOT, ".twx", "").c_str(),
-         ReadRegString(HKEY_CLASSES_ROOT, "trawlix_query_folder\\shell\\open\\command", "").c_str());
-  printf("Trawlix.ini:\n%s\n", twxtest::ReadWholeFileOr(folder + "\\Trawlix.ini", "").c_str());
-  std::string screens = twxtest::ArtifactsFolder().substr(2);  // the host path behind drive Z:
-  for (char& c : screens) c = c == '\\' ? '/' : c;
-  printf("Screenshots: %s\n", screens.c_str());
 }
 
 class SetupScenario : public ::testing::Test {
@@ -490,9 +418,9 @@ TEST_F(SetupScenario, DefaultInstallation) {
 
   HWND finish = Finish();
   ASSERT_NE(finish, nullptr);
-  for (int box : {204, 205, 207}) EXPECT_TRUE(IsChecked(finish, box)) << box;
-  EXPECT_EQ(Ask(finish, 209, CB_GETCOUNT), 12);
-  EXPECT_EQ(Ask(finish, 209, CB_GETCURSEL), 3);
+  for (int box : {204, 205, 207}) EXPECT_TRUE(IsDlgButtonChecked(finish, box)) << box;
+  EXPECT_EQ(SendDlgItemMessageA(finish, 209, CB_GETCOUNT, 0, 0), 12);
+  EXPECT_EQ(SendDlgItemMessageA(finish, 209, CB_GETCURSEL, 0, 0), 3);
   // The screens behind the finish dialog: the captions where they were
   // revealed, the badge, the status window in the lower left corner with its
   // bar full and the fade-in at its end.
@@ -510,7 +438,6 @@ TEST_F(SetupScenario, DefaultInstallation) {
   robot::ClickButton(finish, IDOK);
   ExpectExitedCleanly();
   ExpectInstalled(folder, 0x0673, true);
-  if (std::getenv("TWX_REPORT")) PrintReport(folder);
 
   // What the setup asked of the multimedia library, in order.
   const std::string log = twxtest::ReadWholeFileOr(kSoundLog, "");
@@ -632,32 +559,6 @@ TEST_F(SetupScenario, FailedExtractionKeepsUserData) {
   ExpectExtractionFailedMessage("extraction-failed");
   ExpectUserData(installation, userData);
   EXPECT_FALSE(IsExistingFile(installation + "\\tempfile.$$$"));
-}
-
-// A drive with less than 16 MB free: the question, No keeps the dialog, Yes
-// installs all the same.
-TEST_F(SetupScenario, LowSpaceQuestion) {
-  if (!IsExistingFolder("E:\\")) GTEST_SKIP() << "no small drive E: (run_scenario could not mount one)";
-  Prepare();
-  ASSERT_TRUE(twxtest::WriteRegString(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion",
-                                      "ProgramFilesDir", "E:\\Programs"));
-  Start();
-  HWND dialog = AcceptLicence();
-  ASSERT_NE(dialog, nullptr);
-  const std::string folder = robot::WindowText(robot::Control(dialog, 206));
-  EXPECT_EQ(folder, "E:\\Programs\\VarnTech\\Trawlix");
-  robot::ClickButton(dialog, 201);
-  const std::string question = Answer("Trawlix Setup", IDNO, "low-space");
-  EXPECT_NE(question.find("at least 16MB)"), std::string::npos) << question;
-  EXPECT_TRUE(IsWindowEnabled(dialog));
-  EXPECT_FALSE(IsExistingFolder(folder)) << "No creates nothing";
-  robot::ClickButton(dialog, 201);
-  Answer("Trawlix Setup", IDYES);
-  HWND finish = Finish();
-  ASSERT_NE(finish, nullptr);
-  robot::ClickButton(finish, IDOK);
-  ExpectExitedCleanly();
-  ExpectInstalled(folder, 0x0673, true);
 }
 
 // Without the multimedia library the setup runs silently to the end; the
@@ -836,10 +737,11 @@ TEST_F(SetupScenario, NewFolderTypedInTheBrowser) {
   ExpectInstalled(folder, 0x0673, true);
 }
 
-// The disk fills up while an upgrade is being extracted, in the middle of the
-// main program: the extraction-failed message, the user's data files as they were, and the main
-// program the earlier one, whole.
-TEST_F(SetupScenario, FullDiskKeepsTheInstallation) {
+// An upgrade on a drive with less than 16 MB free: the question, where No
+// keeps the dialog and writes nothing, and Yes goes on. The disk then fills
+// up in the middle of the main program: the extraction-failed message, the
+// user's data files as they were, and the main program the earlier one, whole.
+TEST_F(SetupScenario, LowSpaceThenFullDiskKeepsTheInstallation) {
   if (!IsExistingFolder("E:\\")) GTEST_SKIP() << "no small drive E: (run_scenario could not mount one)";
   Prepare();
   const std::string installation = "E:\\Trawlix";
@@ -865,12 +767,18 @@ TEST_F(SetupScenario, FullDiskKeepsTheInstallation) {
   ASSERT_GT(available.QuadPart, room);
   ASSERT_TRUE(twxtest::WriteWholeFile("E:\\filler.bin", std::string(available.QuadPart - room, 'f')));
 
+  const std::vector<std::string> before = twxtest::ListFolder(installation);
   Start();
   HWND dialog = AcceptLicence();
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(robot::WindowText(robot::Control(dialog, 206)), installation);
   robot::ClickButton(dialog, 201);
-  Answer("Trawlix Setup", IDYES);  // less than 16 MB free: go on all the same
+  const std::string question = Answer("Trawlix Setup", IDNO, "low-space");
+  EXPECT_NE(question.find("at least 16MB)"), std::string::npos) << question;
+  EXPECT_TRUE(IsWindowEnabled(dialog));
+  EXPECT_EQ(twxtest::ListFolder(installation), before) << "No writes nothing";
+  robot::ClickButton(dialog, 201);
+  Answer("Trawlix Setup", IDYES);
   ExpectExtractionFailedMessage();
   EXPECT_TRUE(IsExistingFile(installation + "\\License.txt")) << "the entries before the program were written";
   EXPECT_FALSE(IsExistingFile(installation + "\\uninst.exe")) << "the extraction stopped at the program";
