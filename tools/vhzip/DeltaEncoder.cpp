@@ -234,11 +234,12 @@ float Smoothed(const TTally& item, const TTally& field) {
   return static_cast<float>((item.bits + weight * fieldMean) / (item.count + weight));
 }
 
-// The command stream of an encoded patch with the bits each byte cost.
+// The command stream of an encoded patch with the bits each byte cost and,
+// where asked, what each was worth to later matches.
 bool CommandBitCosts(const TBytes& encoded, TBytes* commands, std::vector<float>* bits, std::vector<float>* worth) {
   commands->clear();
   bits->clear();
-  worth->clear();
+  if (worth) worth->clear();
   size_t at = 0;
   while (at + kBlockHeaderSize <= encoded.size()) {
     TBlockHeader h = GetBlockHeader(encoded.data() + at);
@@ -249,22 +250,23 @@ bool CommandBitCosts(const TBytes& encoded, TBytes* commands, std::vector<float>
     if (h.method == kMethodStored) {
       commands->insert(commands->end(), stored, stored + h.storedLength);
       bits->insert(bits->end(), static_cast<size_t>(h.storedLength), 8.0f);
-      worth->insert(worth->end(), static_cast<size_t>(h.storedLength), 0.0f);
+      if (worth) worth->insert(worth->end(), static_cast<size_t>(h.storedLength), 0.0f);
       continue;
     }
     TBytes content;
     std::vector<float> contentBits, contentWorth;
-    if (!DeflateBitCosts(stored, static_cast<size_t>(h.storedLength), &content, &contentBits, &contentWorth))
+    if (!DeflateBitCosts(stored, static_cast<size_t>(h.storedLength), &content, &contentBits,
+                         worth ? &contentWorth : nullptr))
       return false;
     if (commands->empty()) {  // a segment's commands usually fill one block: no second copy
       commands->swap(content);
       bits->swap(contentBits);
-      worth->swap(contentWorth);
+      if (worth) worth->swap(contentWorth);
       continue;
     }
     commands->insert(commands->end(), content.begin(), content.end());
     bits->insert(bits->end(), contentBits.begin(), contentBits.end());
-    worth->insert(worth->end(), contentWorth.begin(), contentWorth.end());
+    if (worth) worth->insert(worth->end(), contentWorth.begin(), contentWorth.end());
   }
   return at == encoded.size();
 }
@@ -285,12 +287,14 @@ const TRepricing kRepricings[] = {{0.0f, 0.0f}, {0.5f, 0.0f}};
 bool MeasuredPrices(const TBytes& encoded, const TPrices& previous, int32_t targetSize, const TRepricing& how,
                     TPrices* out) {
   TBytes commands;
+  // Only the second chain weighs what copied bytes were worth in the window.
+  const bool weighWorth = how.windowWorthWeight > 0;
   std::vector<float> bits, worth;
-  if (!CommandBitCosts(encoded, &commands, &bits, &worth)) return false;
+  if (!CommandBitCosts(encoded, &commands, &bits, weighWorth ? &worth : nullptr)) return false;
 
   TTally opcode[16], offset[4][256], length[4][256], offsetField[4], lengthField[4], opcodeField, runOpen, samePage;
   std::vector<float> literal(static_cast<size_t>(targetSize), -1.0f);
-  std::vector<double> windowWorth(static_cast<size_t>(targetSize) + 1, 0.0);
+  std::vector<double> windowWorth(weighWorth ? static_cast<size_t>(targetSize) + 1 : 0, 0.0);
   double measuredLiteral = 0, previousLiteral = 0;
   int64_t produced = 0;
   uint32_t lastPage = UINT32_MAX;
@@ -329,7 +333,7 @@ bool MeasuredPrices(const TBytes& encoded, const TPrices& previous, int32_t targ
       runOpen.Add(open);
       for (uint32_t k = 0; k < n && i < commands.size() && produced < targetSize; ++k, ++i, ++produced) {
         literal[static_cast<size_t>(produced)] = bits[i];
-        windowWorth[static_cast<size_t>(produced) + 1] = worth[i];
+        if (weighWorth) windowWorth[static_cast<size_t>(produced) + 1] = worth[i];
         measuredLiteral += bits[i];
         previousLiteral += previous.literal[static_cast<size_t>(produced)];
       }
@@ -358,14 +362,12 @@ bool MeasuredPrices(const TBytes& encoded, const TPrices& previous, int32_t targ
       out->offsetByte[k][v] = Smoothed(offset[k][v], offsetField[k]);
       out->lengthByte[k][v] = Smoothed(length[k][v], lengthField[k]);
     }
-  for (size_t k = 1; k < windowWorth.size(); ++k) windowWorth[k] += windowWorth[k - 1];
-  out->windowWorth = std::move(windowWorth);
-  if (how.windowWorthWeight > 0) {
-    for (double& w : out->windowWorth) w *= how.windowWorthWeight;
+  if (weighWorth) {
+    for (size_t k = 1; k < windowWorth.size(); ++k) windowWorth[k] += windowWorth[k - 1];
+    for (double& w : windowWorth) w *= how.windowWorthWeight;
     out->copyPenalty = how.copyPenalty;
-  } else {
-    out->windowWorth.clear();
   }
+  out->windowWorth = std::move(windowWorth);
   out->samePageOffset = samePage.count > 0 ? static_cast<float>(samePage.bits / samePage.count) : -1.0f;
   return true;
 }
@@ -668,7 +670,7 @@ struct TLevelPlan {
 };
 const int kCompareLevel = 10;
 TLevelPlan PlanOf(int level) {
-  if (level >= kDeflateLevelMax) return TLevelPlan{8, false, kDeflateLevelStrong, 10, 2, 12};
+  if (level >= kDeflateLevelMax) return TLevelPlan{8, false, kDeflateLevelStrong, 10, 2, 16};
   if (level == kDeflateLevelStrong) return TLevelPlan{3, true, kCompareLevel, 1, 1, 10};
   return TLevelPlan{4, false, std::min(level, kCompareLevel), 0, 0, 10};
 }
