@@ -664,15 +664,18 @@ struct TLevelPlan {
   int32_t repricingRounds;  // per chain; a chain stops at the first round that does not pay
   int32_t repricingChains;  // the first ones of kRepricings
   // At least this many segments: the segments in flight hold a share of the
-  // target small enough for the bound on memory. Re-pricing holds more per
-  // position than a parse alone, hence more segments where it runs long.
+  // target small enough for the bound on memory.
   int32_t segmentsPerTarget;
+  // Where segments run one at a time (see EncodeDelta): a second cut into
+  // this many segments, whose patch is kept if smaller; 0 for none. Where a
+  // segment ends moves its parse by up to 0.3 %, either way.
+  int32_t otherSegmentsPerTarget;
 };
 const int kCompareLevel = 10;
 TLevelPlan PlanOf(int level) {
-  if (level >= kDeflateLevelMax) return TLevelPlan{8, false, kDeflateLevelStrong, 10, 2, 16};
-  if (level == kDeflateLevelStrong) return TLevelPlan{3, true, kCompareLevel, 1, 1, 10};
-  return TLevelPlan{4, false, std::min(level, kCompareLevel), 0, 0, 10};
+  if (level >= kDeflateLevelMax) return TLevelPlan{8, false, kDeflateLevelStrong, 10, 2, 8, 12};
+  if (level == kDeflateLevelStrong) return TLevelPlan{3, true, kCompareLevel, 1, 1, 10, 0};
+  return TLevelPlan{4, false, std::min(level, kCompareLevel), 0, 0, 10, 0};
 }
 
 // The target is parsed in segments, each on its own, so that the memory of a
@@ -682,8 +685,8 @@ TLevelPlan PlanOf(int level) {
 // with the base gets the right one for each part.
 const int32_t kMinSegment = 64 * 1024;
 const int32_t kMaxSegment = 1024 * 1024;
-int32_t SegmentSize(int32_t targetSize, const TLevelPlan& plan) {
-  return std::max(kMinSegment, std::min(kMaxSegment, targetSize / plan.segmentsPerTarget));
+int32_t SegmentSize(int32_t targetSize, int32_t segmentsPerTarget) {
+  return std::max(kMinSegment, std::min(kMaxSegment, targetSize / segmentsPerTarget));
 }
 
 struct TSegmentResult {
@@ -743,32 +746,17 @@ TSegmentResult EncodeSegment(const TMatcher& matcher, const uint8_t* target, int
   return TSegmentResult{std::move(best.parse), best.prices.minOffsetWidth, best.stats};
 }
 
-}  // namespace
-
-TDeltaOptions DefaultDeltaOptions() {
-  TDeltaOptions o;
-  o.level = kDeflateLevelStrong;
-  o.threads = 2;
-  return o;
-}
-
-TBytes EncodeDelta(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32_t targetSize,
-                   const TDeltaOptions& options, TDeltaStats* stats) {
-  // Order-0 prices: what the target's own bytes cost as literals; operand
-  // and opcode bytes priced alike.
-  uint64_t counts[256];
-  for (int b = 0; b < 256; ++b) counts[b] = 1;
-  for (int32_t i = 0; i < targetSize; ++i) ++counts[target[i]];
-  const TCostModel model = ModelFromHistogram(counts, 1.0);
-
-  const int32_t segment = SegmentSize(targetSize, PlanOf(options.level));
+// The patch from NEW cut into segments of the given size.
+TBytes EncodeInSegments(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32_t targetSize,
+                        const TCostModel& model, int32_t segment, int segmentThreads, const TDeltaOptions& options,
+                        TDeltaStats* stats) {
   const size_t count = targetSize > 0 ? static_cast<size_t>((targetSize - 1) / segment + 1) : 0;
   std::vector<TSegmentResult> results(count);
   {
     std::vector<int32_t> sa = BuildSuffixArray(base, baseSize);
     TMatcher matcher = {base, baseSize, sa.data(), {}};
     IndexPairs(&matcher);
-    ParallelFor(count, options.threads, [&](size_t k) {
+    ParallelFor(count, segmentThreads, [&](size_t k) {
       int32_t start = static_cast<int32_t>(k) * segment;
       results[k] = EncodeSegment(matcher, target, start, std::min(segment, targetSize - start), model, options.level);
     });
@@ -797,4 +785,45 @@ TBytes EncodeDelta(const uint8_t* base, int32_t baseSize, const uint8_t* target,
   for (const TBytes& b : blocks) s.commandBytes += static_cast<int64_t>(b.size());
   if (stats) *stats = s;
   return EncodeBlocks(blocks, options.level, options.threads, true);
+}
+
+const int32_t kOneAtATimeBelow = 8 << 20;
+
+}  // namespace
+
+TDeltaOptions DefaultDeltaOptions() {
+  TDeltaOptions o;
+  o.level = kDeflateLevelStrong;
+  o.threads = 2;
+  return o;
+}
+
+TBytes EncodeDelta(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32_t targetSize,
+                   const TDeltaOptions& options, TDeltaStats* stats) {
+  // Order-0 prices: what the target's own bytes cost as literals; operand
+  // and opcode bytes priced alike.
+  uint64_t counts[256];
+  for (int b = 0; b < 256; ++b) counts[b] = 1;
+  for (int32_t i = 0; i < targetSize; ++i) ++counts[target[i]];
+  const TCostModel model = ModelFromHistogram(counts, 1.0);
+
+  // On targets of a few MiB the block encoder's tables (9 MiB a thread) and
+  // two segments in flight would break the bound on memory at the highest
+  // level, whose segments hold the most: there they run one at a time.
+  const TLevelPlan plan = PlanOf(options.level);
+  const bool oneAtATime = options.level >= kDeflateLevelMax && targetSize < kOneAtATimeBelow;
+  const int segmentThreads = oneAtATime ? 1 : options.threads;
+  const int32_t segment = SegmentSize(targetSize, plan.segmentsPerTarget);
+  TBytes patch = EncodeInSegments(base, baseSize, target, targetSize, model, segment, segmentThreads, options, stats);
+  const int32_t otherSegment = plan.otherSegmentsPerTarget > 0 ? SegmentSize(targetSize, plan.otherSegmentsPerTarget) : segment;
+  if (oneAtATime && otherSegment != segment) {
+    TDeltaStats otherStats;
+    TBytes other = EncodeInSegments(base, baseSize, target, targetSize, model, otherSegment, segmentThreads, options,
+                                    &otherStats);
+    if (other.size() < patch.size()) {
+      patch.swap(other);
+      if (stats) *stats = otherStats;
+    }
+  }
+  return patch;
 }
