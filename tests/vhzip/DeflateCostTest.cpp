@@ -10,6 +10,7 @@
 
 #include "Deflate.h"
 #include "DeflateCost.h"
+#include "DeflateSplit.h"
 #include "TestSupport.h"
 
 namespace {
@@ -56,6 +57,7 @@ TEST(DeflateBitCosts, EveryBlockKindDecodesAndItsBitsAddUpToTheStream) {
       {"fixed codes", WithZlib(data, 6, Z_FIXED)},
       {"dynamic codes", WithZlib(data, 9, Z_DEFAULT_STRATEGY)},
       {"strongest encoder", DeflateZlib(data.data(), data.size(), kDeflateLevelStrong)},
+      {"its blocks split again", ResplitDeflate(DeflateZlib(data.data(), data.size(), kDeflateLevelStrong))},
   };
   for (const Case& c : cases) {
     TBytes content;
