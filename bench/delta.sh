@@ -28,8 +28,6 @@ mkdir -p "$tmp"
 # The largest pair joins two real programs: each side is one version of each.
 JOIN_OLD=$tmp/next-swc-16.4.5+rspack-2.3.3.bin
 JOIN_NEW=$tmp/next-swc-16.4.6+rspack-2.3.4.bin
-cat "$NXT_OLD" "$RSP_OLD" > "$JOIN_OLD"
-cat "$NXT_NEW" "$RSP_NEW" > "$JOIN_NEW"
 
 # measured PREFIX COMMAND...: CPU seconds (user + system) into PREFIX_c, wall
 # seconds into PREFIX_s, peak resident KiB and MiB into PREFIX_k and PREFIX_m.
@@ -126,7 +124,7 @@ write_md() {
     echo
     echo "Made by \`bench/delta.sh\` on $(date -u +%Y-%m-%d) under \`nice -n 19\`, $(nproc) cores shared with other work, in one run:"
     echo "every program of one row ran one after the other under the same load. Sizes in bytes. Times are encoding only,"
-    echo "from \`/usr/bin/time\`: \"CPU s\" is user + system seconds, which the load changes little (for vhzip, which runs"
+    echo "from \`/usr/bin/time\`: \"CPU s\" is user + system seconds, which the load changes far less than wall-clock time (for vhzip, which runs"
     echo "two threads, both threads' time added up; the peers run one), \"wall s\" is wall-clock seconds, which vary with"
     echo "the load of the other work. Memory is the peak resident set size, for vhzip given as bytes per byte of NEW"
     echo "beyond the BASE and NEW it holds (B/B)."
@@ -154,6 +152,16 @@ write_md() {
     echo "| pair | NEW (MB) | vhzip diff | patch share | CPU s | CPU s per MB | wall s | peak MiB | B/B | xdelta3 -9 | CPU s | peak MiB | bsdiff | CPU s | peak MiB | zstd -22 --long=27 | CPU s | wall s | peak MiB |"
     echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
     cat "$scaling"
+    echo
+    echo "What is not linear, measured in this table: vhzip's CPU time per MB follows the patch share, not the size."
+    echo "Copies cost little to find and to price, literals cost the trial deflations and the regional prices; the"
+    echo "rows sorted by patch share (next-swc's first 10 and 40 MB, esbuild, the joined pair, rspack) are also sorted"
+    echo "by CPU seconds per MB, whatever their size. Peak memory is a fixed part (two segments of up to 1 MiB in flight"
+    echo "with their tables, the block encoder's tables) plus BASE, NEW and the suffix array (4 bytes per byte of BASE),"
+    echo "all linear in the size: the next-swc rows and the joined pair lie on one line of about 90 MiB plus 6.3 MiB per"
+    echo "MB; rspack, whose patch carries a third of NEW, holds more commands. So vhzip's bytes per byte of NEW fall as"
+    echo "NEW grows. The peers' memory is set by their window (zstd --long=27: 128 MiB plus the inputs) or grows with"
+    echo "the inputs (bsdiff)."
     echo
     echo "Why the peers can be smaller: Debian's xdelta3 compresses its instruction, address and data sections"
     echo "separately with LZMA (\`-S none\` column: the same encoder without that stage), and its copies may read"
@@ -186,11 +194,13 @@ write_md
 pair "rspack.win32-x64-msvc.node 2.3.3 → 2.3.4" "versions" "$RSP_OLD" "$RSP_NEW"
 scale_row "rspack.win32-x64-msvc.node 2.3.3 → 2.3.4" "$RSP_OLD" "$RSP_NEW" "$v" "$x" "$b" "$z"
 write_md
-for mb in 10 40; do
-  head -c "${mb}000000" "$JOIN_OLD" > "$tmp/old-$mb.bin"
-  head -c "${mb}000000" "$JOIN_NEW" > "$tmp/new-$mb.bin"
-  scale "joined pair, first $mb MB (next-swc 16.4.5 → 16.4.6)" "$tmp/old-$mb.bin" "$tmp/new-$mb.bin"
-  rm -f "$tmp/old-$mb.bin" "$tmp/new-$mb.bin"
+cat "$NXT_OLD" "$RSP_OLD" > "$JOIN_OLD"
+cat "$NXT_NEW" "$RSP_NEW" > "$JOIN_NEW"
+for first in 10 40; do
+  head -c "${first}000000" "$JOIN_OLD" > "$tmp/old-$first.bin"
+  head -c "${first}000000" "$JOIN_NEW" > "$tmp/new-$first.bin"
+  scale "joined pair, first $first MB (next-swc 16.4.5 → 16.4.6)" "$tmp/old-$first.bin" "$tmp/new-$first.bin"
+  rm -f "$tmp/old-$first.bin" "$tmp/new-$first.bin"
   write_md
 done
 scale "next-swc 16.4.5 + rspack 2.3.3 → next-swc 16.4.6 + rspack 2.3.4 (joined)" "$JOIN_OLD" "$JOIN_NEW"
