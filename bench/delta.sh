@@ -4,7 +4,9 @@
 # programs of one toolchain (Wine's PE programs) and on versions of one program
 # (npm), then how time and memory grow with the size of the pair. Every vhzip
 # patch is applied again and compared with NEW. Writes bench/delta.md.
-# Heavy (about half an hour on 2 cores): run it alone, e.g. under nice -n 19.
+# Heavy (about 40 minutes on 2 cores): run it alone, e.g. under nice -n 19.
+# Times are CPU seconds (user + system, both of vhzip's threads counted) and
+# wall-clock seconds; on a shared machine only the CPU times compare well.
 set -eu
 . "$(dirname "$0")/common.sh"
 need_packages xdelta3 bsdiff zstd bc time python3
@@ -26,15 +28,15 @@ mkdir -p "$tmp"
 # The largest pair joins two real programs: each side is one version of each.
 JOIN_OLD=$tmp/next-swc-16.4.5+rspack-2.3.3.bin
 JOIN_NEW=$tmp/next-swc-16.4.6+rspack-2.3.4.bin
-cat "$NXT_OLD" "$RSP_OLD" > "$JOIN_OLD"
-cat "$NXT_NEW" "$RSP_NEW" > "$JOIN_NEW"
 
-# measured PREFIX COMMAND...: wall seconds into PREFIX_s, peak resident MiB into PREFIX_m.
+# measured PREFIX COMMAND...: CPU seconds (user + system) into PREFIX_c, wall
+# seconds into PREFIX_s, peak resident KiB and MiB into PREFIX_k and PREFIX_m.
 measured() {
   prefix=$1; shift
-  /usr/bin/time -f '%e %M' -o "$tmp/time.txt" "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; return 1; }
+  /usr/bin/time -f '%e %M %U %S' -o "$tmp/time.txt" "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; return 1; }
   eval "${prefix}_s=\$(cut -d' ' -f1 \"\$tmp/time.txt\")"
   eval "${prefix}_k=\$(cut -d' ' -f2 \"\$tmp/time.txt\")"
+  eval "${prefix}_c=\$(awk '{ printf \"%.2f\", \$3 + \$4 }' \"\$tmp/time.txt\")"
   eval "${prefix}_m=\$(echo \"(\${${prefix}_k} + 512) / 1024\" | bc)"
 }
 
@@ -62,8 +64,6 @@ pct() { echo "100 * ($1 - $2) / $2" | bc -l | xargs printf '%+.2f %%'; }
 
 rows=$tmp/rows.md
 scaling=$tmp/scaling.md
-: > "$rows"
-: > "$scaling"
 
 # pair NAME KIND BASE NEW: one row of the main table; the scaling table takes its times and memory.
 pair() {
@@ -77,7 +77,7 @@ pair() {
     measured h "$VHZIP" diff "$base" "$new" -o "$tmp/p13.pch" --level 13
     check_rebuilds "$base" "$tmp/p13.pch" "$new"
     h=$(size_of "$tmp/p13.pch")
-    vs="$(pct "$v" "$was")"; hcol="$h ($(pct "$h" "$was")) | $h_s | $(per_byte "$h_k" "$base" "$new")"
+    vs="$(pct "$v" "$was")"; hcol="$h ($(pct "$h" "$was")) | $h_c | $(per_byte "$h_k" "$base" "$new")"
   else
     was="—"; vs="—"; hcol="not run | | "
   fi
@@ -92,9 +92,10 @@ pair() {
                                             END { printf "%d of %d", t, n }')
   okx=no; [ "$v" -le "$x" ] && okx=yes
   okz=no; [ "$v" -le "$z" ] && okz=yes
-  okt=no; [ "$(echo "$v_s <= $z_s" | bc)" -eq 1 ] && okt=yes
-  echo "| $name | $kind | $(size_of "$new") | $was | **$v** ($vs) | $v_s | $(per_byte "$v_k" "$base" "$new") | $hcol | $vf | $x | $x_s | $xn | $xt | $b | $b_s | $z | $z_s | $okx | $okz | $okt |" >> "$rows"
-  echo "$name: vhzip $v ($v_s s, $v_m MiB), xdelta3 $x, bsdiff $b, zstd $z ($z_s s)"
+  okt=no; [ "$(echo "$v_c <= $z_c" | bc)" -eq 1 ] && okt=yes
+  okw=no; [ "$(echo "$v_s <= $z_s" | bc)" -eq 1 ] && okw=yes
+  echo "| $name | $kind | $(size_of "$new") | $was | **$v** ($vs) | $v_c | $v_s | $(per_byte "$v_k" "$base" "$new") | $hcol | $vf | $x | $x_c | $xn | $xt | $b | $b_c | $z | $z_c | $z_s | $okx | $okz | $okt | $okw |" >> "$rows"
+  echo "$name: vhzip $v ($v_c s CPU, $v_s s, $v_m MiB), xdelta3 $x, bsdiff $b, zstd $z ($z_c s CPU, $z_s s)"
 }
 
 # scale NAME BASE NEW: one row of the scaling table (default level and the peers, time and peak memory).
@@ -111,8 +112,9 @@ scale() {
 
 scale_row() {  # NAME BASE NEW V X B Z, with the v_, x_, b_, z_ measurements set
   mb=$(echo "$(size_of "$3") / 1000000" | bc -l | xargs printf '%.1f')
-  vr=$(echo "$v_s / $mb" | bc -l | xargs printf '%.2f')
-  echo "| $1 | $mb | $4 | $v_s | $vr | $v_m | $(per_byte "$v_k" "$2" "$3") | $5 | $x_s | $x_m | $6 | $b_s | $b_m | $7 | $z_s | $z_m |" >> "$scaling"
+  vr=$(echo "$v_c / $mb" | bc -l | xargs printf '%.2f')
+  share=$(echo "100 * $4 / $(size_of "$3")" | bc -l | xargs printf '%.1f %%')
+  echo "| $1 | $mb | $4 | $share | $v_c | $vr | $v_s | $v_m | $(per_byte "$v_k" "$2" "$3") | $5 | $x_c | $x_m | $6 | $b_c | $b_m | $7 | $z_c | $z_s | $z_m |" >> "$scaling"
 }
 
 # write_md: the whole report from the rows so far, after every pair, so that a run cut short leaves what it measured.
@@ -120,14 +122,16 @@ write_md() {
   {
     echo "# Delta patches"
     echo
-    echo "Made by \`bench/delta.sh\` on $(date -u +%Y-%m-%d), $(nproc) cores shared with other work (wall-clock times vary with the load;"
-    echo "every program of one row ran under the same conditions, one after the other). Sizes in bytes; time in seconds"
-    echo "(wall clock, encoding only); memory is the peak resident set size from \`/usr/bin/time\`, for vhzip given as"
-    echo "bytes per byte of NEW beyond the BASE and NEW it holds."
+    echo "Made by \`bench/delta.sh\` on $(date -u +%Y-%m-%d) under \`nice -n 19\`, $(nproc) cores shared with other work, in one run:"
+    echo "every program of one row ran one after the other under the same load. Sizes in bytes. Times are encoding only,"
+    echo "from \`/usr/bin/time\`: \"CPU s\" is user + system seconds, which the load changes far less than wall-clock time (for vhzip, which runs"
+    echo "two threads, both threads' time added up; the peers run one), \"wall s\" is wall-clock seconds, which vary with"
+    echo "the load of the other work. Memory is the peak resident set size, for vhzip given as bytes per byte of NEW"
+    echo "beyond the BASE and NEW it holds (B/B)."
     echo "Peers: xdelta3 $(xdelta3 -V 2>&1 | head -1 | sed 's/.*version \([0-9.]*\).*/\1/'), bsdiff 4.3, zstd $(zstd -V | sed 's/.*v\([0-9.]*\).*/\1/')."
     echo
-    echo "| pair | kind | NEW | before (level 13, old encoder) | vhzip diff (default level 12) | s | B/B | vhzip --level 13 | s | B/B | its commands, fields apart, LZMA | xdelta3 -9 | s | xdelta3 -9 -S none | xdelta3 copies reading NEW | bsdiff | s | zstd -22 --long=27 | s | vhzip ≤ xdelta3 | vhzip ≤ zstd | vhzip time ≤ zstd |"
-    echo "|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|:-:|:-:|:-:|"
+    echo "| pair | kind | NEW | before (level 13, old encoder) | vhzip diff (default level 12) | CPU s | wall s | B/B | vhzip --level 13 | CPU s | B/B | its commands, fields apart, LZMA | xdelta3 -9 | CPU s | xdelta3 -9 -S none | xdelta3 copies reading NEW | bsdiff | CPU s | zstd -22 --long=27 | CPU s | wall s | vhzip ≤ xdelta3 | vhzip ≤ zstd | vhzip CPU ≤ zstd | vhzip wall ≤ zstd |"
+    echo "|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|:-:|:-:|:-:|:-:|"
     cat "$rows"
     echo
     echo "Commands: \`vhzip diff BASE NEW -o P\` (default level 12) and with \`--level 13\`, \`xdelta3 -9 -e -s BASE NEW P\`,"
@@ -139,13 +143,25 @@ write_md() {
     echo
     echo "## Scaling"
     echo
-    echo "Time and peak memory against the size of NEW, default level. The largest pair joins two real programs on each"
+    echo "Time and peak memory against the size of NEW, default level. The joined pair puts two real programs on each"
     echo "side (next-swc.win32-x64-msvc.node followed by rspack.win32-x64-msvc.node, each side one version of both);"
-    echo "the other two rows are the runs of the table above."
+    echo "its first 10 and 40 MB (both sides cut alike, so the same program's versions) show how the same kind of"
+    echo "content scales; the esbuild and rspack rows are the runs of the table above. \"patch share\" is the default"
+    echo "patch's size against NEW: how much of NEW is new, which sets the time per MB (see below the table)."
     echo
-    echo "| pair | NEW (MB) | vhzip diff | s | s per MB | peak MiB | B/B | xdelta3 -9 | s | peak MiB | bsdiff | s | peak MiB | zstd -22 --long=27 | s | peak MiB |"
-    echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
+    echo "| pair | NEW (MB) | vhzip diff | patch share | CPU s | CPU s per MB | wall s | peak MiB | B/B | xdelta3 -9 | CPU s | peak MiB | bsdiff | CPU s | peak MiB | zstd -22 --long=27 | CPU s | wall s | peak MiB |"
+    echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
     cat "$scaling"
+    echo
+    echo "What is not linear, measured in this table: vhzip's CPU time per MB follows the patch share, not the size."
+    echo "Copies cost little to find and to price, literals cost the trial deflations and the regional prices; the"
+    echo "rows sorted by patch share (next-swc's first 10 and 40 MB, esbuild, the joined pair, rspack) are also sorted"
+    echo "by CPU seconds per MB, whatever their size. Peak memory is a fixed part (two segments of up to 1 MiB in flight"
+    echo "with their tables, the block encoder's tables) plus BASE, NEW and the suffix array (4 bytes per byte of BASE),"
+    echo "all linear in the size: the next-swc rows and the joined pair lie on one line of about 90 MiB plus 6.3 MiB per"
+    echo "MB; rspack, whose patch carries a third of NEW, holds more commands. So vhzip's bytes per byte of NEW fall as"
+    echo "NEW grows. The peers' memory is set by their window (zstd --long=27: 128 MiB plus the inputs) or grows with"
+    echo "the inputs (bsdiff)."
     echo
     echo "Why the peers can be smaller: Debian's xdelta3 compresses its instruction, address and data sections"
     echo "separately with LZMA (\`-S none\` column: the same encoder without that stage), and its copies may read"
@@ -160,6 +176,10 @@ write_md() {
   mv "$out.tmp" "$out"
 }
 
+# --rewrite: the report again from the last run's rows, after a change of its text.
+if [ "${1:-}" = "--rewrite" ]; then write_md; cat "$out"; exit 0; fi
+: > "$rows"
+: > "$scaling"
 pair "regedit.exe → winefile.exe" "different programs" "$WINE_PE/regedit.exe" "$WINE_PE/winefile.exe"
 write_md
 pair "winecfg.exe → taskmgr.exe" "different programs" "$WINE_PE/winecfg.exe" "$WINE_PE/taskmgr.exe"
@@ -174,6 +194,15 @@ write_md
 pair "rspack.win32-x64-msvc.node 2.3.3 → 2.3.4" "versions" "$RSP_OLD" "$RSP_NEW"
 scale_row "rspack.win32-x64-msvc.node 2.3.3 → 2.3.4" "$RSP_OLD" "$RSP_NEW" "$v" "$x" "$b" "$z"
 write_md
+cat "$NXT_OLD" "$RSP_OLD" > "$JOIN_OLD"
+cat "$NXT_NEW" "$RSP_NEW" > "$JOIN_NEW"
+for first in 10 40; do
+  head -c "${first}000000" "$JOIN_OLD" > "$tmp/old-$first.bin"
+  head -c "${first}000000" "$JOIN_NEW" > "$tmp/new-$first.bin"
+  scale "joined pair, first $first MB (next-swc 16.4.5 → 16.4.6)" "$tmp/old-$first.bin" "$tmp/new-$first.bin"
+  rm -f "$tmp/old-$first.bin" "$tmp/new-$first.bin"
+  write_md
+done
 scale "next-swc 16.4.5 + rspack 2.3.3 → next-swc 16.4.6 + rspack 2.3.4 (joined)" "$JOIN_OLD" "$JOIN_NEW"
 write_md
 

@@ -252,15 +252,20 @@ const std::vector<TCommand>& Commands() {
        "NEW byte for byte. The patch is decoded and compared with NEW before it is\n"
        "written. NEW is parsed in segments, two at a time, so that memory stays below\n"
        "32 bytes per byte of NEW besides BASE and NEW at every level; the patch is the\n"
-       "same on any number of cores.\n"
+       "same on any number of cores. The deflated blocks are split again where their\n"
+       "statistics change (0.5 % smaller on different programs).\n"
        "\n"
-       "Levels, with times measured on a shared 2-core machine (bench/delta.md):\n"
+       "Levels, with CPU times (both threads) measured on a 2-core machine\n"
+       "(bench/delta.md):\n"
        "  0      four pricings, commands stored without deflating\n"
-       "  1-11   four pricings, blocks deflated at that level: 0.5 to 0.9 times\n"
-       "         the default's time\n"
-       "  12     the default: one re-pricing round as well: 1.4 to 3.7 s per MB\n"
-       "  13     eight pricings, re-pricing until it stops paying, zopfli as well:\n"
-       "         1 to 1.6 % smaller than 12, at 2 to 10 times its time",
+       "  1-11   four pricings compared at deflate level 10 at most, no re-pricing,\n"
+       "         blocks deflated at that level\n"
+       "  12     the default: three pricings, one re-pricing round: 0.4 to 2.1 s\n"
+       "         per MB, more the more of NEW is new (about 1.4 on programs of 1 MB\n"
+       "         that share little)\n"
+       "  13     eight pricings, re-pricing until it stops paying, zopfli as well,\n"
+       "         below 8 MiB two cuts into segments run one at a time: 0.5 to 1.2 %\n"
+       "         smaller than 12, at 4 to 20 times its CPU time",
        {{"--output", "-o", "PATCH", "the patch to write"}, kDiffLevelOption},
        {"--output"},
        RunDiff},

@@ -144,11 +144,16 @@ float MeanLiteralBits(const THuffman& literals) {
 
 }  // namespace
 
-bool DeflateBitCosts(const uint8_t* stream, size_t size, std::vector<uint8_t>* content, std::vector<float>* bits,
-                     std::vector<float>* sourceValue) {
+namespace {
+
+// One decoder for both questions: where the bits went, and which literals and
+// matches the stream is made of. Every output but content is optional.
+bool DecodeStream(const uint8_t* stream, size_t size, std::vector<uint8_t>* content, std::vector<float>* bits,
+                  std::vector<float>* sourceValue, std::vector<TDeflateItem>* items) {
   content->clear();
-  bits->clear();
+  if (bits) bits->clear();
   if (sourceValue) sourceValue->clear();
+  if (items) items->clear();
   if (size < 6 || (stream[0] & 0x0F) != 8 || (stream[1] & 0x20) != 0 || ((stream[0] << 8) | stream[1]) % 31 != 0)
     return false;
   TBitReader r = {stream + 2, size - 6, 0, false};
@@ -163,7 +168,9 @@ bool DeflateBitCosts(const uint8_t* stream, size_t size, std::vector<uint8_t>* c
       uint32_t check = Bits(&r, 16);
       if (r.overrun || (length ^ 0xFFFF) != check || (r.bit >> 3) + length > r.size) return false;
       content->insert(content->end(), r.data + (r.bit >> 3), r.data + (r.bit >> 3) + length);
-      bits->insert(bits->end(), length, 8.0f);
+      if (bits) bits->insert(bits->end(), length, 8.0f);
+      if (items)
+        for (uint32_t k = 0; k < length; ++k) items->push_back(TDeflateItem{r.data[(r.bit >> 3) + k], 0});
       if (sourceValue) sourceValue->insert(sourceValue->end(), length, 0.0f);
       r.bit += 8 * static_cast<size_t>(length);
       continue;
@@ -181,7 +188,8 @@ bool DeflateBitCosts(const uint8_t* stream, size_t size, std::vector<uint8_t>* c
       if (s < 0) return false;
       if (s < 256) {
         content->push_back(static_cast<uint8_t>(s));
-        bits->push_back(static_cast<float>(codeBits));
+        if (bits) bits->push_back(static_cast<float>(codeBits));
+        if (items) items->push_back(TDeflateItem{static_cast<uint16_t>(s), 0});
         if (sourceValue) sourceValue->push_back(0.0f);
         continue;
       }
@@ -197,9 +205,10 @@ bool DeflateBitCosts(const uint8_t* stream, size_t size, std::vector<uint8_t>* c
       float matchBits = static_cast<float>(codeBits + kLengthExtra[s] + distanceBits + kDistanceExtra[d]);
       float share = matchBits / static_cast<float>(length);
       size_t from = content->size() - distance;
+      if (items) items->push_back(TDeflateItem{static_cast<uint16_t>(length), static_cast<uint16_t>(distance)});
       for (int i = 0; i < length; ++i) {
         content->push_back((*content)[from + static_cast<size_t>(i)]);
-        bits->push_back(share);
+        if (bits) bits->push_back(share);
         if (sourceValue) sourceValue->push_back(0.0f);
       }
       if (sourceValue) {
@@ -210,4 +219,15 @@ bool DeflateBitCosts(const uint8_t* stream, size_t size, std::vector<uint8_t>* c
     }
   }
   return !r.overrun;
+}
+
+}  // namespace
+
+bool DeflateBitCosts(const uint8_t* stream, size_t size, std::vector<uint8_t>* content, std::vector<float>* bits,
+                     std::vector<float>* sourceValue) {
+  return DecodeStream(stream, size, content, bits, sourceValue, nullptr);
+}
+
+bool DeflateItems(const uint8_t* stream, size_t size, std::vector<uint8_t>* content, std::vector<TDeflateItem>* items) {
+  return DecodeStream(stream, size, content, nullptr, nullptr, items);
 }

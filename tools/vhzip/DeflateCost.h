@@ -18,3 +18,14 @@
 // evenly by the bytes each match read. False for a damaged or truncated stream.
 bool DeflateBitCosts(const uint8_t* stream, size_t size, std::vector<uint8_t>* content, std::vector<float>* bits,
                      std::vector<float>* sourceValue = nullptr);
+
+// One literal (distance 0, value the byte) or match (length 3 to 258 at
+// distance 1 to 32768) of a deflate stream.
+struct TDeflateItem {
+  uint16_t value;
+  uint16_t distance;
+};
+
+// Decodes the zlib stream into content and the literals and matches that
+// make it, in order; stored blocks give literals. False for a damaged stream.
+bool DeflateItems(const uint8_t* stream, size_t size, std::vector<uint8_t>* content, std::vector<TDeflateItem>* items);

@@ -107,31 +107,41 @@ TCostModel ModelFromHistogram(const uint64_t* counts, double floorBits) {
   return model;
 }
 
-// What a segment's bytes cost as literals, region by region: each region
-// deflated with the 32 KiB before it as dictionary, as it would be inside a
-// block. Order-0 statistics miss deflate's own matches and price literal
-// runs of code far too high, which buys short copies that cost more than
-// they save.
+// What a segment's bytes cost as literals, region by region: the segment
+// deflated after the 32 KiB before it, as it would be inside a block, and
+// each region charged the bits its bytes took. Order-0 statistics miss
+// deflate's own matches and price literal runs of code far too high, which
+// buys short copies that cost more than they save. zlib's encoder, not the
+// block encoder: its state is small and leaves the block encoder's alone.
 const int32_t kRegionSize = 4096;
 std::vector<float> RegionalLiteralBits(const uint8_t* target, int32_t start, int32_t size) {
   std::vector<float> bits;
+  const int32_t context = std::min(start, 32768);
+  const uint8_t* from = target + start - context;
+  const size_t length = static_cast<size_t>(context + size);
   z_stream z;
   std::memset(&z, 0, sizeof z);
-  if (deflateInit2(&z, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return bits;
-  std::vector<uint8_t> out(compressBound(kRegionSize) + 64);
-  for (int32_t at = start; at < start + size; at += kRegionSize) {
-    int32_t n = std::min(kRegionSize, start + size - at);
-    deflateReset(&z);
-    int32_t context = std::min(at, 32768);
-    if (context > 0) deflateSetDictionary(&z, target + at - context, static_cast<uInt>(context));
-    z.next_in = const_cast<Bytef*>(target + at);
-    z.avail_in = static_cast<uInt>(n);
-    z.next_out = out.data();
-    z.avail_out = static_cast<uInt>(out.size());
-    deflate(&z, Z_FINISH);
-    bits.push_back(8.0f * static_cast<float>(z.total_out) / static_cast<float>(n));
-  }
+  if (deflateInit2(&z, 6, Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return bits;
+  TBytes stream(deflateBound(&z, static_cast<uLong>(length)));
+  z.next_in = const_cast<Bytef*>(from);
+  z.avail_in = static_cast<uInt>(length);
+  z.next_out = stream.data();
+  z.avail_out = static_cast<uInt>(stream.size());
+  bool done = deflate(&z, Z_FINISH) == Z_STREAM_END;
+  stream.resize(z.total_out);
   deflateEnd(&z);
+  TBytes content;
+  std::vector<float> byteBits;
+  if (!done || !DeflateBitCosts(stream.data(), stream.size(), &content, &byteBits) || byteBits.size() != length) {
+    bits.assign(static_cast<size_t>((size + kRegionSize - 1) / kRegionSize), 8.0f);
+    return bits;
+  }
+  for (int32_t at = 0; at < size; at += kRegionSize) {
+    const int32_t n = std::min(kRegionSize, size - at);
+    double sum = 0;
+    for (int32_t k = 0; k < n; ++k) sum += byteBits[static_cast<size_t>(context + at + k)];
+    bits.push_back(static_cast<float>(sum / n));
+  }
   return bits;
 }
 
@@ -224,11 +234,12 @@ float Smoothed(const TTally& item, const TTally& field) {
   return static_cast<float>((item.bits + weight * fieldMean) / (item.count + weight));
 }
 
-// The command stream of an encoded patch with the bits each byte cost.
+// The command stream of an encoded patch with the bits each byte cost and,
+// where asked, what each was worth to later matches.
 bool CommandBitCosts(const TBytes& encoded, TBytes* commands, std::vector<float>* bits, std::vector<float>* worth) {
   commands->clear();
   bits->clear();
-  worth->clear();
+  if (worth) worth->clear();
   size_t at = 0;
   while (at + kBlockHeaderSize <= encoded.size()) {
     TBlockHeader h = GetBlockHeader(encoded.data() + at);
@@ -239,22 +250,23 @@ bool CommandBitCosts(const TBytes& encoded, TBytes* commands, std::vector<float>
     if (h.method == kMethodStored) {
       commands->insert(commands->end(), stored, stored + h.storedLength);
       bits->insert(bits->end(), static_cast<size_t>(h.storedLength), 8.0f);
-      worth->insert(worth->end(), static_cast<size_t>(h.storedLength), 0.0f);
+      if (worth) worth->insert(worth->end(), static_cast<size_t>(h.storedLength), 0.0f);
       continue;
     }
     TBytes content;
     std::vector<float> contentBits, contentWorth;
-    if (!DeflateBitCosts(stored, static_cast<size_t>(h.storedLength), &content, &contentBits, &contentWorth))
+    if (!DeflateBitCosts(stored, static_cast<size_t>(h.storedLength), &content, &contentBits,
+                         worth ? &contentWorth : nullptr))
       return false;
     if (commands->empty()) {  // a segment's commands usually fill one block: no second copy
       commands->swap(content);
       bits->swap(contentBits);
-      worth->swap(contentWorth);
+      if (worth) worth->swap(contentWorth);
       continue;
     }
     commands->insert(commands->end(), content.begin(), content.end());
     bits->insert(bits->end(), contentBits.begin(), contentBits.end());
-    worth->insert(worth->end(), contentWorth.begin(), contentWorth.end());
+    if (worth) worth->insert(worth->end(), contentWorth.begin(), contentWorth.end());
   }
   return at == encoded.size();
 }
@@ -275,12 +287,14 @@ const TRepricing kRepricings[] = {{0.0f, 0.0f}, {0.5f, 0.0f}};
 bool MeasuredPrices(const TBytes& encoded, const TPrices& previous, int32_t targetSize, const TRepricing& how,
                     TPrices* out) {
   TBytes commands;
+  // Only the second chain weighs what copied bytes were worth in the window.
+  const bool weighWorth = how.windowWorthWeight > 0;
   std::vector<float> bits, worth;
-  if (!CommandBitCosts(encoded, &commands, &bits, &worth)) return false;
+  if (!CommandBitCosts(encoded, &commands, &bits, weighWorth ? &worth : nullptr)) return false;
 
   TTally opcode[16], offset[4][256], length[4][256], offsetField[4], lengthField[4], opcodeField, runOpen, samePage;
   std::vector<float> literal(static_cast<size_t>(targetSize), -1.0f);
-  std::vector<double> windowWorth(static_cast<size_t>(targetSize) + 1, 0.0);
+  std::vector<double> windowWorth(weighWorth ? static_cast<size_t>(targetSize) + 1 : 0, 0.0);
   double measuredLiteral = 0, previousLiteral = 0;
   int64_t produced = 0;
   uint32_t lastPage = UINT32_MAX;
@@ -319,7 +333,7 @@ bool MeasuredPrices(const TBytes& encoded, const TPrices& previous, int32_t targ
       runOpen.Add(open);
       for (uint32_t k = 0; k < n && i < commands.size() && produced < targetSize; ++k, ++i, ++produced) {
         literal[static_cast<size_t>(produced)] = bits[i];
-        windowWorth[static_cast<size_t>(produced) + 1] = worth[i];
+        if (weighWorth) windowWorth[static_cast<size_t>(produced) + 1] = worth[i];
         measuredLiteral += bits[i];
         previousLiteral += previous.literal[static_cast<size_t>(produced)];
       }
@@ -348,14 +362,12 @@ bool MeasuredPrices(const TBytes& encoded, const TPrices& previous, int32_t targ
       out->offsetByte[k][v] = Smoothed(offset[k][v], offsetField[k]);
       out->lengthByte[k][v] = Smoothed(length[k][v], lengthField[k]);
     }
-  for (size_t k = 1; k < windowWorth.size(); ++k) windowWorth[k] += windowWorth[k - 1];
-  out->windowWorth = std::move(windowWorth);
-  if (how.windowWorthWeight > 0) {
-    for (double& w : out->windowWorth) w *= how.windowWorthWeight;
+  if (weighWorth) {
+    for (size_t k = 1; k < windowWorth.size(); ++k) windowWorth[k] += windowWorth[k - 1];
+    for (double& w : windowWorth) w *= how.windowWorthWeight;
     out->copyPenalty = how.copyPenalty;
-  } else {
-    out->windowWorth.clear();
   }
+  out->windowWorth = std::move(windowWorth);
   out->samePageOffset = samePage.count > 0 ? static_cast<float>(samePage.bits / samePage.count) : -1.0f;
   return true;
 }
@@ -634,27 +646,36 @@ void KeepSmaller(TTrial* best, TTrial* candidate) {
   if (candidate->encoded.size() < best->encoded.size()) *best = std::move(*candidate);
 }
 
-// What a level spends on the parse. Every level tries the starting pricings
-// and the wide offsets, which earn 4 to 6 % and cost little. Re-pricing from
-// the segment's own deflated stream gains most in its first round (0.15 % on
+// What a level spends on the parse. Every level tries starting pricings and
+// the wide offsets, which earn 4 to 6 % and cost little. Re-pricing from the
+// segment's own deflated stream gains most in its first round (0.15 % on
 // different programs, 0.5 to 0.8 % on versions), so the default level runs
-// that one round of the first chain; the highest tries four more pricings and
+// that one round of the first chain; the highest tries eight pricings and
 // runs both chains until a round stops paying, and its blocks get zopfli too.
-// The comparisons run at the strong deflate level at most: weaker levels rank
-// the parses of versions wrongly.
+// Within a kind (order-0 or regional prices) the pricings seldom differ by
+// more than half a percent, so the default tries one of each kind and then
+// the other of the kind that won. Parses are compared by their deflated
+// size: the near-optimal level 10 ranks them almost as the final encoder
+// does at a third of its time, where the lazy levels below it lose 0.3 %.
 struct TLevelPlan {
-  int32_t pricings;         // the first ones of kPricings
+  int32_t pricings;         // how many starting pricings are tried
+  bool byKind;              // one of each kind first (see above), else the first ones of kPricings
+  int32_t compareLevel;     // the deflate level at which parses are compared
   int32_t repricingRounds;  // per chain; a chain stops at the first round that does not pay
   int32_t repricingChains;  // the first ones of kRepricings
   // At least this many segments: the segments in flight hold a share of the
-  // target small enough for the bound on memory. Re-pricing holds more per
-  // position than a parse alone, hence more segments where it runs long.
+  // target small enough for the bound on memory.
   int32_t segmentsPerTarget;
+  // Where segments run one at a time (see EncodeDelta): a second cut into
+  // this many segments, whose patch is kept if smaller; 0 for none. Where a
+  // segment ends moves its parse by up to 0.3 %, either way.
+  int32_t otherSegmentsPerTarget;
 };
+const int kCompareLevel = 10;
 TLevelPlan PlanOf(int level) {
-  if (level >= kDeflateLevelMax) return TLevelPlan{8, 10, 2, 12};
-  if (level == kDeflateLevelStrong) return TLevelPlan{4, 1, 1, 10};
-  return TLevelPlan{4, 0, 0, 10};
+  if (level >= kDeflateLevelMax) return TLevelPlan{8, false, kDeflateLevelStrong, 10, 2, 8, 12};
+  if (level == kDeflateLevelStrong) return TLevelPlan{3, true, kCompareLevel, 1, 1, 10, 0};
+  return TLevelPlan{4, false, std::min(level, kCompareLevel), 0, 0, 10, 0};
 }
 
 // The target is parsed in segments, each on its own, so that the memory of a
@@ -664,8 +685,8 @@ TLevelPlan PlanOf(int level) {
 // with the base gets the right one for each part.
 const int32_t kMinSegment = 64 * 1024;
 const int32_t kMaxSegment = 1024 * 1024;
-int32_t SegmentSize(int32_t targetSize, const TLevelPlan& plan) {
-  return std::max(kMinSegment, std::min(kMaxSegment, targetSize / plan.segmentsPerTarget));
+int32_t SegmentSize(int32_t targetSize, int32_t segmentsPerTarget) {
+  return std::max(kMinSegment, std::min(kMaxSegment, targetSize / segmentsPerTarget));
 }
 
 struct TSegmentResult {
@@ -679,21 +700,22 @@ TSegmentResult EncodeSegment(const TMatcher& matcher, const uint8_t* target, int
   TSegment seg = {matcher.base, matcher.baseSize, target + start, size, {}, {}, {}};
   FindLongestMatches(matcher, seg.target, size, &seg.matchPos, &seg.matchLen);
   const TLevelPlan plan = PlanOf(level);
-  const int compareLevel = std::min(level, kDeflateLevelStrong);
+  const int compareLevel = plan.compareLevel;
 
   // Every starting pricing gives a parse; the one whose commands deflate
   // smallest goes on, with wide offsets if they pay.
   TTrial best;
   {
     const std::vector<float> regionBits = RegionalLiteralBits(target, start, size);
-    for (size_t k = 0; k < static_cast<size_t>(plan.pricings); ++k) {
+    size_t bestK = 0;
+    for (size_t j = 0; j < static_cast<size_t>(plan.pricings); ++j) {
+      size_t k = !plan.byKind ? j : j == 0 ? 1 : j == 1 ? 3 : bestK == 1 ? 0 : 2;
       TTrial t;
       t.prices = StartingPrices(model, regionBits, seg.target, size, kPricings[k]);
       ParseAndEncode(seg, compareLevel, &t);
-      if (k == 0) {
+      if (j == 0 || t.encoded.size() < best.encoded.size()) {
         best = std::move(t);
-      } else {
-        KeepSmaller(&best, &t);
+        bestK = k;
       }
     }
   }
@@ -724,32 +746,17 @@ TSegmentResult EncodeSegment(const TMatcher& matcher, const uint8_t* target, int
   return TSegmentResult{std::move(best.parse), best.prices.minOffsetWidth, best.stats};
 }
 
-}  // namespace
-
-TDeltaOptions DefaultDeltaOptions() {
-  TDeltaOptions o;
-  o.level = kDeflateLevelStrong;
-  o.threads = 2;
-  return o;
-}
-
-TBytes EncodeDelta(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32_t targetSize,
-                   const TDeltaOptions& options, TDeltaStats* stats) {
-  // Order-0 prices: what the target's own bytes cost as literals; operand
-  // and opcode bytes priced alike.
-  uint64_t counts[256];
-  for (int b = 0; b < 256; ++b) counts[b] = 1;
-  for (int32_t i = 0; i < targetSize; ++i) ++counts[target[i]];
-  const TCostModel model = ModelFromHistogram(counts, 1.0);
-
-  const int32_t segment = SegmentSize(targetSize, PlanOf(options.level));
+// The patch from NEW cut into segments of the given size.
+TBytes EncodeInSegments(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32_t targetSize,
+                        const TCostModel& model, int32_t segment, int segmentThreads, const TDeltaOptions& options,
+                        TDeltaStats* stats) {
   const size_t count = targetSize > 0 ? static_cast<size_t>((targetSize - 1) / segment + 1) : 0;
   std::vector<TSegmentResult> results(count);
   {
     std::vector<int32_t> sa = BuildSuffixArray(base, baseSize);
     TMatcher matcher = {base, baseSize, sa.data(), {}};
     IndexPairs(&matcher);
-    ParallelFor(count, options.threads, [&](size_t k) {
+    ParallelFor(count, segmentThreads, [&](size_t k) {
       int32_t start = static_cast<int32_t>(k) * segment;
       results[k] = EncodeSegment(matcher, target, start, std::min(segment, targetSize - start), model, options.level);
     });
@@ -777,5 +784,46 @@ TBytes EncodeDelta(const uint8_t* base, int32_t baseSize, const uint8_t* target,
   std::vector<TBytes> blocks = FinishCommands(&w);
   for (const TBytes& b : blocks) s.commandBytes += static_cast<int64_t>(b.size());
   if (stats) *stats = s;
-  return EncodeBlocks(blocks, options.level, options.threads);
+  return EncodeBlocks(blocks, options.level, options.threads, true);
+}
+
+const int32_t kOneAtATimeBelow = 8 << 20;
+
+}  // namespace
+
+TDeltaOptions DefaultDeltaOptions() {
+  TDeltaOptions o;
+  o.level = kDeflateLevelStrong;
+  o.threads = 2;
+  return o;
+}
+
+TBytes EncodeDelta(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32_t targetSize,
+                   const TDeltaOptions& options, TDeltaStats* stats) {
+  // Order-0 prices: what the target's own bytes cost as literals; operand
+  // and opcode bytes priced alike.
+  uint64_t counts[256];
+  for (int b = 0; b < 256; ++b) counts[b] = 1;
+  for (int32_t i = 0; i < targetSize; ++i) ++counts[target[i]];
+  const TCostModel model = ModelFromHistogram(counts, 1.0);
+
+  // On targets of a few MiB the block encoder's tables (9 MiB a thread) and
+  // two segments in flight would break the bound on memory at the highest
+  // level, whose segments hold the most: there they run one at a time.
+  const TLevelPlan plan = PlanOf(options.level);
+  const bool oneAtATime = options.level >= kDeflateLevelMax && targetSize < kOneAtATimeBelow;
+  const int segmentThreads = oneAtATime ? 1 : options.threads;
+  const int32_t segment = SegmentSize(targetSize, plan.segmentsPerTarget);
+  TBytes patch = EncodeInSegments(base, baseSize, target, targetSize, model, segment, segmentThreads, options, stats);
+  const int32_t otherSegment = plan.otherSegmentsPerTarget > 0 ? SegmentSize(targetSize, plan.otherSegmentsPerTarget) : segment;
+  if (oneAtATime && otherSegment != segment) {
+    TDeltaStats otherStats;
+    TBytes other = EncodeInSegments(base, baseSize, target, targetSize, model, otherSegment, segmentThreads, options,
+                                    &otherStats);
+    if (other.size() < patch.size()) {
+      patch.swap(other);
+      if (stats) *stats = otherStats;
+    }
+  }
+  return patch;
 }

@@ -8,6 +8,7 @@
 #include "ArchiveFormat.h"
 #include "CRC_32.h"
 #include "Deflate.h"
+#include "DeflateSplit.h"
 
 using namespace vhz;
 
@@ -80,9 +81,13 @@ std::vector<TBytes> FinishCommands(TPatchWriter* w) {
   return std::move(w->blocks);
 }
 
-TBytes EncodeBlock(const TBytes& commands, int level) {
+TBytes EncodeBlock(const TBytes& commands, int level, bool resplit) {
   TBytes packed;
   if (level > 0) packed = DeflateZlib(commands.data(), commands.size(), level);
+  if (resplit && !packed.empty()) {
+    TBytes finer = ResplitDeflate(packed);
+    if (!finer.empty()) packed = std::move(finer);
+  }
   bool deflated = !packed.empty() && packed.size() < commands.size();
   const TBytes& stored = deflated ? packed : commands;
   TBlockHeader h;
@@ -112,9 +117,10 @@ void ParallelFor(size_t count, int threads, const std::function<void(size_t)>& j
   for (std::thread& t : pool) t.join();
 }
 
-TBytes EncodeBlocks(const std::vector<TBytes>& commandBlocks, int level, int threads) {
+TBytes EncodeBlocks(const std::vector<TBytes>& commandBlocks, int level, int threads, bool resplit) {
   std::vector<TBytes> encoded(commandBlocks.size());
-  ParallelFor(commandBlocks.size(), threads, [&](size_t i) { encoded[i] = EncodeBlock(commandBlocks[i], level); });
+  ParallelFor(commandBlocks.size(), threads,
+              [&](size_t i) { encoded[i] = EncodeBlock(commandBlocks[i], level, resplit); });
   TBytes out;
   for (const TBytes& b : encoded) out.insert(out.end(), b.begin(), b.end());
   return out;

@@ -31,12 +31,14 @@ void AddLiteral(TPatchWriter* w, const uint8_t* data, size_t size);
 // Appends the end command and hands out the blocks' command streams.
 std::vector<TBytes> FinishCommands(TPatchWriter* w);
 
-// One block as it stands in the stream: header and stored bytes.
-TBytes EncodeBlock(const TBytes& commands, int level);
+// One block as it stands in the stream: header and stored bytes. With
+// resplit, the deflated stream's block boundaries are chosen again (see
+// DeflateSplit.h) where that makes it smaller.
+TBytes EncodeBlock(const TBytes& commands, int level, bool resplit = false);
 
 // Runs job(0) .. job(count - 1) on up to `threads` threads; results must not
 // depend on the order, which keeps the output reproducible.
 void ParallelFor(size_t count, int threads, const std::function<void(size_t)>& job);
 
 // A whole patch stream from commands: blocks encoded on `threads` threads.
-TBytes EncodeBlocks(const std::vector<TBytes>& commandBlocks, int level, int threads);
+TBytes EncodeBlocks(const std::vector<TBytes>& commandBlocks, int level, int threads, bool resplit = false);
