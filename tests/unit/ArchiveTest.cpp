@@ -79,6 +79,8 @@ Outcome Stream(const Bytes& base, const Bytes& patch, size_t chunk = 5) {
 
 const Bytes kBase = FromText("0123456789abcdefghijklmnopqrstuvwxyz");
 
+Bytes Padded(const Bytes& packed) { return packed + Bytes(vhz::kMaxStoredLength + 1 - packed.size(), 0); }
+
 TEST(PatchStream, EachRuleOfTheFormatGivesItsCodeInBothVariants) {
   const Bytes copy = Copy(1, 2, 2, 2), lit = Literal(FromText("abcd")), none = EndFor(Bytes()), abc = FromText("abc");
   const Bytes ends12 = EndFor(FromText("12")), endsAbcd = EndFor(FromText("abcd"));
@@ -114,6 +116,9 @@ TEST(PatchStream, EachRuleOfTheFormatGivesItsCodeInBothVariants) {
       {"method 2", Header(2, n, n, Check(content)) + content, bad, bad},
       {"content above the limit", Header(1, vhz::kMaxBlockContent + 1, p, Check(packed)) + packed, bad, bad},
       {"negative stored length", Header(1, n, 0xFFFFFFFFu, Check(packed)) + packed, bad, bad},
+      // Read through callbacks, the stored bytes go to a buffer of the limit's size first.
+      {"stored length above the limit",
+       Header(1, n, vhz::kMaxStoredLength + 1, Check(Padded(packed))) + Padded(packed), ok, bad},
       {"stored length unequal to content", Header(0, n, n + 1, Check(content)) + content + Bytes{0}, bad, bad},
       {"stored block check", Header(0, n, n, Check(content) ^ 1) + content, bad, bad},
       {"deflated block check", Header(1, n, p, Check(packed) + 1) + packed, bad, bad},
