@@ -3,6 +3,15 @@
 #include <cmath>
 #include <cstring>
 
+// The deflate format's tables, shared with the block re-split.
+const int kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+const int kLengthBase[29] = {3, 4, 5, 6, 7, 8, 9, 10, 11, 13, 15, 17, 19, 23, 27, 31,
+                             35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+const int kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+const int kDistanceBase[30] = {1, 2, 3, 4, 5, 7, 9, 13, 17, 25, 33, 49, 65, 97, 129,
+                               193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+const int kDistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+
 namespace {
 
 struct TBitReader {
@@ -71,21 +80,13 @@ int Decode(TBitReader* r, const THuffman& h, int* length) {
   return -1;
 }
 
-const int kLengthBase[29] = {3, 4, 5, 6, 7, 8, 9, 10, 11, 13, 15, 17, 19, 23, 27, 31,
-                             35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-const int kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-const int kDistanceBase[30] = {1, 2, 3, 4, 5, 7, 9, 13, 17, 25, 33, 49, 65, 97, 129,
-                               193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-const int kDistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
-
 bool ReadDynamicTables(TBitReader* r, THuffman* literals, THuffman* distances) {
-  static const int kOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
   int nLiterals = static_cast<int>(Bits(r, 5)) + 257;
   int nDistances = static_cast<int>(Bits(r, 5)) + 1;
   int nCodeLengths = static_cast<int>(Bits(r, 4)) + 4;
   if (nLiterals > 286 || nDistances > 30) return false;
   int codeLengths[19] = {0};
-  for (int i = 0; i < nCodeLengths; ++i) codeLengths[kOrder[i]] = static_cast<int>(Bits(r, 3));
+  for (int i = 0; i < nCodeLengths; ++i) codeLengths[kCodeLengthOrder[i]] = static_cast<int>(Bits(r, 3));
   THuffman lengthCode;
   if (!BuildHuffman(codeLengths, 19, &lengthCode)) return false;
   int lengths[286 + 30];

@@ -19,6 +19,11 @@
 bool DeflateBitCosts(const uint8_t* stream, size_t size, std::vector<uint8_t>* content, std::vector<float>* bits,
                      std::vector<float>* sourceValue = nullptr);
 
+// The deflate format's order of the code-length code lengths, and the first
+// value and extra bits of each length code (257 + i) and distance code.
+extern const int kCodeLengthOrder[19];
+extern const int kLengthBase[29], kLengthExtra[29], kDistanceBase[30], kDistanceExtra[30];
+
 // One literal (distance 0, value the byte) or match (length 3 to 258 at
 // distance 1 to 32768) of a deflate stream.
 struct TDeflateItem {
