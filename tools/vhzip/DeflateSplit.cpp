@@ -127,41 +127,28 @@ void MakeHeader(const uint8_t* litLen, const uint8_t* distLen, THeader* h) {
   std::memcpy(all + h->hlit, distLen, static_cast<size_t>(h->hdist));
   h->rle.clear();
   uint32_t freq[19] = {0};
+  // A code-length symbol, and for the repeat codes 16 to 18 its count above the least.
+  auto emit = [&](uint8_t symbol, int extra) {
+    h->rle.push_back(symbol);
+    if (symbol >= 16) h->rle.push_back(static_cast<uint8_t>(extra));
+    ++freq[symbol];
+  };
   for (int i = 0; i < n;) {
     const uint8_t v = all[i];
     int run = 1;
     while (i + run < n && all[i + run] == v) ++run;
     i += run;
     if (v == 0) {
-      while (run >= 11) {
-        int r = std::min(run, 138);
-        h->rle.push_back(18);
-        h->rle.push_back(static_cast<uint8_t>(r - 11));
-        ++freq[18];
-        run -= r;
-      }
+      for (; run >= 11; run -= std::min(run, 138)) emit(18, std::min(run, 138) - 11);
       if (run >= 3) {
-        h->rle.push_back(17);
-        h->rle.push_back(static_cast<uint8_t>(run - 3));
-        ++freq[17];
+        emit(17, run - 3);
         run = 0;
       }
     } else {
-      h->rle.push_back(v);
-      ++freq[v];
-      --run;
-      while (run >= 3) {
-        int r = std::min(run, 6);
-        h->rle.push_back(16);
-        h->rle.push_back(static_cast<uint8_t>(r - 3));
-        ++freq[16];
-        run -= r;
-      }
+      emit(v, 0);
+      for (--run; run >= 3; run -= std::min(run, 6)) emit(16, std::min(run, 6) - 3);
     }
-    for (; run > 0; --run) {
-      h->rle.push_back(v);
-      ++freq[v];
-    }
+    for (; run > 0; --run) emit(v, 0);
   }
   CodeLengths(freq, 19, 7, h->codeLength);
   h->hclen = 19;
