@@ -5,6 +5,7 @@
 #include <random>
 
 #include "FileIO.h"
+#include "FileUtils.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -171,17 +172,7 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes) {
   return CloseFile(file) && written;
 }
 
-bool ReadWholeFile(const std::string& path, std::string* bytes) {
-  TFileHandle file = OpenFileForRead(path);
-  if (file == kNoFile) return false;
-  bytes->clear();
-  char buffer[65536];
-  int32_t got = 0;
-  bool ok = true;
-  while ((ok = ReadFileBytes(file, buffer, sizeof buffer, &got)) && got > 0) bytes->append(buffer, got);
-  CloseFile(file);
-  return ok;
-}
+bool ReadWholeFile(const std::string& path, std::string* bytes) { return ::ReadWholeFile(path, bytes); }
 
 std::string ReadWholeFileOr(const std::string& path, const std::string& fallback) {
   std::string bytes;

@@ -29,7 +29,8 @@ class TempFolder {
   std::string path_;
 };
 
-// Whole-file helpers over the product's file access (backslash paths natively too).
+// Whole-file helpers over the product's file access (backslash paths natively too); reading is
+// the product's own whole-file read.
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
 bool ReadWholeFile(const std::string& path, std::string* bytes);
 std::string ReadWholeFileOr(const std::string& path, const std::string& fallback);
