@@ -1,6 +1,7 @@
 #include "DeflateSplit.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include <zlib.h>
@@ -28,20 +29,27 @@ int DistanceCode(int distance) {  // 0 to 29
 // symbol get a second one so that every code is complete.
 void CodeLengths(const uint32_t* freq, int n, int limit, uint8_t* lengths) {
   std::memset(lengths, 0, static_cast<size_t>(n));
-  int order[kSymbols];
+  // Weight and symbol in one key: plain integers sort several times faster
+  // than through a comparison that looks both up.
+  uint64_t key[kSymbols];
   int used = 0;
   for (int s = 0; s < n; ++s)
-    if (freq[s] != 0) order[used++] = s;
+    if (freq[s] != 0) key[used++] = (static_cast<uint64_t>(freq[s]) << 16) | static_cast<uint64_t>(s);
   if (used == 0) return;
   if (used == 1) {
-    lengths[order[0]] = 1;
-    lengths[order[0] == 0 ? 1 : 0] = 1;
+    const int only = static_cast<int>(key[0] & 0xFFFF);
+    lengths[only] = 1;
+    lengths[only == 0 ? 1 : 0] = 1;
     return;
   }
-  std::sort(order, order + used, [&](int a, int b) { return freq[a] != freq[b] ? freq[a] < freq[b] : a < b; });
+  std::sort(key, key + used);
+  int order[kSymbols];
   // Moffat and Katajainen's in-place construction over the sorted weights.
   int64_t a[kSymbols];
-  for (int i = 0; i < used; ++i) a[i] = freq[order[i]];
+  for (int i = 0; i < used; ++i) {
+    order[i] = static_cast<int>(key[i] & 0xFFFF);
+    a[i] = static_cast<int64_t>(key[i] >> 16);
+  }
   a[0] += a[1];
   int root = 0, leaf = 2;
   for (int next = 1; next < used - 1; ++next) {
@@ -211,20 +219,53 @@ TBlockPlan PlanBlock(const TItems& t, int32_t from, int32_t to) {
   return p;
 }
 
+double XLog2X(uint32_t x) {
+  static const std::vector<double> table = [] {
+    std::vector<double> v(4096);
+    for (size_t i = 1; i < v.size(); ++i) v[i] = static_cast<double>(i) * std::log2(static_cast<double>(i));
+    return v;
+  }();
+  return x < table.size() ? table[x] : static_cast<double>(x) * std::log2(static_cast<double>(x));
+}
+
+// What a block would cost, close enough to rank split points at a tenth of
+// the time of building its codes: each alphabet's entropy, the extra bits,
+// and for the code tables a few bits per symbol used. The search for split
+// points builds tens of thousands of blocks; only the chosen cut is priced
+// exactly.
+double EstimateBits(const TItems& t, int32_t from, int32_t to) {
+  const uint32_t* a = &t.counts[static_cast<size_t>(from) * kSymbols];
+  const uint32_t* b = &t.counts[static_cast<size_t>(to) * kSymbols];
+  const double tableBitsPerSymbol = 2.5;
+  double bits = static_cast<double>(t.extraBits[static_cast<size_t>(to)] - t.extraBits[static_cast<size_t>(from)]) + 20;
+  for (int part = 0; part < 2; ++part) {
+    const int lo = part == 0 ? 0 : kLitSymbols, hi = part == 0 ? kLitSymbols : kSymbols;
+    uint32_t total = part == 0 ? 1 : 0;  // the end-of-block symbol
+    double sum = 0;
+    int used = 0;
+    for (int s = lo; s < hi; ++s) {
+      const uint32_t f = b[s] - a[s];
+      if (f == 0) continue;
+      total += f;
+      sum += XLog2X(f);
+      ++used;
+    }
+    bits += XLog2X(total) - sum + tableBitsPerSymbol * used;
+  }
+  return bits;
+}
+
 // Splits [from, to) where the two halves cost less than the whole, then each
 // half again; boundaries come out in order.
 void Split(const TItems& t, int32_t from, int32_t to, int64_t wholeBits, std::vector<int32_t>* cuts) {
   if (to - from < 2) return;
-  int64_t best = wholeBits;
+  double best = EstimateBits(t, from, to);
   int32_t bestAt = -1;
-  int64_t bestLeft = 0, bestRight = 0;
   auto tryAt = [&](int32_t at) {
-    int64_t left = PlanBlock(t, from, at).bits, right = PlanBlock(t, at, to).bits;
-    if (left + right < best) {
-      best = left + right;
+    double estimate = EstimateBits(t, from, at) + EstimateBits(t, at, to);
+    if (estimate < best) {
+      best = estimate;
       bestAt = at;
-      bestLeft = left;
-      bestRight = right;
     }
   };
   // Coarse over the range, then finer around the best point.
@@ -237,9 +278,11 @@ void Split(const TItems& t, int32_t from, int32_t to, int64_t wholeBits, std::ve
     step = fine;
   }
   if (bestAt < 0) return;
-  Split(t, from, bestAt, bestLeft, cuts);
+  const int64_t left = PlanBlock(t, from, bestAt).bits, right = PlanBlock(t, bestAt, to).bits;
+  if (left + right >= wholeBits) return;
+  Split(t, from, bestAt, left, cuts);
   cuts->push_back(bestAt);
-  Split(t, bestAt, to, bestRight, cuts);
+  Split(t, bestAt, to, right, cuts);
 }
 
 struct TBitWriter {

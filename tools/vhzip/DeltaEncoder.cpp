@@ -5,8 +5,6 @@
 #include <cstring>
 #include <unordered_map>
 
-#include <zlib.h>
-
 #include "ArchiveFormat.h"
 #include "Deflate.h"
 #include "DeflateCost.h"
@@ -24,7 +22,39 @@ struct TMatcher {
   int32_t baseSize;
   const int32_t* sa;
   std::vector<int32_t> pairStart;  // 65537 entries: the first index of each pair's interval
+  // One bit per hash of the base's strings of kMinCopyLength bytes: where the
+  // pattern's is clear, no copy worth making exists and the search is skipped.
+  // Between different programs that is half the positions, each a search of
+  // some twenty steps that miss the cache.
+  std::vector<uint64_t> present;
+  int presentShift;
 };
+
+// Shorter copies never beat their bytes as literals: the opcode, offset and
+// length bytes cost more than the bytes they stand for.
+const int32_t kMinCopyLength = 5;
+
+uint64_t PrefixHash(const uint8_t* p) {
+  uint64_t v = 0;
+  for (int32_t k = 0; k < kMinCopyLength; ++k) v |= static_cast<uint64_t>(p[k]) << (8 * k);
+  return v * 0x9E3779B97F4A7C15ull;
+}
+
+void IndexPrefixes(TMatcher* m) {
+  int bits = 16;
+  while (bits < 40 && (int64_t{1} << bits) < int64_t{4} * m->baseSize) ++bits;
+  m->presentShift = 64 - bits;
+  m->present.assign(static_cast<size_t>((int64_t{1} << bits) / 64), 0);
+  for (int32_t i = 0; i + kMinCopyLength <= m->baseSize; ++i) {
+    uint64_t h = PrefixHash(m->base + i) >> m->presentShift;
+    m->present[h >> 6] |= uint64_t{1} << (h & 63);
+  }
+}
+
+bool MayOccur(const TMatcher& m, const uint8_t* pattern) {
+  uint64_t h = PrefixHash(pattern) >> m.presentShift;
+  return (m.present[h >> 6] >> (h & 63)) & 1;
+}
 
 // A one-byte suffix sorts before every longer one with its first byte, so it
 // takes the pair of its byte and 0.
@@ -44,7 +74,13 @@ int32_t CommonPrefix(const uint8_t* a, const uint8_t* b, int32_t limit) {
     uint64_t x, y;
     std::memcpy(&x, a + i, 8);
     std::memcpy(&y, b + i, 8);
-    if (x != y) break;
+    if (x != y) {
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+      return i + __builtin_ctzll(x ^ y) / 8;  // the first differing byte is the lowest
+#else
+      break;
+#endif
+    }
     i += 8;
   }
   while (i < limit && a[i] == b[i]) ++i;
@@ -54,7 +90,7 @@ int32_t CommonPrefix(const uint8_t* a, const uint8_t* b, int32_t limit) {
 // Binary search that never compares the prefix it already knows to be common
 // to both ends of the interval.
 int32_t LongestMatch(const TMatcher& m, const uint8_t* pattern, int32_t length, int32_t* position) {
-  if (m.baseSize <= 0 || length < 2) return 0;
+  if (m.baseSize <= 0 || length < kMinCopyLength || !MayOccur(m, pattern)) return 0;
   auto lcpAt = [&](int32_t index, int32_t known) {
     int32_t start = m.sa[index];
     int32_t limit = std::min(length, m.baseSize - start);
@@ -75,13 +111,13 @@ int32_t LongestMatch(const TMatcher& m, const uint8_t* pattern, int32_t length, 
       *position = start;
       return l;
     }
-    if (start + l == m.baseSize || m.base[start + l] < pattern[l]) {
-      lo = mid;
-      lcpLo = l;
-    } else {
-      hi = mid;
-      lcpHi = l;
-    }
+    // Which half holds the pattern is a coin toss to the branch predictor:
+    // selected without a branch.
+    const bool below = start + l == m.baseSize || m.base[start + l] < pattern[l];
+    lo = below ? mid : lo;
+    lcpLo = below ? l : lcpLo;
+    hi = below ? hi : mid;
+    lcpHi = below ? lcpHi : l;
   }
   if (lcpLo >= lcpHi) {
     *position = m.sa[lo];
@@ -108,28 +144,21 @@ TCostModel ModelFromHistogram(const uint64_t* counts, double floorBits) {
 }
 
 // What a segment's bytes cost as literals, region by region: the segment
-// deflated after the 32 KiB before it, as it would be inside a block, and
+// deflated after the 8 KiB before it, as it would be inside a block, and
 // each region charged the bits its bytes took. Order-0 statistics miss
 // deflate's own matches and price literal runs of code far too high, which
-// buys short copies that cost more than they save. zlib's encoder, not the
-// block encoder: its state is small and leaves the block encoder's alone.
+// buys short copies that cost more than they save. A middle level prices as
+// well as the strongest; more context before the segment changed nothing.
 const int32_t kRegionSize = 4096;
+const int32_t kRegionContext = 8192;
+const int kRegionLevel = 6;
 std::vector<float> RegionalLiteralBits(const uint8_t* target, int32_t start, int32_t size) {
   std::vector<float> bits;
-  const int32_t context = std::min(start, 32768);
+  const int32_t context = std::min(start, kRegionContext);
   const uint8_t* from = target + start - context;
   const size_t length = static_cast<size_t>(context + size);
-  z_stream z;
-  std::memset(&z, 0, sizeof z);
-  if (deflateInit2(&z, 6, Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return bits;
-  TBytes stream(deflateBound(&z, static_cast<uLong>(length)));
-  z.next_in = const_cast<Bytef*>(from);
-  z.avail_in = static_cast<uInt>(length);
-  z.next_out = stream.data();
-  z.avail_out = static_cast<uInt>(stream.size());
-  bool done = deflate(&z, Z_FINISH) == Z_STREAM_END;
-  stream.resize(z.total_out);
-  deflateEnd(&z);
+  const TBytes stream = DeflateZlib(from, length, kRegionLevel);
+  const bool done = !stream.empty();
   TBytes content;
   std::vector<float> byteBits;
   if (!done || !DeflateBitCosts(stream.data(), stream.size(), &content, &byteBits) || byteBits.size() != length) {
@@ -166,7 +195,7 @@ struct TPrices {
   int32_t minOffsetWidth;      // as the patch writer's
 };
 
-float CopyPrice(const TPrices& p, uint32_t offset, uint32_t length, bool samePage) {
+inline __attribute__((always_inline)) float CopyPrice(const TPrices& p, uint32_t offset, uint32_t length, bool samePage) {
   int32_t ow = std::max(OperandWidth(offset), p.minOffsetWidth);
   int32_t lw = OperandWidth(length);
   float bits = p.copyPenalty + p.copyOpcode[CopyOpcode(ow, lw) - kOpCopyFirst] + p.offsetByte[0][offset & 0xFF];
@@ -380,23 +409,74 @@ const int32_t kMinRecentSourceLength = 12;
 const int32_t kCarryLength = 48;
 const float kInfinity = 1e30f;
 
-// The longest match at every target position, found once and reused by every pass.
-void FindLongestMatches(const TMatcher& matcher, const uint8_t* target, int32_t targetSize,
-                        std::vector<int32_t>* positions, std::vector<int32_t>* lengths) {
-  positions->assign(static_cast<size_t>(targetSize), 0);
-  lengths->assign(static_cast<size_t>(targetSize), 0);
-  int32_t carriedPos = 0;
-  int32_t carriedLen = 0;
+// The copies a parse weighs at each target position: the longest match and
+// the copies at the recent displacements. None depends on the prices, so they
+// are found once per segment and every parse of it walks them.
+struct TCandidate {
+  int32_t source;
+  int32_t length;
+};
+struct TCandidates {
+  std::vector<int32_t> first;  // per position and one past the last: where its candidates start
+  std::vector<TCandidate> list;
+  int64_t longCopyBytes;       // target bytes a greedy walk over the longest matches of 16 bytes or more copies
+};
+
+void FindCandidates(const TMatcher& matcher, const uint8_t* target, int32_t targetSize, TCandidates* c) {
+  c->first.assign(static_cast<size_t>(targetSize) + 1, 0);
+  c->list.clear();
+  c->list.reserve(static_cast<size_t>(targetSize));
+  c->longCopyBytes = 0;
+  int32_t carriedPos = 0, carriedLen = 0, greedyUntil = 0;
+  int64_t recent[kRecentDisplacements];
+  int32_t recentLen[kRecentDisplacements];
+  for (int k = 0; k < kRecentDisplacements; ++k) {
+    recent[k] = INT64_MIN;
+    recentLen[k] = 0;
+  }
+  int nextSlot = 0;
+  const int32_t baseSize = matcher.baseSize;
   for (int32_t i = 0; i < targetSize; ++i) {
+    c->first[static_cast<size_t>(i)] = static_cast<int32_t>(c->list.size());
     if (carriedLen - 1 >= kCarryLength) {
       ++carriedPos;
       --carriedLen;
     } else {
       carriedLen = LongestMatch(matcher, target + i, targetSize - i, &carriedPos);
     }
-    (*positions)[i] = carriedPos;
-    (*lengths)[i] = carriedLen;
+    const int32_t len = carriedLen;
+    if (len >= kMinCopyLength) c->list.push_back(TCandidate{carriedPos, len});
+    if (i >= greedyUntil && len >= 16) {
+      c->longCopyBytes += len;
+      greedyUntil = i + len;
+    }
+    if (len >= kMinRecentSourceLength) {
+      int64_t d = static_cast<int64_t>(carriedPos) - i;
+      bool known = false;
+      for (int k = 0; k < kRecentDisplacements; ++k) known = known || recent[k] == d;
+      if (!known) {
+        recent[nextSlot] = d;
+        recentLen[nextSlot] = 0;
+        nextSlot = (nextSlot + 1) % kRecentDisplacements;
+      }
+    }
+    for (int k = 0; k < kRecentDisplacements; ++k) {
+      if (recent[k] == INT64_MIN) continue;
+      int64_t source = i + recent[k];
+      if (source < 0 || source >= baseSize) {
+        recentLen[k] = 0;
+        continue;
+      }
+      if (recentLen[k] > 0) --recentLen[k];  // still inside the run measured earlier
+      if (recentLen[k] == 0) {
+        int32_t limit = static_cast<int32_t>(std::min<int64_t>(targetSize - i, baseSize - source));
+        recentLen[k] = CommonPrefix(matcher.base + source, target + i, limit);
+      }
+      if (recentLen[k] >= kMinCopyLength && (recentLen[k] != len || source != carriedPos))
+        c->list.push_back(TCandidate{static_cast<int32_t>(source), recentLen[k]});
+    }
   }
+  c->first[static_cast<size_t>(targetSize)] = static_cast<int32_t>(c->list.size());
 }
 
 struct TParse {
@@ -432,9 +512,7 @@ struct TParseTables {
   std::vector<uint32_t> literalPage;
 };
 
-TParse Parse(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32_t targetSize,
-             const std::vector<int32_t>& matchPos, const std::vector<int32_t>& matchLen, const TPrices& prices,
-             TParseTables* tables) {
+TParse Parse(int32_t targetSize, const TCandidates& candidates, const TPrices& prices, TParseTables* tables) {
   const size_t n = static_cast<size_t>(targetSize) + 1;
   tables->afterCopy.assign(n, kInfinity);
   tables->inLiteral.assign(n, kInfinity);
@@ -448,14 +526,6 @@ TParse Parse(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32
   std::vector<uint32_t>& literalPage = tables->literalPage;
   afterCopy[0] = 0;
   const float runOpen = prices.runOpen;
-
-  int64_t recent[kRecentDisplacements];
-  int32_t recentLen[kRecentDisplacements];
-  for (int k = 0; k < kRecentDisplacements; ++k) {
-    recent[k] = INT64_MIN;
-    recentLen[k] = 0;
-  }
-  int nextSlot = 0;
 
   for (int32_t i = 0; i < targetSize; ++i) {
     const size_t at = static_cast<size_t>(i);
@@ -474,49 +544,17 @@ TParse Parse(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32
                                               (viaRun <= viaOpen ? kLiteralAfterLiteral : 0));
       literalPage[at + 1] = viaRun <= viaOpen ? literalPage[at] : PageOf(copyStep[at]);
     }
-    auto relaxCopy = [&](int32_t source, int32_t length) {
-      if (length < 2) return;
-      uint32_t page = static_cast<uint32_t>(source) >> 8;
-      float cost = here + CopyPrice(prices, static_cast<uint32_t>(source), static_cast<uint32_t>(length), page == herePage);
-      size_t end = at + static_cast<size_t>(length);
-      if (!prices.windowWorth.empty())
-        cost += static_cast<float>(prices.windowWorth[end] - prices.windowWorth[at]);
-      if (cost < afterCopy[end]) {
-        afterCopy[end] = cost;
-        copyStep[end] = TStep{i, source};
-        cameFrom[end] = static_cast<uint8_t>((cameFrom[end] & kLiteralAfterLiteral) |
-                                             (hereFromLiteral ? kCopyAfterLiteral : 0));
+    const TCandidate* end = candidates.list.data() + candidates.first[at + 1];
+    for (const TCandidate* c = candidates.list.data() + candidates.first[at]; c != end; ++c) {
+      const uint32_t source = static_cast<uint32_t>(c->source), length = static_cast<uint32_t>(c->length);
+      float cost = here + CopyPrice(prices, source, length, (source >> 8) == herePage);
+      const size_t to = at + length;
+      if (!prices.windowWorth.empty()) cost += static_cast<float>(prices.windowWorth[to] - prices.windowWorth[at]);
+      if (cost < afterCopy[to]) {
+        afterCopy[to] = cost;
+        copyStep[to] = TStep{i, c->source};
+        cameFrom[to] = static_cast<uint8_t>((cameFrom[to] & kLiteralAfterLiteral) | (hereFromLiteral ? kCopyAfterLiteral : 0));
       }
-    };
-    // The longest match.
-    int32_t len = matchLen[at];
-    relaxCopy(matchPos[at], len);
-    if (len >= kMinRecentSourceLength) {
-      int64_t d = static_cast<int64_t>(matchPos[at]) - i;
-      bool known = false;
-      for (int k = 0; k < kRecentDisplacements; ++k) known = known || recent[k] == d;
-      if (!known) {
-        recent[nextSlot] = d;
-        recentLen[nextSlot] = 0;
-        nextSlot = (nextSlot + 1) % kRecentDisplacements;
-      }
-    }
-    // The recent displacements.
-    for (int k = 0; k < kRecentDisplacements; ++k) {
-      if (recent[k] == INT64_MIN) continue;
-      int64_t source = i + recent[k];
-      if (source < 0 || source >= baseSize) {
-        recentLen[k] = 0;
-        continue;
-      }
-      if (recentLen[k] > 0) {
-        --recentLen[k];  // still inside the run measured earlier
-      }
-      if (recentLen[k] == 0) {
-        int32_t limit = static_cast<int32_t>(std::min<int64_t>(targetSize - i, baseSize - source));
-        recentLen[k] = CommonPrefix(base + source, target + i, limit);
-      }
-      if (recentLen[k] != len || source != matchPos[at]) relaxCopy(static_cast<int32_t>(source), recentLen[k]);
     }
   }
 
@@ -627,7 +665,7 @@ struct TSegment {
   int32_t baseSize;
   const uint8_t* target;  // the segment's first byte
   int32_t size;
-  std::vector<int32_t> matchPos, matchLen;
+  TCandidates candidates;
   TParseTables tables;
 };
 
@@ -638,7 +676,7 @@ void Encode(const TSegment& seg, int level, TTrial* t) {
 }
 
 void ParseAndEncode(TSegment& seg, int level, TTrial* t) {
-  t->parse = Parse(seg.base, seg.baseSize, seg.target, seg.size, seg.matchPos, seg.matchLen, t->prices, &seg.tables);
+  t->parse = Parse(seg.size, seg.candidates, t->prices, &seg.tables);
   Encode(seg, level, t);
 }
 
@@ -655,12 +693,20 @@ void KeepSmaller(TTrial* best, TTrial* candidate) {
 // Within a kind (order-0 or regional prices) the pricings seldom differ by
 // more than half a percent, so the default tries one of each kind and then
 // the other of the kind that won. Parses are compared by their deflated
-// size: the near-optimal level 10 ranks them almost as the final encoder
-// does at a third of its time, where the lazy levels below it lose 0.3 %.
+// size. Where copies make most of a segment (versions of one program), the
+// near-optimal level 10 ranks them almost as the final encoder does at a
+// third of its time, and the lazy levels below it lose 0.3 %. Where literals
+// make most of it (different programs), level 6 ranks them as well at a
+// fifth of level 10's time, and the two regional pricings do better than
+// one of each kind.
 struct TLevelPlan {
   int32_t pricings;         // how many starting pricings are tried
   bool byKind;              // one of each kind first (see above), else the first ones of kPricings
   int32_t compareLevel;     // the deflate level at which parses are compared
+  // Where literals make most of a segment: the level that compares its
+  // parses, and whether only the regional pricings are tried.
+  int32_t literalCompareLevel;
+  bool regionalWhereLiteral;
   int32_t repricingRounds;  // per chain; a chain stops at the first round that does not pay
   int32_t repricingChains;  // the first ones of kRepricings
   // At least this many segments: the segments in flight hold a share of the
@@ -672,11 +718,17 @@ struct TLevelPlan {
   int32_t otherSegmentsPerTarget;
 };
 const int kCompareLevel = 10;
+const int kLiteralCompareLevel = 6;
 TLevelPlan PlanOf(int level) {
-  if (level >= kDeflateLevelMax) return TLevelPlan{8, false, kDeflateLevelStrong, 10, 2, 8, 12};
-  if (level == kDeflateLevelStrong) return TLevelPlan{3, true, kCompareLevel, 1, 1, 10, 0};
-  return TLevelPlan{4, false, std::min(level, kCompareLevel), 0, 0, 10, 0};
+  if (level >= kDeflateLevelMax)
+    return TLevelPlan{8, false, kDeflateLevelStrong, kDeflateLevelStrong, false, 10, 2, 8, 12};
+  if (level == kDeflateLevelStrong) return TLevelPlan{3, true, kCompareLevel, kLiteralCompareLevel, true, 1, 1, 10, 0};
+  return TLevelPlan{4, false, std::min(level, kCompareLevel), std::min(level, kLiteralCompareLevel), false, 0, 0, 10, 0};
 }
+
+// Copies of 16 bytes or more cover at least 85 % of a segment between
+// versions of one program, at most 70 % between different programs.
+const double kCopyShareOfVersions = 0.8;
 
 // The target is parsed in segments, each on its own, so that the memory of a
 // parse is bounded by the segment, not by the target, and segments run side
@@ -697,19 +749,28 @@ struct TSegmentResult {
 
 TSegmentResult EncodeSegment(const TMatcher& matcher, const uint8_t* target, int32_t start, int32_t size,
                              const TCostModel& model, int level) {
-  TSegment seg = {matcher.base, matcher.baseSize, target + start, size, {}, {}, {}};
-  FindLongestMatches(matcher, seg.target, size, &seg.matchPos, &seg.matchLen);
+  TSegment seg = {matcher.base, matcher.baseSize, target + start, size, {}, {}};
+  FindCandidates(matcher, seg.target, size, &seg.candidates);
   const TLevelPlan plan = PlanOf(level);
-  const int compareLevel = plan.compareLevel;
+  const bool literal = static_cast<double>(seg.candidates.longCopyBytes) < kCopyShareOfVersions * size;
+  const int compareLevel = literal ? plan.literalCompareLevel : plan.compareLevel;
 
   // Every starting pricing gives a parse; the one whose commands deflate
   // smallest goes on, with wide offsets if they pay.
   TTrial best;
   {
     const std::vector<float> regionBits = RegionalLiteralBits(target, start, size);
+    const bool regionalOnly = literal && plan.regionalWhereLiteral;
+    const size_t regional[] = {3, 2};
+    const size_t pricings = regionalOnly ? 2 : static_cast<size_t>(plan.pricings);
     size_t bestK = 0;
-    for (size_t j = 0; j < static_cast<size_t>(plan.pricings); ++j) {
-      size_t k = !plan.byKind ? j : j == 0 ? 1 : j == 1 ? 3 : bestK == 1 ? 0 : 2;
+    for (size_t j = 0; j < pricings; ++j) {
+      size_t k = regionalOnly   ? regional[j]
+                 : !plan.byKind ? j
+                 : j == 0       ? 1
+                 : j == 1       ? 3
+                 : bestK == 1   ? 0
+                                : 2;
       TTrial t;
       t.prices = StartingPrices(model, regionBits, seg.target, size, kPricings[k]);
       ParseAndEncode(seg, compareLevel, &t);
@@ -754,8 +815,9 @@ TBytes EncodeInSegments(const uint8_t* base, int32_t baseSize, const uint8_t* ta
   std::vector<TSegmentResult> results(count);
   {
     std::vector<int32_t> sa = BuildSuffixArray(base, baseSize);
-    TMatcher matcher = {base, baseSize, sa.data(), {}};
+    TMatcher matcher = {base, baseSize, sa.data(), {}, {}, 0};
     IndexPairs(&matcher);
+    IndexPrefixes(&matcher);
     ParallelFor(count, segmentThreads, [&](size_t k) {
       int32_t start = static_cast<int32_t>(k) * segment;
       results[k] = EncodeSegment(matcher, target, start, std::min(segment, targetSize - start), model, options.level);
