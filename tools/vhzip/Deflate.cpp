@@ -41,7 +41,7 @@ struct TCompressorCache {
   }
 };
 
-std::vector<uint8_t> WithLibdeflate(const uint8_t* data, size_t size, int level) {
+std::vector<uint8_t> WithLibdeflate(const uint8_t* data, size_t size, int level, bool keepTables) {
   thread_local TCompressorCache cache;
   if (cache.level != level) {
     if (cache.compressor) libdeflate_free_compressor(cache.compressor);
@@ -52,6 +52,11 @@ std::vector<uint8_t> WithLibdeflate(const uint8_t* data, size_t size, int level)
   if (cache.compressor == nullptr) return out;
   out.resize(libdeflate_zlib_compress_bound(cache.compressor, size));
   out.resize(libdeflate_zlib_compress(cache.compressor, data, size, out.data(), out.size()));
+  if (!keepTables) {
+    libdeflate_free_compressor(cache.compressor);
+    cache.compressor = nullptr;
+    cache.level = -1;
+  }
   return out;
 }
 #endif
@@ -85,7 +90,8 @@ std::vector<uint8_t> DeflateZlib(const uint8_t* data, size_t size, int level) {
   if (level <= 0) return WithZlib(data, size, 0);
   if (level > kDeflateLevelMax) level = kDeflateLevelMax;
 #ifdef TWX_HAVE_LIBDEFLATE
-  std::vector<uint8_t> best = WithLibdeflate(data, size, std::min(level, 12));
+  // Zopfli's tables come on top of these: they are let go first.
+  std::vector<uint8_t> best = WithLibdeflate(data, size, std::min(level, 12), level < kDeflateLevelMax);
 #else
   std::vector<uint8_t> best = WithZlib(data, size, std::min(level, 9));
 #endif

@@ -5,6 +5,10 @@
 #include <cstring>
 #include <unordered_map>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include "ArchiveFormat.h"
 #include "Deflate.h"
 #include "DeflateCost.h"
@@ -25,7 +29,7 @@ struct TMatcher {
   // One bit per hash of the base's strings of kMinCopyLength bytes: where the
   // pattern's is clear, no copy worth making exists and the search is skipped.
   // Between different programs that is half the positions, each a search of
-  // some twenty steps that miss the cache.
+  // a dozen steps, most of them missing the cache.
   std::vector<uint64_t> present;
   int presentShift;
 };
@@ -74,13 +78,7 @@ int32_t CommonPrefix(const uint8_t* a, const uint8_t* b, int32_t limit) {
     uint64_t x, y;
     std::memcpy(&x, a + i, 8);
     std::memcpy(&y, b + i, 8);
-    if (x != y) {
-#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-      return i + __builtin_ctzll(x ^ y) / 8;  // the first differing byte is the lowest
-#else
-      break;
-#endif
-    }
+    if (x != y) break;
     i += 8;
   }
   while (i < limit && a[i] == b[i]) ++i;
@@ -111,13 +109,13 @@ int32_t LongestMatch(const TMatcher& m, const uint8_t* pattern, int32_t length, 
       *position = start;
       return l;
     }
-    // Which half holds the pattern is a coin toss to the branch predictor:
-    // selected without a branch.
-    const bool below = start + l == m.baseSize || m.base[start + l] < pattern[l];
-    lo = below ? mid : lo;
-    lcpLo = below ? l : lcpLo;
-    hi = below ? hi : mid;
-    lcpHi = below ? lcpHi : l;
+    if (start + l == m.baseSize || m.base[start + l] < pattern[l]) {
+      lo = mid;
+      lcpLo = l;
+    } else {
+      hi = mid;
+      lcpHi = l;
+    }
   }
   if (lcpLo >= lcpHi) {
     *position = m.sa[lo];
@@ -195,7 +193,7 @@ struct TPrices {
   int32_t minOffsetWidth;      // as the patch writer's
 };
 
-inline __attribute__((always_inline)) float CopyPrice(const TPrices& p, uint32_t offset, uint32_t length, bool samePage) {
+float CopyPrice(const TPrices& p, uint32_t offset, uint32_t length, bool samePage) {
   int32_t ow = std::max(OperandWidth(offset), p.minOffsetWidth);
   int32_t lw = OperandWidth(length);
   float bits = p.copyPenalty + p.copyOpcode[CopyOpcode(ow, lw) - kOpCopyFirst] + p.offsetByte[0][offset & 0xFF];
@@ -477,6 +475,7 @@ void FindCandidates(const TMatcher& matcher, const uint8_t* target, int32_t targ
     }
   }
   c->first[static_cast<size_t>(targetSize)] = static_cast<int32_t>(c->list.size());
+  c->list.shrink_to_fit();  // grown by doubling: up to half of it unused while the trials run
 }
 
 struct TParse {
@@ -629,21 +628,41 @@ void ReuseRecentSources(const uint8_t* base, const uint8_t* target, int32_t minO
   }
 }
 
-std::vector<TBytes> WriteParse(const uint8_t* base, int32_t baseSize, const uint8_t* target, const TParse& parse,
-                               int32_t minOffsetWidth, TDeltaStats* stats) {
+// A parse of the whole target, one command after the other. Commands of 8
+// bytes: every cut the highest level tries is held until the end.
+struct TDeltaCommand {
+  int32_t source;  // base offset of a copy, -1 for a literal run
+  uint32_t length;  // its bytes; the top bit set where the segment chose wide offsets
+};
+const uint32_t kWideOffsets = 0x80000000u;
+using TDeltaCommands = std::vector<TDeltaCommand>;
+
+// A segment's parse as commands; wide offsets where it chose them.
+void AppendCommands(const TParse& parse, int32_t minOffsetWidth, TDeltaCommands* commands) {
+  const uint32_t wide = minOffsetWidth > 1 ? kWideOffsets : 0;
+  for (size_t c = 0; c < parse.length.size(); ++c)
+    commands->push_back(TDeltaCommand{parse.copyFrom[c] < 0 ? -1 : parse.copySource[c],
+                                 static_cast<uint32_t>(parse.length[c]) | wide});
+}
+
+std::vector<TBytes> WriteCommands(const uint8_t* base, int32_t baseSize, const uint8_t* target,
+                                  const TDeltaCommands& commands, TDeltaStats* stats) {
   TPatchWriter w;
   BeginPatch(&w, base, baseSize);
-  w.minOffsetWidth = minOffsetWidth;
   TDeltaStats s = {0, 0, 0, 0};
-  for (size_t c = 0; c < parse.length.size(); ++c) {
-    if (parse.copyFrom[c] < 0) {
-      AddLiteral(&w, target + parse.copySource[c], static_cast<size_t>(parse.length[c]));
+  int64_t produced = 0;
+  for (const TDeltaCommand& c : commands) {
+    const uint32_t length = c.length & ~kWideOffsets;
+    w.minOffsetWidth = (c.length & kWideOffsets) != 0 ? 4 : 1;
+    if (c.source < 0) {
+      AddLiteral(&w, target + produced, length);
       ++s.literalRuns;
-      s.literalBytes += parse.length[c];
+      s.literalBytes += length;
     } else {
-      AddCopy(&w, static_cast<uint32_t>(parse.copySource[c]), static_cast<uint32_t>(parse.length[c]));
+      AddCopy(&w, static_cast<uint32_t>(c.source), length);
       ++s.copies;
     }
+    produced += length;
   }
   std::vector<TBytes> blocks = FinishCommands(&w);
   for (const TBytes& b : blocks) s.commandBytes += static_cast<int64_t>(b.size());
@@ -655,11 +674,10 @@ struct TTrial {
   TPrices prices;
   TParse parse;
   TBytes encoded;  // the segment's commands alone, deflated at the level that compares
-  TDeltaStats stats;
 };
 
-// One segment of the target: its longest matches and its literals' regional
-// prices, kept only while the segment is parsed.
+// One segment of the target: its candidate copies and the parse's tables,
+// kept only while the segment is parsed.
 struct TSegment {
   const uint8_t* base;
   int32_t baseSize;
@@ -671,8 +689,9 @@ struct TSegment {
 
 void Encode(const TSegment& seg, int level, TTrial* t) {
   ReuseRecentSources(seg.base, seg.target, t->prices.minOffsetWidth, &t->parse);
-  std::vector<TBytes> blocks = WriteParse(seg.base, seg.baseSize, seg.target, t->parse, t->prices.minOffsetWidth, &t->stats);
-  t->encoded = EncodeBlocks(blocks, level, 1);
+  TDeltaCommands commands;
+  AppendCommands(t->parse, t->prices.minOffsetWidth, &commands);
+  t->encoded = EncodeBlocks(WriteCommands(seg.base, seg.baseSize, seg.target, commands, nullptr), level, 1);
 }
 
 void ParseAndEncode(TSegment& seg, int level, TTrial* t) {
@@ -689,7 +708,9 @@ void KeepSmaller(TTrial* best, TTrial* candidate) {
 // segment's own deflated stream gains most in its first round (0.15 % on
 // different programs, 0.5 to 0.8 % on versions), so the default level runs
 // that one round of the first chain; the highest tries eight pricings and
-// runs both chains until a round stops paying, and its blocks get zopfli too.
+// runs both chains until a round stops paying, and its blocks get zopfli too;
+// on targets it parses one segment at a time it parses several cuts and
+// mixes them (kCuts).
 // Within a kind (order-0 or regional prices) the pricings seldom differ by
 // more than half a percent, so the default tries one of each kind and then
 // the other of the kind that won. Parses are compared by their deflated
@@ -712,18 +733,18 @@ struct TLevelPlan {
   // At least this many segments: the segments in flight hold a share of the
   // target small enough for the bound on memory.
   int32_t segmentsPerTarget;
-  // Where segments run one at a time (see EncodeDelta): a second cut into
-  // this many segments, whose patch is kept if smaller; 0 for none. Where a
-  // segment ends moves its parse by up to 0.3 %, either way.
-  int32_t otherSegmentsPerTarget;
+  // Where segments run one at a time (see EncodeDelta): the target is parsed
+  // in each of kCuts and every region takes the parse that costs it least.
+  bool mixCuts;
 };
 const int kCompareLevel = 10;
 const int kLiteralCompareLevel = 6;
 TLevelPlan PlanOf(int level) {
   if (level >= kDeflateLevelMax)
-    return TLevelPlan{8, false, kDeflateLevelStrong, kDeflateLevelStrong, false, 10, 2, 8, 12};
-  if (level == kDeflateLevelStrong) return TLevelPlan{3, true, kCompareLevel, kLiteralCompareLevel, true, 1, 1, 10, 0};
-  return TLevelPlan{4, false, std::min(level, kCompareLevel), std::min(level, kLiteralCompareLevel), false, 0, 0, 10, 0};
+    return TLevelPlan{8, false, kDeflateLevelStrong, kDeflateLevelStrong, false, 10, 2, 8, true};
+  if (level == kDeflateLevelStrong)
+    return TLevelPlan{3, true, kCompareLevel, kLiteralCompareLevel, true, 1, 1, 10, false};
+  return TLevelPlan{4, false, std::min(level, kCompareLevel), std::min(level, kLiteralCompareLevel), false, 0, 0, 10, false};
 }
 
 // Copies of 16 bytes or more cover at least 85 % of a segment between
@@ -744,7 +765,6 @@ int32_t SegmentSize(int32_t targetSize, int32_t segmentsPerTarget) {
 struct TSegmentResult {
   TParse parse;
   int32_t minOffsetWidth;
-  TDeltaStats stats;
 };
 
 TSegmentResult EncodeSegment(const TMatcher& matcher, const uint8_t* target, int32_t start, int32_t size,
@@ -804,49 +824,172 @@ TSegmentResult EncodeSegment(const TMatcher& matcher, const uint8_t* target, int
       KeepSmaller(&best, &current);
     }
   }
-  return TSegmentResult{std::move(best.parse), best.prices.minOffsetWidth, best.stats};
+  return TSegmentResult{std::move(best.parse), best.prices.minOffsetWidth};
 }
 
-// The patch from NEW cut into segments of the given size.
-TBytes EncodeInSegments(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32_t targetSize,
-                        const TCostModel& model, int32_t segment, int segmentThreads, const TDeltaOptions& options,
-                        TDeltaStats* stats) {
-  const size_t count = targetSize > 0 ? static_cast<size_t>((targetSize - 1) / segment + 1) : 0;
+// One way of cutting the target into segments: so many segments per target,
+// the first of them half as long where shifted.
+struct TCut {
+  int32_t segmentsPerTarget;
+  bool shifted;
+};
+// Where a segment ends moves its parse by up to 0.3 % either way, segment by
+// segment; the highest level takes each region's best of these cuts.
+const TCut kCuts[] = {{8, false}, {8, true}, {12, false}, {12, true}};
+
+TDeltaCommands ParseInSegments(const TMatcher& matcher, const uint8_t* target, int32_t targetSize, const TCostModel& model,
+                          const TCut& cut, int threads, int level) {
+  const int32_t segment = SegmentSize(targetSize, cut.segmentsPerTarget);
+  const int32_t first = cut.shifted ? segment / 2 : segment;
+  auto startOf = [&](size_t k) { return k == 0 ? 0 : std::min(targetSize, first + static_cast<int32_t>(k - 1) * segment); };
+  size_t count = 0;
+  while (startOf(count) < targetSize) ++count;
   std::vector<TSegmentResult> results(count);
+  ParallelFor(count, threads, [&](size_t k) {
+    const int32_t start = startOf(k);
+    results[k] = EncodeSegment(matcher, target, start, startOf(k + 1) - start, model, level);
+  });
+  TDeltaCommands commands;
+  for (TSegmentResult& r : results) {
+    AppendCommands(r.parse, r.minOffsetWidth, &commands);
+    r = TSegmentResult();
+  }
+  return commands;
+}
+
+// What each region of the target cost in the deflated commands: every
+// command byte's bits charged to the target bytes the command makes.
+const int32_t kCutRegion = 16384;
+std::vector<double> RegionCosts(const TBytes& encoded, int32_t targetSize) {
+  std::vector<double> cost(static_cast<size_t>(targetSize / kCutRegion) + 1, 0.0);
+  TBytes commands;
+  std::vector<float> bits;
+  if (!CommandBitCosts(encoded, &commands, &bits, nullptr)) return cost;
+  size_t i = 0;
+  int64_t produced = 0;
+  while (i < commands.size() && produced < targetSize) {
+    const uint8_t op = commands[i];
+    double opBits = bits[i++];
+    const bool copy = op >= kOpCopyFirst && op <= kOpCopyLast;
+    if (!copy && (op < kOpLiteralFirst || op > kOpLiteralLast)) break;
+    if (copy)
+      for (int32_t k = 0; k < CopyOffsetWidth(op) && i < commands.size(); ++k) opBits += bits[i++];
+    const int32_t lengthWidth = copy ? CopyLengthWidth(op) : LiteralLengthWidth(op);
+    uint32_t length = 0;
+    for (int32_t k = 0; k < lengthWidth && i < commands.size(); ++k, ++i) {
+      length |= static_cast<uint32_t>(commands[i]) << (8 * k);
+      opBits += bits[i];
+    }
+    length = static_cast<uint32_t>(std::min<int64_t>(length, targetSize - produced));
+    if (copy) {  // a copy's bits spread evenly over the bytes it makes
+      const double perByte = opBits / std::max<uint32_t>(length, 1);
+      for (int64_t at = produced; at < produced + length;) {
+        const int64_t end = std::min<int64_t>(produced + length, (at / kCutRegion + 1) * kCutRegion);
+        cost[static_cast<size_t>(at / kCutRegion)] += perByte * static_cast<double>(end - at);
+        at = end;
+      }
+    } else {
+      cost[static_cast<size_t>(produced / kCutRegion)] += opBits;
+      for (uint32_t k = 0; k < length && i < commands.size(); ++k)
+        cost[static_cast<size_t>((produced + k) / kCutRegion)] += bits[i++];
+    }
+    produced += length;
+  }
+  return cost;
+}
+
+// The commands of the parses, region by region from the one chosen for it.
+// Where the choice changes, the command across the seam is cut: a copy in
+// two, unless a piece is too short to pay, which goes as literal bytes.
+TDeltaCommands MixParses(const std::vector<TDeltaCommands>& parses, const std::vector<size_t>& choice, int32_t targetSize) {
+  TDeltaCommands mixed;
+  auto add = [&](int32_t source, uint32_t length, uint32_t wide) {
+    if (length == 0) return;
+    if (source >= 0 && length < static_cast<uint32_t>(kMinCopyLength)) source = -1;
+    if (source < 0) {
+      if (!mixed.empty() && mixed.back().source < 0) {
+        mixed.back().length += length;  // one literal run across the seam
+      } else {
+        mixed.push_back(TDeltaCommand{-1, length});
+      }
+      return;
+    }
+    mixed.push_back(TDeltaCommand{source, length | wide});
+  };
+  std::vector<size_t> next(parses.size(), 0);      // per parse: its first command not yet passed
+  std::vector<int64_t> nextAt(parses.size(), 0);   // and where that command starts
+  for (int64_t from = 0; from < targetSize;) {
+    const size_t region = static_cast<size_t>(from / kCutRegion);
+    const size_t p = choice[region];
+    int64_t to = from;
+    while (to < targetSize && choice[static_cast<size_t>(to / kCutRegion)] == p) to = (to / kCutRegion + 1) * kCutRegion;
+    to = std::min<int64_t>(to, targetSize);
+    const TDeltaCommands& parse = parses[p];
+    size_t& c = next[p];
+    int64_t& at = nextAt[p];
+    while (c < parse.size()) {
+      const uint32_t length = parse[c].length & ~kWideOffsets, wide = parse[c].length & kWideOffsets;
+      const int64_t end = at + length;
+      if (end <= from) {
+        at = end;
+        ++c;
+        continue;
+      }
+      if (at >= to) break;
+      const int64_t pieceFrom = std::max(at, from), pieceTo = std::min(end, to);
+      const int32_t source = parse[c].source < 0 ? -1 : parse[c].source + static_cast<int32_t>(pieceFrom - at);
+      add(source, static_cast<uint32_t>(pieceTo - pieceFrom), wide);
+      if (end > to) break;
+      at = end;
+      ++c;
+    }
+    from = to;
+  }
+  return mixed;
+}
+
+// The patch from NEW in one cut into segments, or at the highest level mixed
+// from several.
+TBytes EncodeInSegments(const uint8_t* base, int32_t baseSize, const uint8_t* target, int32_t targetSize,
+                        const TCostModel& model, const TLevelPlan& plan, int segmentThreads,
+                        const TDeltaOptions& options, TDeltaStats* stats) {
+  TDeltaCommands commands;
   {
     std::vector<int32_t> sa = BuildSuffixArray(base, baseSize);
     TMatcher matcher = {base, baseSize, sa.data(), {}, {}, 0};
     IndexPairs(&matcher);
     IndexPrefixes(&matcher);
-    ParallelFor(count, segmentThreads, [&](size_t k) {
-      int32_t start = static_cast<int32_t>(k) * segment;
-      results[k] = EncodeSegment(matcher, target, start, std::min(segment, targetSize - start), model, options.level);
-    });
-  }
-
-  TPatchWriter w;
-  BeginPatch(&w, base, baseSize);
-  TDeltaStats s = {0, 0, 0, 0};
-  int32_t produced = 0;
-  for (TSegmentResult& r : results) {
-    w.minOffsetWidth = r.minOffsetWidth;
-    for (size_t c = 0; c < r.parse.length.size(); ++c) {
-      if (r.parse.copyFrom[c] < 0) {
-        AddLiteral(&w, target + produced + r.parse.copySource[c], static_cast<size_t>(r.parse.length[c]));
-      } else {
-        AddCopy(&w, static_cast<uint32_t>(r.parse.copySource[c]), static_cast<uint32_t>(r.parse.length[c]));
+    if (!plan.mixCuts) {
+      commands = ParseInSegments(matcher, target, targetSize, model, TCut{plan.segmentsPerTarget, false}, segmentThreads,
+                                 options.level);
+    } else {
+      // Each parse's regions priced by the strong block encoder; the mix is
+      // kept only if it deflates smaller than the best parse alone.
+      std::vector<TDeltaCommands> parses;
+      std::vector<std::vector<double>> costs;
+      size_t bestParse = 0;
+      size_t bestSize = SIZE_MAX;
+      for (const TCut& cut : kCuts) {
+        parses.push_back(ParseInSegments(matcher, target, targetSize, model, cut, segmentThreads, options.level));
+        const TBytes encoded =
+            EncodeBlocks(WriteCommands(base, baseSize, target, parses.back(), nullptr), kDeflateLevelStrong, options.threads);
+        costs.push_back(RegionCosts(encoded, targetSize));
+        if (encoded.size() < bestSize) {
+          bestSize = encoded.size();
+          bestParse = parses.size() - 1;
+        }
       }
+      std::vector<size_t> choice(costs[0].size(), 0);
+      for (size_t r = 0; r < choice.size(); ++r)
+        for (size_t p = 1; p < parses.size(); ++p)
+          if (costs[p][r] < costs[choice[r]][r]) choice[r] = p;
+      commands = MixParses(parses, choice, targetSize);
+      const TBytes mixed =
+          EncodeBlocks(WriteCommands(base, baseSize, target, commands, nullptr), kDeflateLevelStrong, options.threads);
+      if (mixed.size() >= bestSize) commands = std::move(parses[bestParse]);
     }
-    for (size_t c = 0; c < r.parse.length.size(); ++c) produced += r.parse.length[c];
-    s.copies += r.stats.copies;
-    s.literalRuns += r.stats.literalRuns;
-    s.literalBytes += r.stats.literalBytes;
-    r = TSegmentResult();
   }
-  std::vector<TBytes> blocks = FinishCommands(&w);
-  for (const TBytes& b : blocks) s.commandBytes += static_cast<int64_t>(b.size());
-  if (stats) *stats = s;
-  return EncodeBlocks(blocks, options.level, options.threads, true);
+  return EncodeBlocks(WriteCommands(base, baseSize, target, commands, stats), options.level, options.threads, true);
 }
 
 const int32_t kOneAtATimeBelow = 8 << 20;
@@ -871,21 +1014,19 @@ TBytes EncodeDelta(const uint8_t* base, int32_t baseSize, const uint8_t* target,
 
   // On targets of a few MiB the block encoder's tables (9 MiB a thread) and
   // two segments in flight would break the bound on memory at the highest
-  // level, whose segments hold the most: there they run one at a time.
-  const TLevelPlan plan = PlanOf(options.level);
+  // level, whose segments hold the most: there they run one at a time, and
+  // the time saved goes to parsing the target in several cuts.
+  TLevelPlan plan = PlanOf(options.level);
   const bool oneAtATime = options.level >= kDeflateLevelMax && targetSize < kOneAtATimeBelow;
-  const int segmentThreads = oneAtATime ? 1 : options.threads;
-  const int32_t segment = SegmentSize(targetSize, plan.segmentsPerTarget);
-  TBytes patch = EncodeInSegments(base, baseSize, target, targetSize, model, segment, segmentThreads, options, stats);
-  const int32_t otherSegment = plan.otherSegmentsPerTarget > 0 ? SegmentSize(targetSize, plan.otherSegmentsPerTarget) : segment;
-  if (oneAtATime && otherSegment != segment) {
-    TDeltaStats otherStats;
-    TBytes other = EncodeInSegments(base, baseSize, target, targetSize, model, otherSegment, segmentThreads, options,
-                                    &otherStats);
-    if (other.size() < patch.size()) {
-      patch.swap(other);
-      if (stats) *stats = otherStats;
-    }
-  }
-  return patch;
+  plan.mixCuts = plan.mixCuts && oneAtATime;
+#ifdef __GLIBC__
+  // The allocator raises its threshold for mapping large blocks once the
+  // first is freed; from then on the segments' tables come from the heap,
+  // whose holes the next segment's tables of other sizes do not fill: it
+  // grew by a fifth of the bound on small targets. Kept fixed, every large
+  // table is mapped and given back whole.
+  if (oneAtATime) mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+#endif
+  return EncodeInSegments(base, baseSize, target, targetSize, model, plan, oneAtATime ? 1 : options.threads, options,
+                          stats);
 }
