@@ -417,15 +417,40 @@ struct TCandidate {
 struct TCandidates {
   std::vector<int32_t> first;  // per position and one past the last: where its candidates start
   std::vector<TCandidate> list;
-  int64_t longCopyBytes;       // target bytes a greedy walk over the longest matches of 16 bytes or more copies
+  bool literal;                // literals make most of the segment (kCopyShareOfVersions)
 };
 
-void FindCandidates(const TMatcher& matcher, const uint8_t* target, int32_t targetSize, TCandidates* c) {
+// Copies of 16 bytes or more cover at least 85 % of a segment between
+// versions of one program, at most 70 % between different programs.
+const double kCopyShareOfVersions = 0.8;
+
+void FindCandidates(const TMatcher& matcher, const uint8_t* target, int32_t targetSize, bool recentWhereLiteral,
+                    TCandidates* c) {
+  // The longest matches first: where literals make most of the segment the
+  // recent displacements may be left out.
+  std::vector<int32_t> position(static_cast<size_t>(targetSize)), length(static_cast<size_t>(targetSize));
+  int32_t carriedPos = 0, carriedLen = 0, greedyUntil = 0;
+  int64_t longCopyBytes = 0;  // what a greedy walk over the longest matches of 16 bytes or more copies
+  for (int32_t i = 0; i < targetSize; ++i) {
+    if (carriedLen - 1 >= kCarryLength) {
+      ++carriedPos;
+      --carriedLen;
+    } else {
+      carriedLen = LongestMatch(matcher, target + i, targetSize - i, &carriedPos);
+    }
+    position[static_cast<size_t>(i)] = carriedPos;
+    length[static_cast<size_t>(i)] = carriedLen;
+    if (i >= greedyUntil && carriedLen >= 16) {
+      longCopyBytes += carriedLen;
+      greedyUntil = i + carriedLen;
+    }
+  }
+  c->literal = static_cast<double>(longCopyBytes) < kCopyShareOfVersions * targetSize;
+  const int recents = c->literal && !recentWhereLiteral ? 0 : kRecentDisplacements;
+
   c->first.assign(static_cast<size_t>(targetSize) + 1, 0);
   c->list.clear();
   c->list.reserve(static_cast<size_t>(targetSize));
-  c->longCopyBytes = 0;
-  int32_t carriedPos = 0, carriedLen = 0, greedyUntil = 0;
   int64_t recent[kRecentDisplacements];
   int32_t recentLen[kRecentDisplacements];
   for (int k = 0; k < kRecentDisplacements; ++k) {
@@ -436,20 +461,11 @@ void FindCandidates(const TMatcher& matcher, const uint8_t* target, int32_t targ
   const int32_t baseSize = matcher.baseSize;
   for (int32_t i = 0; i < targetSize; ++i) {
     c->first[static_cast<size_t>(i)] = static_cast<int32_t>(c->list.size());
-    if (carriedLen - 1 >= kCarryLength) {
-      ++carriedPos;
-      --carriedLen;
-    } else {
-      carriedLen = LongestMatch(matcher, target + i, targetSize - i, &carriedPos);
-    }
-    const int32_t len = carriedLen;
-    if (len >= kMinCopyLength) c->list.push_back(TCandidate{carriedPos, len});
-    if (i >= greedyUntil && len >= 16) {
-      c->longCopyBytes += len;
-      greedyUntil = i + len;
-    }
+    const int32_t pos = position[static_cast<size_t>(i)], len = length[static_cast<size_t>(i)];
+    if (len >= kMinCopyLength) c->list.push_back(TCandidate{pos, len});
+    if (recents == 0) continue;
     if (len >= kMinRecentSourceLength) {
-      int64_t d = static_cast<int64_t>(carriedPos) - i;
+      int64_t d = static_cast<int64_t>(pos) - i;
       bool known = false;
       for (int k = 0; k < kRecentDisplacements; ++k) known = known || recent[k] == d;
       if (!known) {
@@ -470,7 +486,7 @@ void FindCandidates(const TMatcher& matcher, const uint8_t* target, int32_t targ
         int32_t limit = static_cast<int32_t>(std::min<int64_t>(targetSize - i, baseSize - source));
         recentLen[k] = CommonPrefix(matcher.base + source, target + i, limit);
       }
-      if (recentLen[k] >= kMinCopyLength && (recentLen[k] != len || source != carriedPos))
+      if (recentLen[k] >= kMinCopyLength && (recentLen[k] != len || source != pos))
         c->list.push_back(TCandidate{static_cast<int32_t>(source), recentLen[k]});
     }
   }
@@ -725,9 +741,11 @@ struct TLevelPlan {
   bool byKind;              // one of each kind first (see above), else the first ones of kPricings
   int32_t compareLevel;     // the deflate level at which parses are compared
   // Where literals make most of a segment: the level that compares its
-  // parses, and whether only the regional pricings are tried.
+  // parses, and whether it is parsed lighter: only the regional pricings,
+  // and no copies at the recent displacements (they seldom pay there, 0.03 %
+  // on different programs, and finding them takes a tenth of the time).
   int32_t literalCompareLevel;
-  bool regionalWhereLiteral;
+  bool lightWhereLiteral;
   int32_t repricingRounds;  // per chain; a chain stops at the first round that does not pay
   int32_t repricingChains;  // the first ones of kRepricings
   // At least this many segments: the segments in flight hold a share of the
@@ -746,10 +764,6 @@ TLevelPlan PlanOf(int level) {
     return TLevelPlan{3, true, kCompareLevel, kLiteralCompareLevel, true, 1, 1, 10, false};
   return TLevelPlan{4, false, std::min(level, kCompareLevel), std::min(level, kLiteralCompareLevel), false, 0, 0, 10, false};
 }
-
-// Copies of 16 bytes or more cover at least 85 % of a segment between
-// versions of one program, at most 70 % between different programs.
-const double kCopyShareOfVersions = 0.8;
 
 // The target is parsed in segments, each on its own, so that the memory of a
 // parse is bounded by the segment, not by the target, and segments run side
@@ -770,9 +784,9 @@ struct TSegmentResult {
 TSegmentResult EncodeSegment(const TMatcher& matcher, const uint8_t* target, int32_t start, int32_t size,
                              const TCostModel& model, int level) {
   TSegment seg = {matcher.base, matcher.baseSize, target + start, size, {}, {}};
-  FindCandidates(matcher, seg.target, size, &seg.candidates);
   const TLevelPlan plan = PlanOf(level);
-  const bool literal = static_cast<double>(seg.candidates.longCopyBytes) < kCopyShareOfVersions * size;
+  FindCandidates(matcher, seg.target, size, !plan.lightWhereLiteral, &seg.candidates);
+  const bool literal = seg.candidates.literal;
   const int compareLevel = literal ? plan.literalCompareLevel : plan.compareLevel;
 
   // Every starting pricing gives a parse; the one whose commands deflate
@@ -780,7 +794,7 @@ TSegmentResult EncodeSegment(const TMatcher& matcher, const uint8_t* target, int
   TTrial best;
   {
     const std::vector<float> regionBits = RegionalLiteralBits(target, start, size);
-    const bool regionalOnly = literal && plan.regionalWhereLiteral;
+    const bool regionalOnly = literal && plan.lightWhereLiteral;
     const size_t regional[] = {3, 2};
     const size_t pricings = regionalOnly ? 2 : static_cast<size_t>(plan.pricings);
     size_t bestK = 0;
