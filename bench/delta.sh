@@ -169,7 +169,7 @@ write_md() {
     echo "rows sorted by patch share (next-swc's first 10 and 40 MB, esbuild, the joined pair, rspack) are also sorted"
     echo "by CPU seconds per MB, whatever their size. Peak memory is a fixed part (two segments of up to 1 MiB in flight"
     echo "with their tables, the block encoder's tables) plus BASE, NEW and the suffix array (4 bytes per byte of BASE),"
-    echo "all linear in the size: the next-swc rows and the joined pair lie on one line of about 90 MiB plus 6.3 MiB per"
+    echo "all linear in the size: the next-swc rows and the joined pair lie near one line of about 120 MiB plus 6.9 MiB per"
     echo "MB; rspack, whose patch carries a third of NEW, holds more commands. So vhzip's bytes per byte of NEW fall as"
     echo "NEW grows. The peers' memory is set by their window (zstd --long=27: 128 MiB plus the inputs) or grows with"
     echo "the inputs (bsdiff)."
