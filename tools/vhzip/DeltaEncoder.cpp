@@ -420,8 +420,9 @@ struct TCandidates {
   bool literal;                // literals make most of the segment (kCopyShareOfVersions)
 };
 
-// Copies of 16 bytes or more cover at least 85 % of a segment between
-// versions of one program, at most 70 % between different programs.
+// Copies of 16 bytes or more cover 80 to 99 % of a segment between versions
+// of one program (less only where a version adds new code), at most 70 %
+// between different programs.
 const double kCopyShareOfVersions = 0.8;
 
 void FindCandidates(const TMatcher& matcher, const uint8_t* target, int32_t targetSize, bool recentWhereLiteral,
