@@ -569,7 +569,8 @@ TParse Parse(int32_t targetSize, const TCandidates& candidates, const TPrices& p
       if (cost < afterCopy[to]) {
         afterCopy[to] = cost;
         copyStep[to] = TStep{i, c->source};
-        cameFrom[to] = static_cast<uint8_t>((cameFrom[to] & kLiteralAfterLiteral) | (hereFromLiteral ? kCopyAfterLiteral : 0));
+        cameFrom[to] = static_cast<uint8_t>((cameFrom[to] & kLiteralAfterLiteral) |
+                                            (hereFromLiteral ? kCopyAfterLiteral : 0));
       }
     }
   }
@@ -763,7 +764,8 @@ TLevelPlan PlanOf(int level) {
     return TLevelPlan{8, false, kDeflateLevelStrong, kDeflateLevelStrong, false, 10, 2, 8, true};
   if (level == kDeflateLevelStrong)
     return TLevelPlan{3, true, kCompareLevel, kLiteralCompareLevel, true, 1, 1, 10, false};
-  return TLevelPlan{4, false, std::min(level, kCompareLevel), std::min(level, kLiteralCompareLevel), false, 0, 0, 10, false};
+  return TLevelPlan{4, false, std::min(level, kCompareLevel), std::min(level, kLiteralCompareLevel), false, 0, 0, 10,
+                    false};
 }
 
 // The target is parsed in segments, each on its own, so that the memory of a
@@ -852,11 +854,13 @@ struct TCut {
 // segment; the highest level takes each region's best of these cuts.
 const TCut kCuts[] = {{8, false}, {8, true}, {12, false}, {12, true}};
 
-TDeltaCommands ParseInSegments(const TMatcher& matcher, const uint8_t* target, int32_t targetSize, const TCostModel& model,
-                          const TCut& cut, int threads, int level) {
+TDeltaCommands ParseInSegments(const TMatcher& matcher, const uint8_t* target, int32_t targetSize,
+                               const TCostModel& model, const TCut& cut, int threads, int level) {
   const int32_t segment = SegmentSize(targetSize, cut.segmentsPerTarget);
   const int32_t first = cut.shifted ? segment / 2 : segment;
-  auto startOf = [&](size_t k) { return k == 0 ? 0 : std::min(targetSize, first + static_cast<int32_t>(k - 1) * segment); };
+  auto startOf = [&](size_t k) {
+    return k == 0 ? 0 : std::min(targetSize, first + static_cast<int32_t>(k - 1) * segment);
+  };
   size_t count = 0;
   while (startOf(count) < targetSize) ++count;
   std::vector<TSegmentResult> results(count);
@@ -916,7 +920,8 @@ std::vector<double> RegionCosts(const TBytes& encoded, int32_t targetSize) {
 // The commands of the parses, region by region from the one chosen for it.
 // Where the choice changes, the command across the seam is cut: a copy in
 // two, unless a piece is too short to pay, which goes as literal bytes.
-TDeltaCommands MixParses(const std::vector<TDeltaCommands>& parses, const std::vector<size_t>& choice, int32_t targetSize) {
+TDeltaCommands MixParses(const std::vector<TDeltaCommands>& parses, const std::vector<size_t>& choice,
+                         int32_t targetSize) {
   TDeltaCommands mixed;
   auto add = [&](int32_t source, uint32_t length, uint32_t wide) {
     if (length == 0) return;
@@ -937,7 +942,8 @@ TDeltaCommands MixParses(const std::vector<TDeltaCommands>& parses, const std::v
     const size_t region = static_cast<size_t>(from / kCutRegion);
     const size_t p = choice[region];
     int64_t to = from;
-    while (to < targetSize && choice[static_cast<size_t>(to / kCutRegion)] == p) to = (to / kCutRegion + 1) * kCutRegion;
+    while (to < targetSize && choice[static_cast<size_t>(to / kCutRegion)] == p)
+      to = (to / kCutRegion + 1) * kCutRegion;
     to = std::min<int64_t>(to, targetSize);
     const TDeltaCommands& parse = parses[p];
     size_t& c = next[p];
@@ -975,8 +981,8 @@ TBytes EncodeInSegments(const uint8_t* base, int32_t baseSize, const uint8_t* ta
     IndexPairs(&matcher);
     IndexPrefixes(&matcher);
     if (!plan.mixCuts) {
-      commands = ParseInSegments(matcher, target, targetSize, model, TCut{plan.segmentsPerTarget, false}, segmentThreads,
-                                 options.level);
+      const TCut cut = {plan.segmentsPerTarget, false};
+      commands = ParseInSegments(matcher, target, targetSize, model, cut, segmentThreads, options.level);
     } else {
       // Each parse's regions priced by the strong block encoder; the mix is
       // kept only if it deflates smaller than the best parse alone.
@@ -986,8 +992,8 @@ TBytes EncodeInSegments(const uint8_t* base, int32_t baseSize, const uint8_t* ta
       size_t bestSize = SIZE_MAX;
       for (const TCut& cut : kCuts) {
         parses.push_back(ParseInSegments(matcher, target, targetSize, model, cut, segmentThreads, options.level));
-        const TBytes encoded =
-            EncodeBlocks(WriteCommands(base, baseSize, target, parses.back(), nullptr), kDeflateLevelStrong, options.threads);
+        const TBytes encoded = EncodeBlocks(WriteCommands(base, baseSize, target, parses.back(), nullptr),
+                                            kDeflateLevelStrong, options.threads);
         costs.push_back(RegionCosts(encoded, targetSize));
         if (encoded.size() < bestSize) {
           bestSize = encoded.size();
