@@ -261,6 +261,40 @@ float Smoothed(const TTally& item, const TTally& field) {
   return static_cast<float>((item.bits + weight * fieldMean) / (item.count + weight));
 }
 
+// Where one command of a decoded command stream lies: its opcode, operands
+// and, for a literal run, its bytes.
+struct TCommandAt {
+  bool copy;
+  size_t offsetAt;  // a copy's offset operand
+  int32_t offsetWidth;
+  size_t lengthAt;  // the length operand; a literal run's bytes follow it
+  int32_t lengthWidth;
+  uint32_t offset, length;
+  size_t next;      // the next command
+};
+
+// False at the end command, at a byte that opens no command and at a command
+// the stream cuts short.
+bool ReadCommand(const TBytes& commands, size_t at, TCommandAt* c) {
+  if (at >= commands.size()) return false;
+  const uint8_t op = commands[at];
+  c->copy = op >= kOpCopyFirst && op <= kOpCopyLast;
+  if (!c->copy && (op < kOpLiteralFirst || op > kOpLiteralLast)) return false;
+  c->offsetAt = at + 1;
+  c->offsetWidth = c->copy ? CopyOffsetWidth(op) : 0;
+  c->lengthAt = c->offsetAt + static_cast<size_t>(c->offsetWidth);
+  c->lengthWidth = c->copy ? CopyLengthWidth(op) : LiteralLengthWidth(op);
+  c->next = c->lengthAt + static_cast<size_t>(c->lengthWidth);
+  if (c->next > commands.size()) return false;
+  c->offset = c->copy ? GetLE(commands.data() + c->offsetAt, c->offsetWidth) : 0;
+  c->length = GetLE(commands.data() + c->lengthAt, c->lengthWidth);
+  if (!c->copy) {
+    if (c->length > commands.size() - c->next) return false;
+    c->next += c->length;
+  }
+  return true;
+}
+
 // The command stream of an encoded patch with the bits each byte cost and,
 // where asked, what each was worth to later matches.
 bool CommandBitCosts(const TBytes& encoded, TBytes* commands, std::vector<float>* bits, std::vector<float>* worth) {
@@ -325,47 +359,37 @@ bool MeasuredPrices(const TBytes& encoded, const TPrices& previous, int32_t targ
   double measuredLiteral = 0, previousLiteral = 0;
   int64_t produced = 0;
   uint32_t lastPage = UINT32_MAX;
-  size_t i = 0;
-  // Reads an operand; tallies its bytes when asked to.
-  auto operand = [&](int32_t width, TTally (*tallies)[256], TTally* field) {
-    uint32_t value = 0;
-    for (int32_t k = 0; k < width && i < commands.size(); ++k, ++i) {
-      value |= static_cast<uint32_t>(commands[i]) << (8 * k);
-      if (tallies) {
-        tallies[k][commands[i]].Add(bits[i]);
-        field[k].Add(bits[i]);
-      }
+  // Tallies an operand's bytes by their position in the operand and value.
+  auto tally = [&](size_t at, int32_t width, TTally (*tallies)[256], TTally* field) {
+    for (int32_t k = 0; k < width; ++k) {
+      tallies[k][commands[at + k]].Add(bits[at + k]);
+      field[k].Add(bits[at + k]);
     }
-    return value;
   };
-  while (i < commands.size()) {
-    uint8_t op = commands[i];
-    float opBits = bits[i];
-    ++i;
-    if (op >= kOpCopyFirst && op <= kOpCopyLast) {
+  TCommandAt c;
+  for (size_t at = 0; ReadCommand(commands, at, &c); at = c.next) {
+    const uint8_t op = commands[at];
+    const float opBits = bits[at];
+    if (c.copy) {
       opcode[op - kOpCopyFirst].Add(opBits);
       opcodeField.Add(opBits);
-      int32_t ow = CopyOffsetWidth(op);
-      size_t offsetAt = i;
-      uint32_t source = operand(ow, offset, offsetField);
-      if (ow == 4 && (source >> 8) == lastPage && i == offsetAt + 4)
-        samePage.Add(static_cast<double>(bits[offsetAt + 1]) + bits[offsetAt + 2] + bits[offsetAt + 3]);
-      lastPage = source >> 8;
-      produced += operand(CopyLengthWidth(op), length, lengthField);
-    } else if (op >= kOpLiteralFirst && op <= kOpLiteralLast) {
-      size_t fieldAt = i;
-      uint32_t n = operand(LiteralLengthWidth(op), nullptr, nullptr);
-      double open = opBits;
-      for (size_t k = fieldAt; k < i; ++k) open += bits[k];
-      runOpen.Add(open);
-      for (uint32_t k = 0; k < n && i < commands.size() && produced < targetSize; ++k, ++i, ++produced) {
-        literal[static_cast<size_t>(produced)] = bits[i];
-        if (weighWorth) windowWorth[static_cast<size_t>(produced) + 1] = worth[i];
-        measuredLiteral += bits[i];
-        previousLiteral += previous.literal[static_cast<size_t>(produced)];
-      }
-    } else {
-      break;  // the end command
+      tally(c.offsetAt, c.offsetWidth, offset, offsetField);
+      if (c.offsetWidth == 4 && (c.offset >> 8) == lastPage)
+        samePage.Add(static_cast<double>(bits[c.offsetAt + 1]) + bits[c.offsetAt + 2] + bits[c.offsetAt + 3]);
+      lastPage = c.offset >> 8;
+      tally(c.lengthAt, c.lengthWidth, length, lengthField);
+      produced += c.length;
+      continue;
+    }
+    double open = opBits;
+    for (int32_t k = 0; k < c.lengthWidth; ++k) open += bits[c.lengthAt + static_cast<size_t>(k)];
+    runOpen.Add(open);
+    const size_t bytesAt = c.lengthAt + static_cast<size_t>(c.lengthWidth);
+    for (size_t i = bytesAt; i < c.next && produced < targetSize; ++i, ++produced) {
+      literal[static_cast<size_t>(produced)] = bits[i];
+      if (weighWorth) windowWorth[static_cast<size_t>(produced) + 1] = worth[i];
+      measuredLiteral += bits[i];
+      previousLiteral += previous.literal[static_cast<size_t>(produced)];
     }
   }
   if (produced != targetSize) return false;
@@ -884,33 +908,24 @@ std::vector<double> RegionCosts(const TBytes& encoded, int32_t targetSize) {
   TBytes commands;
   std::vector<float> bits;
   if (!CommandBitCosts(encoded, &commands, &bits, nullptr)) return cost;
-  size_t i = 0;
   int64_t produced = 0;
-  while (i < commands.size() && produced < targetSize) {
-    const uint8_t op = commands[i];
-    double opBits = bits[i++];
-    const bool copy = op >= kOpCopyFirst && op <= kOpCopyLast;
-    if (!copy && (op < kOpLiteralFirst || op > kOpLiteralLast)) break;
-    if (copy)
-      for (int32_t k = 0; k < CopyOffsetWidth(op) && i < commands.size(); ++k) opBits += bits[i++];
-    const int32_t lengthWidth = copy ? CopyLengthWidth(op) : LiteralLengthWidth(op);
-    uint32_t length = 0;
-    for (int32_t k = 0; k < lengthWidth && i < commands.size(); ++k, ++i) {
-      length |= static_cast<uint32_t>(commands[i]) << (8 * k);
-      opBits += bits[i];
-    }
-    length = static_cast<uint32_t>(std::min<int64_t>(length, targetSize - produced));
-    if (copy) {  // a copy's bits spread evenly over the bytes it makes
+  TCommandAt c;
+  for (size_t at = 0; produced < targetSize && ReadCommand(commands, at, &c); at = c.next) {
+    const size_t bytesAt = c.lengthAt + static_cast<size_t>(c.lengthWidth);  // a literal run's bytes
+    double opBits = 0;
+    for (size_t k = at; k < bytesAt; ++k) opBits += bits[k];
+    const uint32_t length = static_cast<uint32_t>(std::min<int64_t>(c.length, targetSize - produced));
+    if (c.copy) {  // a copy's bits spread evenly over the bytes it makes
       const double perByte = opBits / std::max<uint32_t>(length, 1);
-      for (int64_t at = produced; at < produced + length;) {
-        const int64_t end = std::min<int64_t>(produced + length, (at / kCutRegion + 1) * kCutRegion);
-        cost[static_cast<size_t>(at / kCutRegion)] += perByte * static_cast<double>(end - at);
-        at = end;
+      for (int64_t from = produced; from < produced + length;) {
+        const int64_t end = std::min<int64_t>(produced + length, (from / kCutRegion + 1) * kCutRegion);
+        cost[static_cast<size_t>(from / kCutRegion)] += perByte * static_cast<double>(end - from);
+        from = end;
       }
     } else {
       cost[static_cast<size_t>(produced / kCutRegion)] += opBits;
-      for (uint32_t k = 0; k < length && i < commands.size(); ++k)
-        cost[static_cast<size_t>((produced + k) / kCutRegion)] += bits[i++];
+      for (uint32_t k = 0; k < length; ++k)
+        cost[static_cast<size_t>((produced + k) / kCutRegion)] += bits[bytesAt + k];
     }
     produced += length;
   }
@@ -986,14 +1001,17 @@ TBytes EncodeInSegments(const uint8_t* base, int32_t baseSize, const uint8_t* ta
     } else {
       // Each parse's regions priced by the strong block encoder; the mix is
       // kept only if it deflates smaller than the best parse alone.
+      auto deflated = [&](const TDeltaCommands& parse) {
+        const std::vector<TBytes> blocks = WriteCommands(base, baseSize, target, parse, nullptr);
+        return EncodeBlocks(blocks, kDeflateLevelStrong, options.threads);
+      };
       std::vector<TDeltaCommands> parses;
       std::vector<std::vector<double>> costs;
       size_t bestParse = 0;
       size_t bestSize = SIZE_MAX;
       for (const TCut& cut : kCuts) {
         parses.push_back(ParseInSegments(matcher, target, targetSize, model, cut, segmentThreads, options.level));
-        const TBytes encoded = EncodeBlocks(WriteCommands(base, baseSize, target, parses.back(), nullptr),
-                                            kDeflateLevelStrong, options.threads);
+        const TBytes encoded = deflated(parses.back());
         costs.push_back(RegionCosts(encoded, targetSize));
         if (encoded.size() < bestSize) {
           bestSize = encoded.size();
@@ -1005,9 +1023,7 @@ TBytes EncodeInSegments(const uint8_t* base, int32_t baseSize, const uint8_t* ta
         for (size_t p = 1; p < parses.size(); ++p)
           if (costs[p][r] < costs[choice[r]][r]) choice[r] = p;
       commands = MixParses(parses, choice, targetSize);
-      const TBytes mixed =
-          EncodeBlocks(WriteCommands(base, baseSize, target, commands, nullptr), kDeflateLevelStrong, options.threads);
-      if (mixed.size() >= bestSize) commands = std::move(parses[bestParse]);
+      if (deflated(commands).size() >= bestSize) commands = std::move(parses[bestParse]);
     }
   }
   return EncodeBlocks(WriteCommands(base, baseSize, target, commands, stats), options.level, options.threads, true);
