@@ -20,9 +20,11 @@ TEST(SetupLogic, VersionGateDestinationAndFreeSpace) {
     EXPECT_EQ(IsWindowsTooOld(row.platform, row.major, row.minor), row.tooOld) << row.major << "." << row.minor;
     EXPECT_EQ(UsesXpDialogs(row.platform, row.major, row.minor), row.xp) << row.major << "." << row.minor;
   }
-  EXPECT_EQ(WithoutTrailingBackslashes("C:\\A\\\\") + WithoutTrailingBackslashes("C:\\") + "|" +
-                WithoutTrailingBackslashes("\\\\"), "C:\\AC:|");
-  EXPECT_EQ(BrowsedDestination("D:") + DriveRootOf("c:\\VarnTech\\Trawlix"), "D:\\C:\\");
+  EXPECT_EQ(WithoutTrailingBackslashes("C:\\A\\\\"), "C:\\A");
+  EXPECT_EQ(WithoutTrailingBackslashes("C:\\"), "C:");
+  EXPECT_EQ(WithoutTrailingBackslashes("\\\\"), "");
+  EXPECT_EQ(BrowsedDestination("D:"), "D:\\");
+  EXPECT_EQ(DriveRootOf("c:\\VarnTech\\Trawlix"), "C:\\");
   EXPECT_EQ(DriveRootOf("\\\\server\\share"), "\\\\\\") << "no drive: a root whose query fails";
   EXPECT_DOUBLE_EQ(FreeSpaceMB(65536, 32768, 1), 2048.0) << "a cluster of 2 GiB: unsigned";
   EXPECT_DOUBLE_EQ(FreeSpaceMB(65536, 65536, 100), 0.0) << "the cluster size wraps in 32 bits";
@@ -33,9 +35,11 @@ TEST(SetupLogic, TheFadeInRunsToFortySixAndWelcomesOnceOnTheFifthTick) {
   int position = 0, ticks = 0, welcomeTick = 0;
   for (TFadeStep step; !(step = FadeInStep(position, welcomeTick != 0)).stop; position = step.position) {
     ASSERT_LT(++ticks, 100);
-    EXPECT_TRUE(!step.playWelcome || std::exchange(welcomeTick, ticks) == 0) << "the clip once only";
+    EXPECT_EQ(step.playWelcome ? std::exchange(welcomeTick, ticks) : 0, 0) << "the clip once only";
   }
-  EXPECT_TRUE(ticks == 23 && position == 46 && welcomeTick == 5) << ticks << " " << position << " " << welcomeTick;
+  EXPECT_EQ(ticks, 23);
+  EXPECT_EQ(position, 46);
+  EXPECT_EQ(welcomeTick, 5);
 }
 
 TEST(TextRules, WorkingFolderUninstallStringAndBrowserVersion) {
