@@ -3,8 +3,8 @@
 # the setup stub with the archive appended.
 # cmake -DVHZIP=... -DEPOCH=... -DPAYLOAD=... -DSOURCES=... -DPACKED=... -DARCHIVE=... -DSTUB=... -DSETUP=... -P PackSetup.cmake
 
-# The build's time for every entry (the packer takes no file time later than
-# it), in UTC: the same sources give the same archive anywhere, at any time.
+# The build's time (SOURCE_DATE_EPOCH) for every entry, in UTC: the same
+# sources give the same archive anywhere, at any time.
 set(ENV{SOURCE_DATE_EPOCH} ${EPOCH})
 set(ENV{TZ} UTC)
 
@@ -26,10 +26,11 @@ foreach(pair "Trawlix.exe;Trawlix.pch" "SrchCfg.exe;SrchCfg.pch" "Help/TWXHelp.e
   list(GET pair 0 program)
   list(GET pair 1 patch)
   run(${VHZIP} diff ${base} ${SOURCES}/${program} -o ${PACKED}/${patch})
-  # The patch carries its program's time, so that the same programs always
-  # give the same archive.
-  run(touch -r ${SOURCES}/${program} ${PACKED}/${patch})
 endforeach()
+# Every entry at the build's time: a file of the checkout may be older than
+# the last commit (checked out before it), and its time would then show in
+# the archive.
+run(find ${PACKED} -type f -exec touch -m -d @${EPOCH} {} +)
 
 run(${VHZIP} pack ${PACKED} -o ${ARCHIVE})
 run(${VHZIP} bundle ${STUB} ${ARCHIVE} -o ${SETUP})
