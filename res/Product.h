@@ -66,6 +66,12 @@ const char kHelperFileName[] = "QBox.exe";
 inline std::string PayloadHelperPath(const std::string& destination) { return destination + "\\" + kHelperFileName; }
 // The delta patch that rebuilds a program: its path with ".pch" for ".exe".
 inline std::string PatchPathOf(const std::string& program) { return program.substr(0, program.size() - 4) + ".pch"; }
+// The copy of the payload archive the setup extracts from; gone when the setup
+// ends, but a run that was cut off may leave it for the uninstaller.
+const char kTemporaryArchiveName[] = "tempfile.$$$";
+inline std::string TemporaryArchivePath(const std::string& destination) {
+  return destination + "\\" + kTemporaryArchiveName;
+}
 
 // In the shared helper folder: the helper and the instance file it holds open
 // while it runs (beside itself, wherever it was started).

@@ -17,7 +17,7 @@ namespace {
 std::vector<std::string> ProductFiles(const std::string& destination) {
   const std::string program = ProgramPath(destination), tool = EngineSetToolPath(destination);
   return {program, tool, PayloadHelperPath(destination), LicencePath(destination), SettingsPath(destination),
-          PatchPathOf(program), PatchPathOf(tool), destination + "\\tempfile.$$$", destination + "\\renew.dat",
+          PatchPathOf(program), PatchPathOf(tool), TemporaryArchivePath(destination), destination + "\\renew.dat",
           destination + "\\renew.exe"};
 }
 std::vector<std::string> ProductFolders(const std::string& destination) {

@@ -11,8 +11,6 @@
 #include "FileIO.h"
 #include "FileUtils.h"
 
-const char kTemporaryArchiveName[] = "tempfile.$$$";
-
 namespace {
 
 const int32_t kScanChunk = 65536;
@@ -531,7 +529,7 @@ bool ArchiveStartIsPlausible(const std::string& path, int64_t offset, int64_t en
 
 bool ExtractPayload(const std::string& destinationFolder, TMessagePump pump) {
   gPump = pump;
-  const std::string archive = destinationFolder + "\\" + kTemporaryArchiveName;
+  const std::string archive = TemporaryArchivePath(destinationFolder);
   bool ok = CopyArchiveOut(OwnModulePath(), archive, pump);
   if (ok) ok = ExtractArchive(archive.c_str(), destinationFolder.c_str(), nullptr, PumpAdapter) == kExtractOk;
   DeleteFilePath(archive);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ArchiveFormat.h"
+#include "Product.h"  // the temporary archive's name
 
 // The setup's message pump: dispatches every waiting window message and returns.
 typedef void (*TMessagePump)();
@@ -23,8 +24,6 @@ const int32_t kExtractDamaged = -5;      // the body check value does not match 
 const int32_t kExtractBadEntry = -6;     // an entry failed its checks, its name is unsafe, its path too long,
                                          // or a link lies in its way
 
-// The name of the temporary archive file in the destination folder.
-extern const char kTemporaryArchiveName[];
 
 // Upper-cases the marker from its lower-case copy, once at start-up, so that the
 // program's own image never holds the marker before its payload.

@@ -242,7 +242,7 @@ int RunExtract(const TArguments& args) {
   MakeFolderPath(trimmed);
   if (!IsExistingFolder(trimmed))
     return Fail("extract", kExitBadData, "cannot create the folder '" + args.Get("--directory") + "'");
-  const std::string archive = trimmed + "\\" + kTemporaryArchiveName;
+  const std::string archive = TemporaryArchivePath(trimmed);
   const int copied = CopyOut("extract", args, archive);
   if (copied != kExitOk) return copied;
   const std::string phrase = args.Get("--pass-phrase");
