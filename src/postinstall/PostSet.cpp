@@ -6,6 +6,7 @@
 #include "Global.h"
 #include "IEToolbarUnit.h"
 #include "ShellLinks.h"
+#include "SystemLibrary.h"
 #include "WinNTFuncts.h"
 
 namespace {
@@ -188,9 +189,10 @@ void RegisterQueryFolderType(const std::string& destination) {
 
 bool CheckDocumentFilters(const std::string& destination) {
   // A filter that needs what this Windows lacks must not stop the setup with
-  // the system's "cannot load" box.
+  // the system's "cannot load" box. The filters' own libraries lie beside
+  // them, where the setup's narrowed search would not look.
   const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-  HMODULE filter = LoadLibraryA((destination + DocumentFilterFiles[0]).c_str());
+  HMODULE filter = LoadLibraryWithItsFolder(destination + DocumentFilterFiles[0]);
   SetErrorMode(oldMode);
   if (filter) {
     FreeLibrary(filter);

@@ -10,6 +10,8 @@
 #include "PostSet.h"
 #include "RegistrySandbox.h"
 #include "SampleTestSupport.h"
+#include "SystemLibrary.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -156,6 +158,42 @@ TEST_F(Registry, EveryLoadedUserButTheTemplateGetsTheButtonAndUnknownLayoutsStay
     EXPECT_EQ(ReadRegRaw(root(user), key(user, kMappingKey), kProductValue), Dword(user.mapping));
     EXPECT_EQ(ReadRegRaw(root(user), key(user, kMappingKey), "NextId"), Dword(user.expectedNextId));
     EXPECT_EQ(twxtest::ReadRegType(root(user), key(user, kMappingKey), "NextId"), user.mappingType);
+  }
+}
+
+// The first filter of the product, which needs the shared engine beside it,
+// checked as the setup checks it: after the process's library search was
+// narrowed to the system folder. An engine in the program's folder or the
+// current one (a download folder) is never taken.
+TEST(DocumentFilters, TheFiltersOwnFolderIsSearchedAndTheProgramsNever) {
+  ASSERT_TRUE(RestrictLibrarySearchToSystem());
+  twxtest::TempFolder temp;
+  char self[MAX_PATH];
+  const std::string program = ParentPart(std::string(self, GetModuleFileNameA(nullptr, self, MAX_PATH)));
+  // The engine moved out of "Filters" into the program's folder and the current
+  // one; the filter files as the payload has them; the first filter missing.
+  const struct {
+    const char* moved;
+    bool kept;
+  } rows[] = {{"TWXParse.dll", false}, {"", true}, {"Textor.dll", false}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.moved);
+    const std::string destination = temp.Join(std::to_string(&row - rows));
+    ASSERT_TRUE(sampletest::MakeInstalledProduct(destination));
+    if (*row.moved) {
+      const std::string file = destination + "\\Filters\\" + row.moved;
+      ASSERT_TRUE(CopyFileA(file.c_str(), (program + "\\" + row.moved).c_str(), FALSE));
+      ASSERT_TRUE(MoveFileA(file.c_str(), (destination + "\\" + row.moved).c_str()));
+    }
+    SetCurrentDirectoryA(destination.c_str());
+    EXPECT_EQ(CheckDocumentFilters(destination), row.kept);
+    SetCurrentDirectoryA(program.c_str());
+    if (*row.moved) DeleteFileA((program + "\\" + row.moved).c_str());
+    EXPECT_EQ(IsExistingFile(destination + "\\Filters\\Gridor.ini"), row.kept);
+    char outdated[8];
+    GetPrivateProfileStringA("Options", "Outdated Platform", "", outdated, sizeof outdated,
+                             (destination + "\\Trawlix.ini").c_str());
+    EXPECT_EQ(std::string(outdated), row.kept ? "" : "1");
   }
 }
 
