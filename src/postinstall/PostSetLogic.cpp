@@ -67,8 +67,11 @@ std::string ConvertEngineSetNames(const std::string& content) {
 void RestoreCustomFiles(const std::string& destination, bool convertSetNames) {
   for (TCustomFileToSave& record : CustomFiles) {
     if (record.Content.empty()) continue;
-    if (convertSetNames && record.Header == kEngineSetsHeader) record.Content = ConvertEngineSetNames(record.Content);
-    WriteStringToFile(record.Content, destination + "\\" + record.FileName);
+    // The capture itself stays as the user had it, for a second restore after
+    // a failed installation.
+    const bool convert = convertSetNames && record.Header == kEngineSetsHeader;
+    WriteStringToFile(convert ? ConvertEngineSetNames(record.Content) : record.Content,
+                      destination + "\\" + record.FileName);
   }
 }
 

@@ -45,7 +45,8 @@ bool SaveCustomFiles(const std::string& destination);
 // Writes every captured CustomFiles record back over the copy the extraction
 // left; the engine-set file with its obsolete set name converted, unless
 // convertSetNames is false (after a failed installation the files go back as
-// the user had them). Silent.
+// the user had them). The captures stay unconverted, so that second restore
+// may follow a converting one. Silent.
 void RestoreCustomFiles(const std::string& destination, bool convertSetNames = true);
 
 // Every "SET=SEARCH IN ENTIRE WEB", in any mix of case, becomes

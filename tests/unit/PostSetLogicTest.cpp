@@ -127,6 +127,10 @@ TEST_F(FileWork, UserFilesWithTheirHeaderComeBackAndOnlyTheSetsLoseTheObsoleteSe
     EXPECT_TRUE(Read(kQuery) == row.querySaved && Read(kEntry) == entry);
     EXPECT_EQ(Read(kSets), row.setsSaved);
   }
+  // A step after the restore failed: the files go back once more, as the user had them.
+  RestoreCustomFiles(temp.Path());
+  RestoreCustomFiles(temp.Path(), false);
+  EXPECT_EQ(Read(kSets), sets);
 }
 
 TEST_F(FileWork, PatchesBuildTheirOutputOrLeaveItAsItWasAndAreDeletedEitherWay) {
