@@ -50,12 +50,6 @@ bool SetDefaultValue(HKEY root, const std::string& subKey, REGSAM rights, const 
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
-// Only the first two parts count: release and build numbers do not make a
-// helper newer.
-bool IsNewerVersion(unsigned major, unsigned minor, unsigned otherMajor, unsigned otherMinor) {
-  return major > otherMajor || (major == otherMajor && minor > otherMinor);
-}
-
 // The window a running helper named in its instance file; null when the file
 // cannot be read, is too short or names no window.
 HWND HelperWindow(const std::string& instanceFile) {
@@ -124,7 +118,7 @@ void InstallSearchBoxHelper(const std::string& destination, const std::string& s
     GetFileVersion(payloadCopy, &newMajor, &newMinor);
     GetFileVersion(installed, &oldMajor, &oldMinor);
     // Other products of the maker share the helper: never replace a newer one.
-    if (IsNewerVersion(newMajor, newMinor, oldMajor, oldMinor)) {
+    if (IsNewerHelperVersion(newMajor, newMinor, oldMajor, oldMinor)) {
       StopRunningHelper(sharedFolder + "\\QBox.tmp");
       CreateSharedFolder(sharedFolder);
       CopyFileA(payloadCopy.c_str(), installed.c_str(), FALSE);

@@ -120,6 +120,10 @@ const char* const DocumentFilterFiles[kDocumentFilterFileCount] = {
     "\\Filters\\Slidor.ini", "\\Filters\\Gridor.dll", "\\Filters\\Gridor.ini",
 };
 
+bool IsNewerHelperVersion(unsigned major, unsigned minor, unsigned installedMajor, unsigned installedMinor) {
+  return major > installedMajor || (major == installedMajor && minor > installedMinor);
+}
+
 std::string LanguageNameOf(uint16_t languageId) {
   const uint16_t primary = languageId & 0x3FF;
   for (const TLanguageName& language : kLanguageNames)

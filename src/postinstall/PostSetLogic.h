@@ -74,6 +74,10 @@ void RemoveObsoleteFiles(const std::string& destination, TMessagePump pump);
 const int kDocumentFilterFileCount = 6;
 extern const char* const DocumentFilterFiles[kDocumentFilterFileCount];
 
+// The payload's helper (major.minor) replaces the installed one only when it
+// is newer; release and build numbers do not make a helper newer.
+bool IsNewerHelperVersion(unsigned major, unsigned minor, unsigned installedMajor, unsigned installedMinor);
+
 // The product's name of a Windows language: "English" for 0x0409, every
 // Chinese variant "Chinese Traditional"; "" for a language the product lacks.
 std::string LanguageNameOf(uint16_t languageId);

@@ -10,16 +10,38 @@
 
 namespace {
 
-TEST(SetupLogic, VersionGateDestinationAndFreeSpace) {
+// Every decision the user sees, at the value on each side of its bound.
+TEST(SetupLogic, EveryGateOnEachSideOfItsBound) {
   const struct {
     uint32_t platform, major, minor;
     bool tooOld, xp;
-  } kRows[] = {{0, 3, 10, true, false}, {1, 4, 0, true, false}, {1, 4, 10, false, false}, {2, 4, 0, false, false},
-               {2, 5, 0, false, false}, {2, 5, 1, false, true}, {2, 6, 0, false, true}};
-  for (const auto& row : kRows) {
+  } kVersions[] = {{0, 4, 10, true, false}, {1, 4, 0, true, false},  {1, 4, 1, false, false}, {1, 3, 0, false, false},
+                   {1, 5, 1, false, false}, {2, 4, 0, false, false}, {2, 5, 0, false, false}, {2, 5, 1, false, true},
+                   {2, 4, 1, false, false}, {2, 6, 0, false, true}};
+  for (const auto& row : kVersions) {
     EXPECT_EQ(IsWindowsTooOld(row.platform, row.major, row.minor), row.tooOld) << row.major << "." << row.minor;
-    EXPECT_EQ(UsesXpDialogs(row.platform, row.major, row.minor), row.xp) << row.major << "." << row.minor;
+    EXPECT_EQ(UsesXpDialogs(row.platform, row.major, row.minor), row.xp) << row.platform << ":" << row.major << "." << row.minor;
   }
+  EXPECT_TRUE(IsLowColourDepth(15) && !IsLowColourDepth(16));
+  EXPECT_TRUE(ShowsBrowserNotice(6) && !ShowsBrowserNotice(7));
+  EXPECT_TRUE(IsLowSpace(15.999) && !IsLowSpace(16.0) && IsLowSpace(-1.0));
+  // The wait after the work steps: its cap, also across the tick count's wrap.
+  for (uint32_t start : {1000u, 0xFFFFF000u}) {
+    EXPECT_TRUE(KeepsWaiting(true, false, start, start + 24999) && KeepsWaiting(false, true, start, start + 24999));
+    EXPECT_FALSE(KeepsWaiting(true, true, start, start + 25000) || KeepsWaiting(false, false, start, start));
+  }
+  int counter = 98;
+  EXPECT_TRUE(!ProgressStep(&counter) && ProgressStep(&counter) && counter == 100);
+  EXPECT_TRUE(CollapseHeight(4) == 0 && CollapseHeight(3) < 0);
+  EXPECT_TRUE(UnrollHeight(95, 100) == 99 && UnrollHeight(96, 100) == -1);
+  const std::pair<int, TBlinkStep> kBlinks[] = {{8, {true, false}}, {9, {false, false}}, {10, {true, true}}};
+  for (auto row : kBlinks) {
+    const TBlinkStep step = BlinkStep(&row.first);
+    EXPECT_TRUE(step.show == row.second.show && step.stop == row.second.stop) << row.first;
+  }
+  EXPECT_TRUE(FinishHotKey(true, 0) == 0x0670 && FinishHotKey(true, kHotKeyChoices - 1) == 0x067B &&
+              FinishHotKey(false, 3) == 0);
+  EXPECT_EQ(HotKeyChoiceText(0) + "|" + HotKeyChoiceText(kHotKeyChoices - 1), "Ctrl + Alt + F1|Ctrl + Alt + F12");
   EXPECT_EQ(WithoutTrailingBackslashes("C:\\A\\\\") + WithoutTrailingBackslashes("C:\\") + "|" +
                 WithoutTrailingBackslashes("\\\\"), "C:\\AC:|");
   EXPECT_EQ(BrowsedDestination("D:") + DriveRootOf("c:\\VarnTech\\Trawlix"), "D:\\C:\\");
