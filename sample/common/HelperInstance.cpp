@@ -4,8 +4,6 @@
 
 namespace twx {
 
-const char kHelperInstanceName[] = "QBox.tmp";
-
 namespace {
 
 // Window handles are 32-bit values on every Windows; 64-bit code sign-extends them.

@@ -9,9 +9,9 @@
 
 #include <string>
 
-namespace twx {
+#include "Product.h"  // kHelperInstanceFileName
 
-extern const char kHelperInstanceName[];  // "QBox.tmp"
+namespace twx {
 
 enum TInstanceClaim {
   kInstanceClaimed,  // this process now holds the file

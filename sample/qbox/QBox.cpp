@@ -50,7 +50,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
                                 instance, nullptr);
   if (!window) return 1;
 
-  instancePath = twx::ProgramFolder() + "\\" + twx::kHelperInstanceName;
+  instancePath = HelperInstancePath(twx::ProgramFolder());
   switch (twx::ClaimHelperInstance(instancePath, window, &instanceFile)) {
     case twx::kInstanceClaimed:
       break;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "FileUtils.h"
+#include "Product.h"
 #include "RegistrySandbox.h"
 #include "SampleTestSupport.h"
 #include "TestSupport.h"
@@ -18,14 +19,15 @@ namespace {
 using twxtest::ReadRegString;
 using twxtest::WriteRegString;
 
-const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Trawlmark";
+// Two levels below the file type: removing it takes a walk through its subkeys.
+const std::string kOpenCommandKey = std::string(kQueryFolderType) + "\\shell\\open\\command";
 
 // An installation in folder as the setup leaves it, with its machine entries.
 void PlantInstallation(const std::string& folder) {
   ASSERT_TRUE(sampletest::MakeInstalledProduct(folder));
-  WriteRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", "\"" + folder + "\\uninst.exe\"");
-  WriteRegString(HKEY_CLASSES_ROOT, ".twx", "", "trawlix_query_folder");
-  WriteRegString(HKEY_CLASSES_ROOT, "trawlix_query_folder\\shell\\open\\command", "", folder + "\\Trawlix.exe");
+  WriteRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", "\"" + UninstallerPath(folder) + "\"");
+  WriteRegString(HKEY_CLASSES_ROOT, kQueryFolderExtension, "", kQueryFolderType);
+  WriteRegString(HKEY_CLASSES_ROOT, kOpenCommandKey, "", ProgramPath(folder));
 }
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -37,26 +39,28 @@ class Uninstaller : public ::testing::Test {
     places_.destination = folder_.Join("Trawlmark 5.3");
     places_.userPrograms = folder_.Join("Programs");
     places_.helperFolder = folder_.Join("VarnTech");
-    MakeFolderPath(places_.userPrograms + "\\Trawlmark");
+    MakeFolderPath(GroupFolderPath(places_.userPrograms));
     MakeFolderPath(places_.helperFolder);
-    ASSERT_TRUE(twxtest::WriteWholeFile(places_.userPrograms + "\\Trawlmark\\Trawlix.lnk", "L"));
+    ASSERT_TRUE(twxtest::WriteWholeFile(GroupShortcut(), "L"));
     PlantInstallation(places_.destination);
   }
+  std::string GroupShortcut() { return ShortcutPath(GroupFolderPath(places_.userPrograms), kProgramShortcutName); }
   twxtest::RegistrySandbox sandbox_;
   twxtest::TempFolder folder_;
   twx::TUninstallPlaces places_;
 };
 
 TEST_F(Uninstaller, LeavesWhatOthersKeptInTheFolderTheGroupAndTheHelperFolder) {
-  ASSERT_TRUE(twxtest::WriteWholeFile(places_.userPrograms + "\\Trawlmark\\notes.txt", "mine"));
+  ASSERT_TRUE(twxtest::WriteWholeFile(GroupFolderPath(places_.userPrograms) + "\\notes.txt", "mine"));
   ASSERT_TRUE(twxtest::WriteWholeFile(places_.destination + "\\My notes.txt", "mine"));
   ASSERT_TRUE(twxtest::WriteWholeFile(places_.helperFolder + "\\other.dll", "another product of the maker"));
   EXPECT_FALSE(twx::Uninstall(places_)) << "the folder stays for the user's file";
   EXPECT_EQ(twxtest::ReadWholeFileOr(places_.destination + "\\My notes.txt", ""), "mine");
-  for (const char* gone : {"\\Trawlix.exe", "\\uninst.exe", "\\Filters"})
-    EXPECT_FALSE(Exists(places_.destination + gone)) << gone;
-  EXPECT_FALSE(Exists(places_.userPrograms + "\\Trawlmark\\Trawlix.lnk"));
-  EXPECT_TRUE(Exists(places_.userPrograms + "\\Trawlmark\\notes.txt"));
+  for (const std::string& gone :
+       {ProgramPath(places_.destination), UninstallerPath(places_.destination), places_.destination + "\\Filters"})
+    EXPECT_FALSE(Exists(gone)) << gone;
+  EXPECT_FALSE(Exists(GroupShortcut()));
+  EXPECT_TRUE(Exists(GroupFolderPath(places_.userPrograms) + "\\notes.txt"));
   EXPECT_TRUE(Exists(places_.helperFolder + "\\other.dll"));
 }
 
@@ -66,17 +70,17 @@ TEST_F(Uninstaller, LeavesTheEntriesOfAnotherInstallationAndAFileTypeAnotherProg
   PlantInstallation(current);
   EXPECT_TRUE(twx::Uninstall(places_));
   EXPECT_FALSE(Exists(places_.destination));
-  EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), "\"" + current + "\\uninst.exe\"");
-  EXPECT_TRUE(twxtest::RegKeyExists(HKEY_CLASSES_ROOT, "trawlix_query_folder\\shell\\open\\command"));
-  EXPECT_TRUE(Exists(places_.userPrograms + "\\Trawlmark\\Trawlix.lnk"));
+  EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"), "\"" + UninstallerPath(current) + "\"");
+  EXPECT_TRUE(twxtest::RegKeyExists(HKEY_CLASSES_ROOT, kOpenCommandKey));
+  EXPECT_TRUE(Exists(GroupShortcut()));
   // Once that folder no longer holds the product, its entries are stale and go,
   // but not the extension that now opens in another program.
-  ASSERT_TRUE(DeleteFileA((current + "\\Trawlix.exe").c_str()));
+  ASSERT_TRUE(DeleteFileA(ProgramPath(current).c_str()));
   EXPECT_TRUE(twx::OwnsMachineEntries(places_.destination));
-  WriteRegString(HKEY_CLASSES_ROOT, ".twx", "", "otherapp.document");
+  WriteRegString(HKEY_CLASSES_ROOT, kQueryFolderExtension, "", "otherapp.document");
   twx::RemoveRegistryEntries();
-  EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, ".twx", ""), "otherapp.document");
-  EXPECT_FALSE(twxtest::RegKeyExists(HKEY_CLASSES_ROOT, "trawlix_query_folder"));
+  EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, kQueryFolderExtension, ""), "otherapp.document");
+  EXPECT_FALSE(twxtest::RegKeyExists(HKEY_CLASSES_ROOT, kQueryFolderType));
   EXPECT_FALSE(twxtest::RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
 }
 
@@ -84,7 +88,7 @@ TEST_F(Uninstaller, ClearsOnlyFoldersThatHoldTheProductAndNeverARoot) {
   const std::string elsewhere = folder_.Join("Downloads");
   ASSERT_TRUE(CreateDirectoryA(elsewhere.c_str(), nullptr));
   // Registered but without its main program (a damaged installation): still the product's.
-  ASSERT_TRUE(DeleteFileA((places_.destination + "\\Trawlix.exe").c_str()));
+  ASSERT_TRUE(DeleteFileA(ProgramPath(places_.destination).c_str()));
   const struct {
     std::string folder, registered;
     bool clears;
@@ -99,10 +103,10 @@ TEST_F(Uninstaller, ClearsOnlyFoldersThatHoldTheProductAndNeverARoot) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.folder);
-    ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", row.registered + "\\uninst.exe"));
+    ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", UninstallerPath(row.registered)));
     EXPECT_EQ(twx::IsInstallationFolder(row.folder), row.clears);
   }
-  ASSERT_TRUE(twxtest::WriteWholeFile(elsewhere + "\\Trawlix.exe", "MZ"));
+  ASSERT_TRUE(twxtest::WriteWholeFile(ProgramPath(elsewhere), "MZ"));
   EXPECT_TRUE(twx::IsInstallationFolder(elsewhere)) << "it holds the product";
 }
 

@@ -9,6 +9,7 @@
 
 #include "AppFrame.h"
 #include "FileUtils.h"
+#include "Product.h"
 #include "SampleVersion.h"
 #include "TextFiles.h"
 #include "TrawlixIds.h"
@@ -20,8 +21,8 @@
 namespace {
 
 // The setup recognises the running product by this class and title prefix.
-const char kClassName[] = "TApplication";
-const char kTitle[] = "Trawlmark " TWX_VERSION_TEXT;
+const char* const kClassName = kProductWindowClass;
+const char kTitle[] = TWX_PRODUCT_NAME " " TWX_VERSION_TEXT;
 
 std::string ViewOf(const std::string& path) {
   const std::string name = NamePart(path);

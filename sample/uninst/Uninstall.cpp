@@ -2,30 +2,28 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "FileUtils.h"
 #include "HelperInstance.h"
+#include "Product.h"
 
 namespace twx {
 
 namespace {
 
-const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Trawlmark";
-const char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-const char kRunValue[] = "VTQBox";
-const char kExtensionKey[] =
-    "Software\\Microsoft\\Internet Explorer\\Extensions\\{5A3C9E10-7B42-4D1E-9F0A-3C61B2D84E77}";
-const char kFileTypeKey[] = "trawlix_query_folder";
-const char kGroupName[] = "Trawlmark";
-const char kDesktopShortcut[] = "Trawlmark.lnk";
-
 // Everything the payload and the setup put into the installation folder. The
 // whole product folders go, with what the user kept in them (queries, reports).
-const char* const kProductFiles[] = {"Trawlix.exe", "SrchCfg.exe", "QBox.exe",   "License.txt",
-                                     "Trawlix.ini", "Trawlix.pch", "SrchCfg.pch", "tempfile.$$$",
-                                     "renew.dat",   "renew.exe"};
-const char* const kProductFolders[] = {"Filters", "Help", "Language", "Queries", "TWXData", "Library"};
-// Last: while the uninstaller's first process ends, its file is still in use.
-const char kUninstaller[] = "uninst.exe";
+std::vector<std::string> ProductFiles(const std::string& destination) {
+  const std::string program = ProgramPath(destination), tool = EngineSetToolPath(destination);
+  return {program, tool, PayloadHelperPath(destination), LicencePath(destination), SettingsPath(destination),
+          PatchPathOf(program), PatchPathOf(tool), destination + "\\tempfile.$$$", destination + "\\renew.dat",
+          destination + "\\renew.exe"};
+}
+std::vector<std::string> ProductFolders(const std::string& destination) {
+  return {destination + "\\Filters", ParentPart(HelpProgramPath(destination)), LanguageFolderPath(destination),
+          destination + "\\Queries", destination + "\\TWXData", ReportLibraryPath(destination)};
+}
 
 bool SamePath(std::string a, std::string b) {
   while (!a.empty() && a.back() == '\\') a.pop_back();
@@ -116,17 +114,17 @@ std::string SharedHelperFolder() {
   std::string common = ReadStringValue(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion",
                                        "CommonFilesDir");
   if (common.empty()) common = "C:";
-  return common + "\\VarnTech";
+  return common + kMakerFolder;
 }
 
 bool IsInstallationFolder(const std::string& destination) {
   if (destination.size() <= 3 || !IsExistingFolder(destination)) return false;  // "", "C:", "C:\"
-  return IsExistingFile(destination + "\\Trawlix.exe") || SamePath(RegisteredInstallationFolder(), destination);
+  return IsExistingFile(ProgramPath(destination)) || SamePath(RegisteredInstallationFolder(), destination);
 }
 
 bool OwnsMachineEntries(const std::string& destination) {
   const std::string registered = RegisteredInstallationFolder();
-  return registered.empty() || SamePath(registered, destination) || !IsExistingFile(registered + "\\Trawlix.exe");
+  return registered.empty() || SamePath(registered, destination) || !IsExistingFile(ProgramPath(registered));
 }
 
 void RemoveRegistryEntries() {
@@ -138,14 +136,14 @@ void RemoveRegistryEntries() {
     RegCloseKey(run);
   }
   // The extension may meanwhile belong to another program: leave it to that one.
-  if (UpperAscii(ReadStringValue(HKEY_CLASSES_ROOT, ".twx", nullptr)) == UpperAscii(kFileTypeKey))
-    DeleteKeyTree(HKEY_CLASSES_ROOT, ".twx");
-  DeleteKeyTree(HKEY_CLASSES_ROOT, kFileTypeKey);
+  if (UpperAscii(ReadStringValue(HKEY_CLASSES_ROOT, kQueryFolderExtension, nullptr)) == UpperAscii(kQueryFolderType))
+    DeleteKeyTree(HKEY_CLASSES_ROOT, kQueryFolderExtension);
+  DeleteKeyTree(HKEY_CLASSES_ROOT, kQueryFolderType);
 }
 
 void RemoveProgramGroup(const std::string& programsFolder) {
   if (programsFolder.empty()) return;
-  const std::string group = programsFolder + "\\" + kGroupName;
+  const std::string group = GroupFolderPath(programsFolder);
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA((group + "\\*.lnk").c_str(), &found);
   if (search != INVALID_HANDLE_VALUE) {
@@ -159,16 +157,17 @@ void RemoveProgramGroup(const std::string& programsFolder) {
 
 void RemoveSearchBoxHelper(const std::string& helperFolder) {
   if (helperFolder.empty()) return;
-  StopHelper(helperFolder + "\\" + kHelperInstanceName, 11000);
+  StopHelper(HelperInstancePath(helperFolder), 11000);
   // The helper's file stays in use until its process has quite ended.
-  DeleteFileWaiting(helperFolder + "\\QBox.exe", 3000);
+  DeleteFileWaiting(HelperPath(helperFolder), 3000);
   RemoveDirectoryA(helperFolder.c_str());
 }
 
 bool RemoveProductFiles(const std::string& destination) {
-  for (const char* name : kProductFiles) DeleteFileWaiting(destination + "\\" + name, 0);
-  for (const char* name : kProductFolders) RemoveTree(destination + "\\" + name);
-  DeleteFileWaiting(destination + "\\" + kUninstaller, 5000);
+  for (const std::string& file : ProductFiles(destination)) DeleteFileWaiting(file, 0);
+  for (const std::string& folder : ProductFolders(destination)) RemoveTree(folder);
+  // Last: while the uninstaller's first process ends, its file is still in use.
+  DeleteFileWaiting(UninstallerPath(destination), 5000);
   RemoveDirectoryA(destination.c_str());
   return !Exists(destination);
 }
@@ -179,7 +178,7 @@ bool Uninstall(const TUninstallPlaces& places) {
     RemoveRegistryEntries();
     RemoveProgramGroup(places.commonPrograms);
     RemoveProgramGroup(places.userPrograms);
-    if (!places.desktop.empty()) DeleteFileWaiting(places.desktop + "\\" + kDesktopShortcut, 0);
+    if (!places.desktop.empty()) DeleteFileWaiting(ShortcutPath(places.desktop, kProductName), 0);
   }
   return RemoveProductFiles(places.destination);
 }

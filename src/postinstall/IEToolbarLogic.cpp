@@ -2,7 +2,6 @@
 
 #include <cstddef>
 
-const char kExtensionGuid[] = "{5A3C9E10-7B42-4D1E-9F0A-3C61B2D84E77}";
 const char kToolbarLayoutGuid[] = "{1E796980-9CC5-11D1-A83F-00C04FC99D61}";
 
 TNameValue ExtensionValues[kExtensionValueCount] = {

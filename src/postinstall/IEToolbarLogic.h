@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
-// The product's browser extension, and the toolbar band whose layout holds its
-// button.
-extern const char kExtensionGuid[];      // "{5A3C9E10-7B42-4D1E-9F0A-3C61B2D84E77}"
+#include "Product.h"
+
+// The toolbar band whose layout holds the button of the product's browser
+// extension (kExtensionGuid).
 extern const char kToolbarLayoutGuid[];  // "{1E796980-9CC5-11D1-A83F-00C04FC99D61}"
 
 struct TNameValue {

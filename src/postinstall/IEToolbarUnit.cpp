@@ -6,7 +6,6 @@
 
 namespace {
 
-const char kExtensionKeyPrefix[] = "Software\\Microsoft\\Internet Explorer\\Extensions\\";
 const char kCommandMappingKey[] = "Software\\Microsoft\\Internet Explorer\\Extensions\\CmdMapping";
 const char kToolbarKey[] = "Software\\Microsoft\\Internet Explorer\\Toolbar";
 const char kNextId[] = "NextId";
@@ -50,8 +49,7 @@ void InsertIntoLayout(HKEY toolbar, DWORD type, DWORD size, DWORD identifier) {
 
 bool RegisterBrowserExtension(const std::string& executable) {
   HKEY key;
-  const std::string path = std::string(kExtensionKeyPrefix) + kExtensionGuid;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kExtensionKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
                       &key, nullptr) != ERROR_SUCCESS)
     return false;
   OSVERSIONINFOA version = {};

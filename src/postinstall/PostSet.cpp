@@ -5,17 +5,12 @@
 #include "FileUtils.h"
 #include "Global.h"
 #include "IEToolbarUnit.h"
+#include "Product.h"
 #include "ShellLinks.h"
 #include "SystemLibrary.h"
 #include "WinNTFuncts.h"
 
 namespace {
-
-const char kGroup[] = "Trawlmark";
-const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Trawlmark";
-const char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-const char kRunValue[] = "VTQBox";
-const char kSettingsFile[] = "\\Trawlix.ini";
 
 // Long enough for the screens to settle after the extraction.
 const int kSettlingSteps = 100;
@@ -83,19 +78,19 @@ void StopRunningHelper(const std::string& instanceFile) {
 }  // namespace
 
 void CreateProgramGroup(const std::string& destination, TMessagePump pump) {
-  ClearGroupShortcuts(kGroup);
+  ClearGroupShortcuts(kGroupName);
   Pump(pump);
-  CreateGroupFolder(kGroup);
+  CreateGroupFolder(kGroupName);
   Pump(pump);
-  AddGroupShortcut(kGroup, "Trawlix", destination + "\\Trawlix.exe", 0);
+  AddGroupShortcut(kGroupName, kProgramShortcutName, ProgramPath(destination), 0);
   Pump(pump);
-  AddGroupShortcut(kGroup, "Trawlix Help", destination + "\\Help\\TWXHelp.exe", 0);
+  AddGroupShortcut(kGroupName, "Trawlix Help", HelpProgramPath(destination), 0);
   Pump(pump);
   // The product writes its reports there; it may exist from before.
-  if (!CreateFolder(destination + "\\Library")) SetLastError(ERROR_SUCCESS);
-  AddGroupShortcut(kGroup, "Trawlix Report Library", destination + "\\Library", 0);
+  if (!CreateFolder(ReportLibraryPath(destination))) SetLastError(ERROR_SUCCESS);
+  AddGroupShortcut(kGroupName, "Trawlix Report Library", ReportLibraryPath(destination), 0);
   Pump(pump);
-  AddGroupShortcut(kGroup, "Trawlix License Agreement", destination + "\\License.txt", 0);
+  AddGroupShortcut(kGroupName, "Trawlix License Agreement", LicencePath(destination), 0);
   Pump(pump);
 }
 
@@ -104,22 +99,22 @@ void WriteUninstallEntry(const std::string& destination) {
   if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
                       &key, nullptr) != ERROR_SUCCESS)
     return;
-  SetStringValue(key, "DisplayName", "Trawlmark");
+  SetStringValue(key, "DisplayName", kProductName);
   // Quoted whole, so that a folder with blanks names one program.
-  SetStringValue(key, "UninstallString", Quoted(destination + "\\uninst.exe"));
+  SetStringValue(key, "UninstallString", Quoted(UninstallerPath(destination)));
   RegCloseKey(key);
 }
 
 void InstallSearchBoxHelper(const std::string& destination, const std::string& sharedFolder) {
-  const std::string payloadCopy = destination + "\\QBox.exe";
+  const std::string payloadCopy = PayloadHelperPath(destination);
   if (IsXpOrLater(OsVersion.dwMajorVersion, OsVersion.dwMinorVersion)) {
-    const std::string installed = sharedFolder + "\\QBox.exe";
+    const std::string installed = HelperPath(sharedFolder);
     unsigned newMajor, newMinor, oldMajor, oldMinor;
     GetFileVersion(payloadCopy, &newMajor, &newMinor);
     GetFileVersion(installed, &oldMajor, &oldMinor);
     // Other products of the maker share the helper: never replace a newer one.
     if (IsNewerHelperVersion(newMajor, newMinor, oldMajor, oldMinor)) {
-      StopRunningHelper(sharedFolder + "\\QBox.tmp");
+      StopRunningHelper(HelperInstancePath(sharedFolder));
       CreateSharedFolder(sharedFolder);
       CopyFileA(payloadCopy.c_str(), installed.c_str(), FALSE);
     }
@@ -140,7 +135,7 @@ void InstallSearchBoxHelper(const std::string& destination, const std::string& s
 std::string GetSystemLanguageName() { return LanguageNameOf(GetSystemDefaultLangID()); }
 
 void PruneLanguageFiles(const std::string& destination, TMessagePump pump) {
-  const std::string folder = destination + "\\Language\\";
+  const std::string folder = LanguageFolderPath(destination) + "\\";
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA((folder + "*.TWL").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
@@ -158,24 +153,23 @@ void PruneLanguageFiles(const std::string& destination, TMessagePump pump) {
 }
 
 void SelectLanguage(const std::string& destination) {
-  const std::string settings = destination + kSettingsFile;
+  const std::string settings = SettingsPath(destination);
   char buffer[512];
   GetPrivateProfileStringA("Queries", "Language", "", buffer, sizeof buffer, settings.c_str());
   const std::string language = buffer;
-  if (!language.empty() && IsExistingFile(destination + "\\Language\\" + language + ".TWL")) return;
+  if (!language.empty() && IsExistingFile(LanguageFolderPath(destination) + "\\" + language + ".TWL")) return;
   const std::string fallback = GetSystemLanguageName();
   if (!fallback.empty()) WritePrivateProfileStringA("Queries", "Language", fallback.c_str(), settings.c_str());
 }
 
 void RegisterQueryFolderType(const std::string& destination) {
-  const char kType[] = "trawlix_query_folder";
-  if (!SetDefaultValue(HKEY_CLASSES_ROOT, ".twx", KEY_SET_VALUE, kType)) return;
+  if (!SetDefaultValue(HKEY_CLASSES_ROOT, kQueryFolderExtension, KEY_SET_VALUE, kQueryFolderType)) return;
   HKEY type;
-  if (RegCreateKeyExA(HKEY_CLASSES_ROOT, kType, 0, nullptr, REG_OPTION_NON_VOLATILE,
+  if (RegCreateKeyExA(HKEY_CLASSES_ROOT, kQueryFolderType, 0, nullptr, REG_OPTION_NON_VOLATILE,
                       KEY_SET_VALUE | KEY_CREATE_SUB_KEY, nullptr, &type, nullptr) != ERROR_SUCCESS)
     return;
   SetStringValue(type, nullptr, "Trawlix Query Folder");
-  const std::string program = destination + "\\Trawlix.exe";
+  const std::string program = ProgramPath(destination);
   SetDefaultValue(type, "DefaultIcon", KEY_SET_VALUE, program + ",-204");
   SetDefaultValue(type, "shell\\open\\command", KEY_SET_VALUE, Quoted(program) + " " + Quoted("%1"));
   RegCloseKey(type);
@@ -193,7 +187,7 @@ bool CheckDocumentFilters(const std::string& destination) {
     return true;
   }
   for (const char* file : DocumentFilterFiles) DeleteFileA((destination + file).c_str());
-  WritePrivateProfileStringA("Options", "Outdated Platform", "1", (destination + kSettingsFile).c_str());
+  WritePrivateProfileStringA("Options", "Outdated Platform", "1", SettingsPath(destination).c_str());
   return false;
 }
 
@@ -206,19 +200,19 @@ bool RunPostInstall(const std::string& destination, TMessagePump pump) {
 
   bool patched = true;
   WriteUninstallEntry(destination);
-  const std::string program = destination + "\\Trawlix.exe";
+  const std::string program = ProgramPath(destination);
   InstallBrowserButton(program);
   Pump(pump);
 
   // All three patches take the payload's main program as their base, so the
   // main program is patched in place last.
-  patched = ApplyPatch(program, destination + "\\SrchCfg.exe", destination + "\\SrchCfg.pch");
+  const std::string tool = EngineSetToolPath(destination), help = HelpProgramPath(destination);
+  patched = ApplyPatch(program, tool, PatchPathOf(tool));
   Pump(pump);
-  if (patched)
-    patched = ApplyPatch(program, destination + "\\Help\\TWXHelp.exe", destination + "\\Help\\TWXHelp.pch");
+  if (patched) patched = ApplyPatch(program, help, PatchPathOf(help));
   Pump(pump);
-  if (patched) patched = ApplyPatch(program, program, destination + "\\Trawlix.pch");
-  DeleteFilePath(destination + "\\Trawlix.pch");
+  if (patched) patched = ApplyPatch(program, program, PatchPathOf(program));
+  DeleteFilePath(PatchPathOf(program));
   Pump(pump);
 
   RestoreCustomFiles(destination);

@@ -10,12 +10,10 @@
 #include "ApplyPth.h"
 #include "FileIO.h"
 #include "FileUtils.h"
+#include "VhUnZip.h"  // TMessagePump, the setup driver's pump, which the extraction takes too
 
-// The setup driver's message pump: dispatches whatever is waiting and returns.
-// The steps call it between their pieces of work so the screens stay alive.
-typedef void (*TMessagePump)();
-
-// Calls pump when there is one (tests run steps without any).
+// The steps call the pump between their pieces of work so the screens stay
+// alive; Pump calls it when there is one (tests run steps without any).
 inline void Pump(TMessagePump pump) {
   if (pump) pump();
 }

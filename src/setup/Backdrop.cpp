@@ -5,9 +5,11 @@
 
 #include <vector>
 
+#include "Product.h"
 #include "Setup.h"
 #include "SetupLogic.h"
 #include "Sounds.h"
+#include "TWXInstIds.h"
 
 namespace {
 
@@ -44,7 +46,7 @@ void PaintBackdrop(HWND window) {
 void RevealNextCaption(HWND window) {
   for (int k = 0; k < kCaptionCount; ++k) {
     if (Captions[k]) continue;
-    Captions[k] = LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kFirstCaptionBitmap + k));
+    Captions[k] = LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_CAPTION(k)));
     RECT rect;
     GetWindowRect(window, &rect);
     HDC dc = GetWindowDC(window);
@@ -52,7 +54,7 @@ void RevealNextCaption(HWND window) {
     ReleaseDC(window, dc);
     return;
   }
-  KillTimer(window, 0);
+  KillTimer(window, IDT_BACKDROP_CAPTIONS);
   AnimationRunning = 0;
 }
 
@@ -60,7 +62,7 @@ LRESULT CALLBACK BackdropProc(HWND window, UINT message, WPARAM wParam, LPARAM l
   // The default handling comes first and gives the result in every case.
   const LRESULT result = DefWindowProcA(window, message, wParam, lParam);
   switch (message) {
-    case WM_CREATE: Badge = LoadBitmapA(GetModuleHandleA(nullptr), "TWXUITE"); break;
+    case WM_CREATE: Badge = LoadBitmapA(GetModuleHandleA(nullptr), TWX_RESOURCE_NAME(IDB_BADGE)); break;
     case WM_PAINT: PaintBackdrop(window); break;
     case WM_TIMER: RevealNextCaption(window); break;
     case MM_MCINOTIFY: HandleMusicNotify(wParam); break;
@@ -69,7 +71,7 @@ LRESULT CALLBACK BackdropProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 }
 
 int SliderPosition(HWND dialog) {
-  return static_cast<int>(SendDlgItemMessageA(dialog, kVolumeSlider, TBM_GETPOS, 0, 0));
+  return static_cast<int>(SendDlgItemMessageA(dialog, IDC_VOLUME_SLIDER, TBM_GETPOS, 0, 0));
 }
 
 void ApplyVolume(int level) {
@@ -83,42 +85,42 @@ void InitStatusWindow(HWND dialog) {
   GetWindowRect(GetDesktopWindow(), &desktop);
   SetWindowPos(dialog, nullptr, 0, desktop.bottom - (window.bottom - window.top), 0, 0,
                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  SendDlgItemMessageA(dialog, kVolumeSlider, TBM_SETRANGE, FALSE, MAKELPARAM(0, 255));
-  SendDlgItemMessageA(dialog, kVolumeSlider, TBM_SETPOS, TRUE, 0);
-  SendDlgItemMessageA(dialog, kProgressBar, PBM_SETRANGE, 0, MAKELPARAM(0, kProgressEnd));
-  SendDlgItemMessageA(dialog, kProgressBar, PBM_SETPOS, 0, 0);
-  SendDlgItemMessageA(dialog, kProgressBar, PBM_SETSTEP, 1, 0);
+  SendDlgItemMessageA(dialog, IDC_VOLUME_SLIDER, TBM_SETRANGE, FALSE, MAKELPARAM(0, 255));
+  SendDlgItemMessageA(dialog, IDC_VOLUME_SLIDER, TBM_SETPOS, TRUE, 0);
+  SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, kProgressEnd));
+  SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
+  SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETSTEP, 1, 0);
   ApplyVolume(0);
-  SetTimer(dialog, 0, 500, nullptr);
+  SetTimer(dialog, IDT_STATUS_FADE_IN, 500, nullptr);
 }
 
 void FadeInTick(HWND dialog) {
   const TFadeStep step = FadeInStep(SliderPosition(dialog), WelcomePlayed);
   if (step.stop) {
-    KillTimer(dialog, 0);
+    KillTimer(dialog, IDT_STATUS_FADE_IN);
     return;
   }
   if (step.playWelcome) {
     WelcomePlayed = true;
-    PlayResourceSound("WELCOME");
+    PlayResourceSound(TWX_RESOURCE_NAME(CLIP_WELCOME));
   }
-  SendDlgItemMessageA(dialog, kVolumeSlider, TBM_SETPOS, TRUE, step.position);
+  SendDlgItemMessageA(dialog, IDC_VOLUME_SLIDER, TBM_SETPOS, TRUE, step.position);
   ApplyVolume(step.position);
 }
 
 void ProgressTick(HWND dialog) {
   const bool full = ProgressStep(&ProgressCounter);
-  SendDlgItemMessageA(dialog, kProgressBar, PBM_SETPOS, ProgressCounter, 0);
+  SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETPOS, ProgressCounter, 0);
   if (full) {
-    KillTimer(dialog, 1);
+    KillTimer(dialog, IDT_STATUS_PROGRESS);
     ProgressRunning = 0;
   }
 }
 
 void CloseStatusWindow(HWND dialog) {
-  KillTimer(dialog, 0);
+  KillTimer(dialog, IDT_STATUS_FADE_IN);
   if (ProgressRunning) {
-    KillTimer(dialog, 1);
+    KillTimer(dialog, IDT_STATUS_PROGRESS);
     ProgressRunning = 0;
   }
   EndDialog(dialog, 0);
@@ -207,7 +209,7 @@ HWND CreateBackdropWindow(const char* title) {
   windowClass.style = CS_HREDRAW | CS_VREDRAW;
   windowClass.lpfnWndProc = BackdropProc;
   windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconA(instance, "MAINICON");
+  windowClass.hIcon = LoadIconA(instance, TWX_RESOURCE_NAME(IDI_MAIN));
   windowClass.hbrBackground = gradient ? CreatePatternBrush(gradient) : CreateSolidBrush(RGB(0, 0, 128));
   windowClass.lpszClassName = kBackdropClass;
   if (!RegisterClassA(&windowClass)) return nullptr;
@@ -220,12 +222,12 @@ INT_PTR CALLBACK StatusDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
   switch (message) {
     case WM_INITDIALOG: InitStatusWindow(dialog); return TRUE;
     case WM_TIMER:
-      if (wParam == 0) FadeInTick(dialog);
-      if (wParam == 1) ProgressTick(dialog);
+      if (wParam == IDT_STATUS_FADE_IN) FadeInTick(dialog);
+      if (wParam == IDT_STATUS_PROGRESS) ProgressTick(dialog);
       return TRUE;
     case WM_HSCROLL:
       // The user's choice wins over the fade-in for the rest of the run.
-      KillTimer(dialog, 0);
+      KillTimer(dialog, IDT_STATUS_FADE_IN);
       ApplyVolume(SliderPosition(dialog));
       return TRUE;
     case WM_CLOSE: CloseStatusWindow(dialog); return TRUE;

@@ -4,11 +4,6 @@
 #pragma once
 #include <windows.h>
 
-const char kBackdropClass[] = "TWXInstWnd";
-const int kStatusDialog = 600;
-const int kVolumeSlider = 1000;
-const int kProgressBar = 1001;
-
 // Registers the class and creates the visible, disabled window over the
 // screen; null when the class cannot be registered.
 HWND CreateBackdropWindow(const char* title);
@@ -17,5 +12,5 @@ HWND CreateBackdropWindow(const char* title);
 HBITMAP MakeGradientBitmap();
 // Draws bitmap at (x, y) leaving its pixels of the transparent colour unchanged.
 void DrawTransparentBitmap(HDC target, HBITMAP bitmap, int x, int y, COLORREF transparent);
-// The status window's dialog procedure (resource 600, modeless).
+// The status window's dialog procedure (IDD_STATUS, modeless).
 INT_PTR CALLBACK StatusDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

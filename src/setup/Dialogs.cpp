@@ -3,21 +3,17 @@
 #include "FileUtils.h"
 #include "Global.h"
 #include "PostSet.h"
+#include "Product.h"
 #include "SelDir.h"
 #include "Setup.h"
 #include "SetupLogic.h"
 #include "ShellLinks.h"
 #include "Sounds.h"
+#include "TWXInstIds.h"
 #include "Texts.h"
 #include "WinNTFuncts.h"
 
 namespace {
-
-// Controls of the licence (400), destination (200/201) and finish (500/501) dialogs.
-const int kLicenceField = 401;
-const int kInstallButton = 201, kCancelButton = 202, kBrowseButton = 203, kWelcomeText = 204;
-const int kDestinationField = 206, kNotice = 219;
-const int kDesktopBox = 204, kAssociationBox = 205, kHotKeyBox = 207, kFinishField = 208, kHotKeyList = 209;
 
 // The size of the non-client metrics before Vista's padded border: every
 // system since Windows 95 fills it.
@@ -29,7 +25,7 @@ int FinishFullHeight = 0;
 
 void SetLargeIcon(HWND dialog) {
   SendMessageA(dialog, WM_SETICON, ICON_BIG,
-               reinterpret_cast<LPARAM>(LoadIconA(GetModuleHandleA(nullptr), "MAINICON")));
+               reinterpret_cast<LPARAM>(LoadIconA(GetModuleHandleA(nullptr), TWX_RESOURCE_NAME(IDI_MAIN))));
 }
 
 // A read-only text is not shown highlighted when it takes the focus.
@@ -52,7 +48,7 @@ void ResizeHeight(HWND window, int height) {
 
 // ---------------------------------------------------------------- destination
 
-void ShowDestination(HWND dialog) { SetDlgItemTextA(dialog, kDestinationField, DestinationFolder.c_str()); }
+void ShowDestination(HWND dialog) { SetDlgItemTextA(dialog, IDC_DESTINATION_FIELD, DestinationFolder.c_str()); }
 
 void SetFieldFont(HWND dialog) {
   NONCLIENTMETRICSA metrics = {};
@@ -60,27 +56,27 @@ void SetFieldFont(HWND dialog) {
   if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, kClassicNonClientMetricsSize, &metrics, 0)) return;
   metrics.lfMessageFont.lfHeight = -11;
   DestinationFieldFont = CreateFontIndirectA(&metrics.lfMessageFont);
-  SendDlgItemMessageA(dialog, kDestinationField, WM_SETFONT, reinterpret_cast<WPARAM>(DestinationFieldFont), TRUE);
+  SendDlgItemMessageA(dialog, IDC_DESTINATION_FIELD, WM_SETFONT, reinterpret_cast<WPARAM>(DestinationFieldFont), TRUE);
 }
 
 void ShowBrowserNotice(HWND dialog) {
   if (GetBrowserMajorVersion() >= 7) return;
-  PlayResourceSound("HIGHERVERSIONOFWINDOWSREQUIRED");
-  if (OsVersion.dwPlatformId >= VER_PLATFORM_WIN32_NT) SetDlgItemTextA(dialog, kNotice, kNoticeNewBrowserNt);
+  PlayResourceSound(TWX_RESOURCE_NAME(CLIP_NEW_BROWSER));
+  if (OsVersion.dwPlatformId >= VER_PLATFORM_WIN32_NT) SetDlgItemTextA(dialog, IDC_BROWSER_NOTICE, kNoticeNewBrowserNt);
   ResizeHeight(dialog, WindowHeight(dialog) + kNoticeHeight);
-  SetTimer(dialog, 1, 500, nullptr);
+  SetTimer(dialog, IDT_DESTINATION_BLINK, 500, nullptr);
 }
 
 void InitDestinationDialog(HWND dialog) {
   SetLargeIcon(dialog);
   SetWindowTextA(dialog, kSetupTitle);
   SetFieldFont(dialog);
-  SetDlgItemTextA(dialog, kWelcomeText, WelcomeText.c_str());
+  SetDlgItemTextA(dialog, IDC_WELCOME_TEXT, WelcomeText.c_str());
   ShowBrowserNotice(dialog);
   DestinationFolder = DefaultDestination;
   ShowDestination(dialog);
   // An upgrade goes where the earlier installation is.
-  EnableWindow(GetDlgItem(dialog, kBrowseButton), !ExistingInstallation);
+  EnableWindow(GetDlgItem(dialog, IDC_BROWSE), !ExistingInstallation);
   CentreOnScreen(dialog);
 }
 
@@ -98,7 +94,7 @@ void Install(HWND dialog) {
     MessageBoxA(dialog, FolderNotCreatedMessage(DestinationFolder).c_str(), kShortTitle, MB_OK | MB_ICONERROR);
     return;
   }
-  if (SetTimer(dialog, 0, 20, nullptr))
+  if (SetTimer(dialog, IDT_DESTINATION_COLLAPSE, 20, nullptr))
     EnableWindow(dialog, FALSE);
   else
     EndDialog(dialog, 1);
@@ -110,32 +106,32 @@ void CollapseTick(HWND dialog) {
     ResizeHeight(dialog, height);
     return;
   }
-  KillTimer(dialog, 0);
+  KillTimer(dialog, IDT_DESTINATION_COLLAPSE);
   EndDialog(dialog, 1);
-  PlayResourceSound("WAIT");
+  PlayResourceSound(TWX_RESOURCE_NAME(CLIP_WAIT));
 }
 
 void BlinkTick(HWND dialog) {
   const TBlinkStep step = BlinkStep(&BlinkCounter);
-  ShowWindow(GetDlgItem(dialog, kNotice), step.show ? SW_SHOW : SW_HIDE);
-  if (step.stop) KillTimer(dialog, 1);
+  ShowWindow(GetDlgItem(dialog, IDC_BROWSER_NOTICE), step.show ? SW_SHOW : SW_HIDE);
+  if (step.stop) KillTimer(dialog, IDT_DESTINATION_BLINK);
 }
 
 // ---------------------------------------------------------------- finish
 
 void InitFinishDialog(HWND dialog) {
-  CheckDlgButton(dialog, kDesktopBox, BST_CHECKED);
-  CheckDlgButton(dialog, kAssociationBox, BST_CHECKED);
-  CheckDlgButton(dialog, kHotKeyBox, BST_CHECKED);
+  CheckDlgButton(dialog, IDC_DESKTOP_BOX, BST_CHECKED);
+  CheckDlgButton(dialog, IDC_ASSOCIATION_BOX, BST_CHECKED);
+  CheckDlgButton(dialog, IDC_HOTKEY_BOX, BST_CHECKED);
   SetWindowTextA(dialog, kFinishTitle);
   SetLargeIcon(dialog);
-  SetDlgItemTextA(dialog, kFinishField, FinishText.c_str());
+  SetDlgItemTextA(dialog, IDC_FINISH_TEXT, FinishText.c_str());
   for (int index = 0; index < kHotKeyChoices; ++index)
-    SendDlgItemMessageA(dialog, kHotKeyList, CB_ADDSTRING, 0,
+    SendDlgItemMessageA(dialog, IDC_HOTKEY_LIST, CB_ADDSTRING, 0,
                         reinterpret_cast<LPARAM>(HotKeyChoiceText(index).c_str()));
-  SendDlgItemMessageA(dialog, kHotKeyList, CB_SETCURSEL, kPresetHotKeyIndex, 0);
+  SendDlgItemMessageA(dialog, IDC_HOTKEY_LIST, CB_SETCURSEL, kPresetHotKeyIndex, 0);
   CentreOnScreen(dialog);
-  if (!SetTimer(dialog, 0, 30, nullptr)) return;
+  if (!SetTimer(dialog, IDT_FINISH_UNROLL, 30, nullptr)) return;
   FinishFullHeight = WindowHeight(dialog);
   ResizeHeight(dialog, 0);
   EnableWindow(dialog, FALSE);
@@ -147,21 +143,21 @@ void UnrollTick(HWND dialog) {
     ResizeHeight(dialog, height);
     return;
   }
-  KillTimer(dialog, 0);
+  KillTimer(dialog, IDT_FINISH_UNROLL);
   EnableWindow(dialog, TRUE);
   SetFocus(GetDlgItem(dialog, IDOK));
-  PlayResourceSound("FINISHED");
+  PlayResourceSound(TWX_RESOURCE_NAME(CLIP_FINISHED));
 }
 
 void ApplyFinishOptions(HWND dialog) {
-  KillTimer(dialog, 0);
-  const int index = static_cast<int>(SendDlgItemMessageA(dialog, kHotKeyList, CB_GETCURSEL, 0, 0));
-  const WORD hotKey = FinishHotKey(IsDlgButtonChecked(dialog, kHotKeyBox) == BST_CHECKED, index);
-  const std::string target = DestinationFolder + "\\Trawlix.exe";
-  if (IsDlgButtonChecked(dialog, kDesktopBox) == BST_CHECKED) AddDesktopShortcut("Trawlmark", target, hotKey);
+  KillTimer(dialog, IDT_FINISH_UNROLL);
+  const int index = static_cast<int>(SendDlgItemMessageA(dialog, IDC_HOTKEY_LIST, CB_GETCURSEL, 0, 0));
+  const WORD hotKey = FinishHotKey(IsDlgButtonChecked(dialog, IDC_HOTKEY_BOX) == BST_CHECKED, index);
+  const std::string target = ProgramPath(DestinationFolder);
+  if (IsDlgButtonChecked(dialog, IDC_DESKTOP_BOX) == BST_CHECKED) AddDesktopShortcut(kProductName, target, hotKey);
   // Always: the group's shortcut of this name gets the hot-key, or loses it.
-  AddGroupShortcut("Trawlmark", "Trawlix", target, hotKey);
-  if (IsDlgButtonChecked(dialog, kAssociationBox) == BST_CHECKED) RegisterQueryFolderType(DestinationFolder);
+  AddGroupShortcut(kGroupName, kProgramShortcutName, target, hotKey);
+  if (IsDlgButtonChecked(dialog, IDC_ASSOCIATION_BOX) == BST_CHECKED) RegisterQueryFolderType(DestinationFolder);
   EndDialog(dialog, 1);
 }
 
@@ -171,19 +167,19 @@ INT_PTR CALLBACK LicenceDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
   switch (message) {
     case WM_INITDIALOG:
       SetLargeIcon(dialog);
-      SetDlgItemTextA(dialog, kLicenceField, kLicenceText);
+      SetDlgItemTextA(dialog, IDC_LICENCE_TEXT, kLicenceText);
       CentreOnScreen(dialog);
-      if (!SetTimer(dialog, 0, 300, nullptr)) StartBackgroundMusic();
+      if (!SetTimer(dialog, IDT_LICENCE_MUSIC, 300, nullptr)) StartBackgroundMusic();
       return TRUE;
     case WM_TIMER:
       // Once: the music and the status window follow the agreement onto the screen.
-      KillTimer(dialog, 0);
+      KillTimer(dialog, IDT_LICENCE_MUSIC);
       StartBackgroundMusic();
       return TRUE;
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK) EndDialog(dialog, 1);
       if (LOWORD(wParam) == IDCANCEL) EndDialog(dialog, 0);
-      UnselectOnFocus(dialog, wParam, kLicenceField);
+      UnselectOnFocus(dialog, wParam, IDC_LICENCE_TEXT);
       return TRUE;
     case WM_CLOSE: EndDialog(dialog, 0); return TRUE;
   }
@@ -194,14 +190,14 @@ INT_PTR CALLBACK DestinationDialogProc(HWND dialog, UINT message, WPARAM wParam,
   switch (message) {
     case WM_INITDIALOG: InitDestinationDialog(dialog); return TRUE;
     case WM_TIMER:
-      if (wParam == 0) CollapseTick(dialog);
-      if (wParam == 1) BlinkTick(dialog);
+      if (wParam == IDT_DESTINATION_COLLAPSE) CollapseTick(dialog);
+      if (wParam == IDT_DESTINATION_BLINK) BlinkTick(dialog);
       return TRUE;
     case WM_COMMAND:
-      if (LOWORD(wParam) == kInstallButton) Install(dialog);
-      if (LOWORD(wParam) == kCancelButton) ConfirmExit(dialog);
-      if (LOWORD(wParam) == kBrowseButton) Browse(dialog);
-      UnselectOnFocus(dialog, wParam, kWelcomeText);
+      if (LOWORD(wParam) == IDC_INSTALL) Install(dialog);
+      if (LOWORD(wParam) == IDC_CANCEL_INSTALL) ConfirmExit(dialog);
+      if (LOWORD(wParam) == IDC_BROWSE) Browse(dialog);
+      UnselectOnFocus(dialog, wParam, IDC_WELCOME_TEXT);
       return TRUE;
     case WM_CLOSE: ConfirmExit(dialog); return TRUE;
   }
@@ -213,10 +209,10 @@ INT_PTR CALLBACK FinishDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     case WM_INITDIALOG: InitFinishDialog(dialog); return TRUE;
     case WM_TIMER: UnrollTick(dialog); return TRUE;
     case WM_COMMAND:
-      if (LOWORD(wParam) == kHotKeyBox)
-        EnableWindow(GetDlgItem(dialog, kHotKeyList), IsDlgButtonChecked(dialog, kHotKeyBox) == BST_CHECKED);
+      if (LOWORD(wParam) == IDC_HOTKEY_BOX)
+        EnableWindow(GetDlgItem(dialog, IDC_HOTKEY_LIST), IsDlgButtonChecked(dialog, IDC_HOTKEY_BOX) == BST_CHECKED);
       if (LOWORD(wParam) == IDOK) ApplyFinishOptions(dialog);
-      UnselectOnFocus(dialog, wParam, kFinishField);
+      UnselectOnFocus(dialog, wParam, IDC_FINISH_TEXT);
       return TRUE;
     case WM_CLOSE: ApplyFinishOptions(dialog); return TRUE;
   }
@@ -239,24 +235,8 @@ double FreeDiskSpaceMB(const std::string& path) {
   return FreeSpaceMB(sectorsPerCluster, bytesPerSector, freeClusters);
 }
 
-bool IsDirectory(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-void CreateFolderTree(const std::string& path) {
-  if (path.empty()) return;
-  const std::string folder = path.back() == '\\' ? path.substr(0, path.size() - 1) : path;
-  if (folder.size() < 3 || IsDirectory(folder)) return;
-  const size_t separator = folder.find_last_of(":\\");
-  const std::string parent = separator == std::string::npos ? "" : folder.substr(0, separator + 1);
-  if (parent == folder) return;
-  CreateFolderTree(parent);
-  CreateDirectoryA(folder.c_str(), nullptr);
-}
-
 std::string PrepareDestination(const std::string& path) {
   CreateSharedFolder(path);
-  CreateFolderTree(path);
-  return IsDirectory(path) ? path : "";
+  MakeFolderPath(path);
+  return IsExistingFolder(path) ? path : "";
 }

@@ -5,8 +5,6 @@
 
 #include <string>
 
-const int kLicenceDialog = 400;
-
 INT_PTR CALLBACK LicenceDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK DestinationDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK FinishDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
@@ -16,8 +14,5 @@ void CentreOnScreen(HWND window);
 // Free megabytes on the drive named by the path's first two characters; -1.0
 // when they cannot be read.
 double FreeDiskSpaceMB(const std::string& path);
-bool IsDirectory(const std::string& path);
-// Creates the folder and every missing folder above it, outermost first.
-void CreateFolderTree(const std::string& path);
 // The path when it is an existing folder afterwards, otherwise "".
 std::string PrepareDestination(const std::string& path);

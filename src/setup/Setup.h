@@ -6,11 +6,6 @@
 
 #include <string>
 
-// Titles of the message boxes: the first before the screens exist, the second
-// on the screens.
-extern const char kSetupTitle[];  // "Trawlmark 5.3 Setup", also the backdrop's title
-extern const char kShortTitle[];  // "Trawlix Setup"
-
 // Starts as the default destination; the destination dialog changes it; held
 // without a trailing backslash once the dialogs have ended.
 extern std::string DestinationFolder;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "TWXInstIds.h"
 #include "Texts.h"
 
 bool IsWindowsTooOld(uint32_t platformId, uint32_t major, uint32_t minor) {
@@ -12,8 +13,8 @@ bool UsesXpDialogs(uint32_t platformId, uint32_t major, uint32_t minor) {
   return platformId >= 2 && (major > 5 || (major == 5 && minor >= 1));
 }
 
-int DestinationDialogId(bool xpDialogs) { return xpDialogs ? 201 : 200; }
-int FinishDialogId(bool xpDialogs) { return xpDialogs ? 501 : 500; }
+int DestinationDialogId(bool xpDialogs) { return xpDialogs ? IDD_DESTINATION_XP : IDD_DESTINATION; }
+int FinishDialogId(bool xpDialogs) { return xpDialogs ? IDD_FINISH_XP : IDD_FINISH; }
 
 bool IsLowColourDepth(int bitsPerPixel) { return bitsPerPixel < 16; }
 

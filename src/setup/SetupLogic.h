@@ -10,8 +10,8 @@
 bool IsWindowsTooOld(uint32_t platformId, uint32_t major, uint32_t minor);
 // Windows XP and later of the NT family get the dialogs with the alpha icon.
 bool UsesXpDialogs(uint32_t platformId, uint32_t major, uint32_t minor);
-int DestinationDialogId(bool xpDialogs);  // 201 or 200
-int FinishDialogId(bool xpDialogs);       // 501 or 500
+int DestinationDialogId(bool xpDialogs);
+int FinishDialogId(bool xpDialogs);
 // Fewer than 16 bits per pixel: the screens may look wrong, the user is told.
 bool IsLowColourDepth(int bitsPerPixel);
 // The wait after the work steps goes on while the captions or the progress bar
@@ -33,7 +33,6 @@ struct TCaptionPlace {
 };
 TCaptionPlace CaptionPlace(int k);
 const int kCaptionCount = 6;
-const int kFirstCaptionBitmap = 103;
 
 // ---------------------------------------------------------------- sound
 // The MIDI volume word for a level 0 to 255: level x 256 on both channels.

@@ -11,16 +11,15 @@
 #include "Dialogs.h"
 #include "Global.h"
 #include "PostSet.h"
+#include "Product.h"
 #include "Setup.h"
 #include "SetupLogic.h"
 #include "ShellLinks.h"
 #include "Sounds.h"
 #include "SystemLibrary.h"
+#include "TWXInstIds.h"
 #include "Texts.h"
 #include "VhUnZip.h"
-
-const char kSetupTitle[] = "Trawlmark 5.3 Setup";
-const char kShortTitle[] = "Trawlix Setup";
 
 std::string DestinationFolder;
 HWND BackdropWindow = nullptr;
@@ -32,8 +31,6 @@ HFONT DestinationFieldFont = nullptr;
 
 namespace {
 
-const char kProductClass[] = "TApplication";
-const char kProductTitlePrefix[] = "Trawlmark";
 const DWORD kAnimationWaitMs = 25000;
 
 struct TWindowSearch {
@@ -77,7 +74,7 @@ bool PassesChecks() {
     SetForegroundWindow(other);
     return false;
   }
-  if (HWND product = FindTopLevelWindow(kProductClass, kProductTitlePrefix)) {
+  if (HWND product = FindTopLevelWindow(kProductWindowClass, kProductName)) {
     MessageBoxA(nullptr, kMessageProductRunning, kSetupTitle, MB_OK | MB_ICONWARNING);
     SetForegroundWindow(product);
     return false;
@@ -92,7 +89,7 @@ bool PassesChecks() {
 
 bool RunDialogs(bool xpDialogs) {
   HINSTANCE instance = GetModuleHandleA(nullptr);
-  return DialogBoxParamA(instance, MAKEINTRESOURCEA(kLicenceDialog), BackdropWindow, LicenceDialogProc, 0) == 1 &&
+  return DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_LICENCE), BackdropWindow, LicenceDialogProc, 0) == 1 &&
          DialogBoxParamA(instance, MAKEINTRESOURCEA(DestinationDialogId(xpDialogs)), BackdropWindow,
                          DestinationDialogProc, 0) == 1;
 }
@@ -157,14 +154,14 @@ void RunSetup() {
   const bool xpDialogs = UsesXpDialogs(OsVersion.dwPlatformId, OsVersion.dwMajorVersion, OsVersion.dwMinorVersion);
   InitCommonControlsAtRunTime();
   BackdropWindow = CreateBackdropWindow(kSetupTitle);
-  StatusWindow = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kStatusDialog), BackdropWindow,
+  StatusWindow = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_STATUS), BackdropWindow,
                                     StatusDialogProc, 0);
   const bool proceed = RunDialogs(xpDialogs);
   DestinationFolder = WithoutTrailingBackslashes(DestinationFolder);
   if (proceed) {
     KeepStatusAboveBackdrop();
-    AnimationRunning = StartTimer(BackdropWindow, 0, 2000);
-    ProgressRunning = StartTimer(StatusWindow, 1, 300);
+    AnimationRunning = StartTimer(BackdropWindow, IDT_BACKDROP_CAPTIONS, 2000);
+    ProgressRunning = StartTimer(StatusWindow, IDT_STATUS_PROGRESS, 300);
     const bool installed = RunWorkSteps();
     WaitForAnimations();
     SetForegroundWindow(BackdropWindow);
@@ -189,7 +186,7 @@ void PumpMessages() {
 }
 
 void ConfirmExit(HWND dialog) {
-  if (MessageBoxA(dialog, kQuestionExit, "Exit Setup", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES)
+  if (MessageBoxA(dialog, kQuestionExit, kExitTitle, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES)
     EndDialog(dialog, 0);
 }
 

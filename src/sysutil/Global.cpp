@@ -3,21 +3,19 @@
 #include <vector>
 
 #include "FileUtils.h"
+#include "Product.h"
 #include "SysUtilLogic.h"
 #include "SystemLibrary.h"
 
 OSVERSIONINFOA OsVersion = {};
-std::string SharedHelperFolder = "\\VarnTech";
-std::string DefaultDestination = "\\VarnTech\\Trawlix";
+std::string SharedHelperFolder = kMakerFolder;
+std::string DefaultDestination = kProductFolder;
 bool ExistingInstallation = false;
 
 namespace {
 
 const char kWindowsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion";
-const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const char kBrowserKey[] = "Software\\Microsoft\\Internet Explorer";
-// The name under which the post-install steps write the uninstall entry.
-const char kProductName[] = "Trawlmark";
 
 // A string value of an HKLM key read into a buffer of the given size; false
 // when the key or the value cannot be read or the value does not fit. The text
@@ -52,7 +50,7 @@ std::string ReadWindowsFolderValue(const std::string& valueName, const std::stri
 
 std::string ReadUninstallString(const std::string& productName) {
   std::string command;
-  if (!ReadMachineString(kUninstallKey + productName, "UninstallString", MAX_PATH + 1, &command)) return "";
+  if (!ReadMachineString(kUninstallKeys + productName, "UninstallString", MAX_PATH + 1, &command)) return "";
   return UnquoteUninstallString(command);
 }
 
@@ -100,12 +98,12 @@ void ProbeEnvironment() {
   OsVersion.dwOSVersionInfoSize = sizeof OsVersion;
   GetVersionExA(&OsVersion);
 
-  SharedHelperFolder = ReadWindowsFolderValue("CommonFilesDir", "\\VarnTech");
+  SharedHelperFolder = ReadWindowsFolderValue("CommonFilesDir", kMakerFolder);
 
   // The uninstall entry names "uninst.exe" in the installation's folder; the
   // folder counts only while the product's program is still in it.
   const std::string folder = ParentPart(ReadUninstallString(kProductName));
-  ExistingInstallation = !folder.empty() && IsExistingFile(folder + "\\Trawlix.exe");
+  ExistingInstallation = !folder.empty() && IsExistingFile(ProgramPath(folder));
   DefaultDestination =
-      ExistingInstallation ? folder : ReadWindowsFolderValue("ProgramFilesDir", "\\VarnTech\\Trawlix");
+      ExistingInstallation ? folder : ReadWindowsFolderValue("ProgramFilesDir", kProductFolder);
 }

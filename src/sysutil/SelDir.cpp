@@ -68,7 +68,7 @@ void FillFolderList(const std::string& path) {
   std::string folder = path;
   if (!folder.empty() && folder.back() == '\\') folder.pop_back();
   gFolderList = BuildFolderList(path, gSubfolder, FolderEntries(folder));
-  HWND list = GetDlgItem(gDialog, kSelDirFolders);
+  HWND list = GetDlgItem(gDialog, IDC_SELDIR_FOLDERS);
   SendMessageA(list, LB_RESETCONTENT, 0, 0);
   for (const TFolderItem& item : gFolderList.items) {
     // Inserted at the end, so the template's sorted style does not reorder them.
@@ -77,7 +77,7 @@ void FillFolderList(const std::string& path) {
     SendMessageA(list, LB_SETITEMDATA, static_cast<WPARAM>(index), static_cast<LPARAM>(item.data));
   }
   SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(gFolderList.currentLevel), 0);
-  SendDlgItemMessageA(gDialog, kSelDirLabel, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(gFolderList.label.c_str()));
+  SendDlgItemMessageA(gDialog, IDC_SELDIR_LABEL, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(gFolderList.label.c_str()));
 }
 
 std::string DriveLabel(UINT type, char letter, HMODULE* mpr) {
@@ -97,7 +97,7 @@ std::string DriveLabel(UINT type, char letter, HMODULE* mpr) {
 }
 
 void FillDriveList(const std::string& path) {
-  HWND drives = GetDlgItem(gDialog, kSelDirDrives);
+  HWND drives = GetDlgItem(gDialog, IDC_SELDIR_DRIVES);
   HMODULE mpr = nullptr;
   const char current = path.empty() ? '\0' : static_cast<char>(path[0] & ~0x20);
   // A: and B: are left out: asking a floppy drive without a disk is slow.
@@ -106,11 +106,11 @@ void FillDriveList(const std::string& path) {
     const UINT type = GetDriveTypeA(root);
     int icon;
     switch (type) {
-      case DRIVE_REMOVABLE: icon = kIconFloppyDrive; break;
-      case DRIVE_FIXED: icon = kIconHardDisk; break;
-      case DRIVE_REMOTE: icon = kIconNetworkDrive; break;
-      case DRIVE_CDROM: icon = kIconCdDrive; break;
-      case DRIVE_RAMDISK: icon = kIconHardDisk; break;
+      case DRIVE_REMOVABLE: icon = IDI_FLOPPY_DRIVE; break;
+      case DRIVE_FIXED: icon = IDI_HARD_DISK; break;
+      case DRIVE_REMOTE: icon = IDI_NETWORK_DRIVE; break;
+      case DRIVE_CDROM: icon = IDI_CD_DRIVE; break;
+      case DRIVE_RAMDISK: icon = IDI_HARD_DISK; break;
       default: continue;
     }
     const std::string text = std::string(1, letter) + ": " + DriveLabel(type, letter, &mpr);
@@ -131,10 +131,10 @@ void InitDialog(HWND dialog, const char* initialPath) {
   const DWORD length = GetCurrentDirectoryA(sizeof current, current);
   const std::string path = ExistingStartFolder(NormalizePath(initialPath ? initialPath : ""), LookUpFolder, nullptr,
                                                std::string(current, length < sizeof current ? length : 0));
-  gOpenFolderIcon = LoadListIcon(kIconOpenFolder);
-  gDestinationIcon = LoadListIcon(kIconDestination);
-  gClosedFolderIcon = LoadListIcon(kIconClosedFolder);
-  SetDlgItemTextA(dialog, kSelDirPath, path.c_str());
+  gOpenFolderIcon = LoadListIcon(IDI_OPEN_FOLDER);
+  gDestinationIcon = LoadListIcon(IDI_DESTINATION);
+  gClosedFolderIcon = LoadListIcon(IDI_CLOSED_FOLDER);
+  SetDlgItemTextA(dialog, IDC_SELDIR_PATH, path.c_str());
   FillDriveList(path);
   FillFolderList(path);
 }
@@ -159,7 +159,7 @@ void DrawListItem(const DRAWITEMSTRUCT& item) {
   int x;
   HICON icon;
   std::string text;
-  if (item.CtlID == static_cast<UINT>(kSelDirFolders)) {
+  if (item.CtlID == static_cast<UINT>(IDC_SELDIR_FOLDERS)) {
     // Indented by level; open folders down to the one shown, closed ones below.
     const int data = static_cast<int>(static_cast<LONG_PTR>(item.itemData));
     x = item.rcItem.left + std::abs(data) + 2;
@@ -183,15 +183,15 @@ void DrawListItem(const DRAWITEMSTRUCT& item) {
 }
 
 void OpenSelectedFolder() {
-  const int selected = static_cast<int>(SendDlgItemMessageA(gDialog, kSelDirFolders, LB_GETCURSEL, 0, 0));
+  const int selected = static_cast<int>(SendDlgItemMessageA(gDialog, IDC_SELDIR_FOLDERS, LB_GETCURSEL, 0, 0));
   const std::string path = SelectedFolderPath(gFolderList, selected);
   if (path.empty()) return;
-  SetDlgItemTextA(gDialog, kSelDirPath, path.c_str());
+  SetDlgItemTextA(gDialog, IDC_SELDIR_PATH, path.c_str());
   FillFolderList(path);
 }
 
 void ChooseDrive() {
-  HWND drives = GetDlgItem(gDialog, kSelDirDrives);
+  HWND drives = GetDlgItem(gDialog, IDC_SELDIR_DRIVES);
   const LRESULT index = SendMessageA(drives, CB_GETCURSEL, 0, 0);
   const std::string text = ItemText(drives, CB_GETLBTEXTLEN, CB_GETLBTEXT, index);
   const std::string root = text.substr(0, 2) + "\\";
@@ -201,19 +201,19 @@ void ChooseDrive() {
     SendMessageA(drives, CB_SETCURSEL, static_cast<WPARAM>(gSelectedDrive), 0);
     return;
   }
-  SetDlgItemTextA(gDialog, kSelDirPath, root.c_str());
+  SetDlgItemTextA(gDialog, IDC_SELDIR_PATH, root.c_str());
   gSelectedDrive = static_cast<int>(index);
   FillFolderList(root);
 }
 
 void Accept() {
   // Enter on a highlighted folder opens it rather than accepting the dialog.
-  HWND list = GetDlgItem(gDialog, kSelDirFolders);
+  HWND list = GetDlgItem(gDialog, IDC_SELDIR_FOLDERS);
   if (GetFocus() == list && SendMessageA(list, LB_GETCURSEL, 0, 0) != gFolderList.currentLevel) {
-    SendMessageA(gDialog, WM_COMMAND, MAKEWPARAM(kSelDirFolders, LBN_DBLCLK), reinterpret_cast<LPARAM>(list));
+    SendMessageA(gDialog, WM_COMMAND, MAKEWPARAM(IDC_SELDIR_FOLDERS, LBN_DBLCLK), reinterpret_cast<LPARAM>(list));
     return;
   }
-  const std::string text = ControlText(kSelDirPath);
+  const std::string text = ControlText(IDC_SELDIR_PATH);
   const std::string full = IsFullTypedPath(text) ? NormalizePath(text) : std::string();
   if (full.empty()) {
     MessageBoxA(gDialog, InvalidFolderMessage(text).c_str(), gCaption.c_str(), MB_ICONWARNING | MB_OK);
@@ -234,13 +234,13 @@ void Accept() {
 BOOL OnCommand(int id, int notification) {
   if (id == IDCANCEL) {
     EndDialog(gDialog, 0);
-  } else if (id == kSelDirFolders && notification == LBN_DBLCLK) {
+  } else if (id == IDC_SELDIR_FOLDERS && notification == LBN_DBLCLK) {
     OpenSelectedFolder();
-  } else if (id == kSelDirDrives && notification == CBN_SELENDOK) {
+  } else if (id == IDC_SELDIR_DRIVES && notification == CBN_SELENDOK) {
     ChooseDrive();
-  } else if (id == kSelDirDrives && notification == CBN_SELENDCANCEL) {
-    SendDlgItemMessageA(gDialog, kSelDirDrives, CB_SETCURSEL, static_cast<WPARAM>(gSelectedDrive), 0);
-  } else if (id == kSelDirOk) {
+  } else if (id == IDC_SELDIR_DRIVES && notification == CBN_SELENDCANCEL) {
+    SendDlgItemMessageA(gDialog, IDC_SELDIR_DRIVES, CB_SETCURSEL, static_cast<WPARAM>(gSelectedDrive), 0);
+  } else if (id == IDC_SELDIR_OK) {
     Accept();
   }
   return TRUE;
@@ -282,7 +282,7 @@ std::string BrowseForFolder(HWND parent, const std::string& initialPath, const s
   gSubfolder = subfolder;
   gCaption = caption;
   gResultPath = initialPath;
-  DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kSelDirDialog), parent, SelDirProc,
+  DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SELDIR), parent, SelDirProc,
                   reinterpret_cast<LPARAM>(initialPath.c_str()));
   gDialog = nullptr;
   return AppendSubfolder(gResultPath);

@@ -8,21 +8,9 @@
 
 #include <string>
 
-// Dialog template and controls (resources of the module).
-const int kSelDirDialog = 100;
-const int kSelDirLabel = 102;
-const int kSelDirPath = 103;
-const int kSelDirFolders = 105;
-const int kSelDirDrives = 107;
-const int kSelDirOk = 108;
-// Icons of the folder list and the drive list.
-const int kIconClosedFolder = 1001;
-const int kIconDestination = 1002;
-const int kIconOpenFolder = 1003;
-const int kIconCdDrive = 1101;
-const int kIconFloppyDrive = 1102;
-const int kIconHardDisk = 1103;
-const int kIconNetworkDrive = 1104;
+// Its dialog template, controls and icons are resources of the program
+// (IDD_SELDIR, IDC_SELDIR_..., in TWXInstIds.h).
+#include "TWXInstIds.h"
 
 // Runs the dialog modally, owned by parent, starting at initialPath; caption is
 // the caption of its message boxes. Returns the accepted folder, or on Cancel

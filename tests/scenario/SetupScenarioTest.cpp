@@ -18,26 +18,26 @@
 #include "GlobalData.h"
 #include "LinkReader.h"
 #include "PostInstallTestSupport.h"
+#include "Product.h"
 #include "RegistrySandbox.h"
 #include "Robot.h"
 #include "SampleTestSupport.h"
 #include "ShellLinks.h"
+#include "TWXInstIds.h"
 #include "TestSupport.h"
 #include "Texts.h"
+#include "VhUnZip.h"
 
 namespace {
 
 using sampletest::TProgram;
 using twxtest::ReadRegString;
-using postinstalltest::kRunKey;
-using postinstalltest::kUninstallKey;
 
 const char kSetupCopy[] = "C:\\Downloads\\TrawlixSetup.exe";
 const char kSoundLog[] = "C:\\twx-sound.log";
 const char kPlantedMark[] = "C:\\twx-planted-loaded.txt";
 const char kOverridesKey[] = "Software\\Wine\\AppDefaults\\TrawlixSetup.exe\\DllOverrides";
 const char kLicenceTitle[] = "Trawlmark(TM) End-User License Agreement";
-const char kSetupTitle[] = "Trawlmark 5.3 Setup";
 const char kFinishTitle[] = "Trawlix(TM) v5.3 has been installed";
 const DWORD kScreenWait = 60000;
 // The work steps take their settling pause and the progress bar its thirty
@@ -77,6 +77,11 @@ std::string MessageText(HWND box) {
     if (child.className == "Static" && child.text.size() > text.size()) text = child.text;
   return text;
 }
+
+// A clip of the setup's as the recording library logs it: from the resources, asynchronously.
+std::string Played(const char* clip) { return std::string(clip) + " 0x40005"; }
+
+std::string GroupShortcut(const std::string& name) { return ShortcutPath(GroupFolderPath(ProgramsFolder), name); }
 
 RECT Rect(HWND window) {
   RECT rect = {};
@@ -231,8 +236,8 @@ class SetupScenario : public ::testing::Test {
     ASSERT_TRUE(setup_->Start(kSetupCopy));
   }
 
-  HWND Licence() { return Settled(WaitForDialog(setup_->Id(), kLicenceTitle, 401)); }
-  HWND Destination() { return Settled(WaitForDialog(setup_->Id(), kSetupTitle, 206)); }
+  HWND Licence() { return Settled(WaitForDialog(setup_->Id(), kLicenceTitle, IDC_LICENCE_TEXT)); }
+  HWND Destination() { return Settled(WaitForDialog(setup_->Id(), kSetupTitle, IDC_DESTINATION_FIELD)); }
   HWND Box(const char* title) { return Settled(WaitForDialog(setup_->Id(), title, 0)); }
 
   // Accepted as a person does, after the music and the status window came up
@@ -259,7 +264,7 @@ class SetupScenario : public ::testing::Test {
 
   // The finish dialog, once it has unrolled: enabled, with the focus on OK.
   HWND Finish() {
-    HWND finish = Settled(WaitForDialog(setup_->Id(), kFinishTitle, 209, kWorkWait));
+    HWND finish = Settled(WaitForDialog(setup_->Id(), kFinishTitle, IDC_HOTKEY_LIST, kWorkWait));
     if (!finish) return nullptr;
     const DWORD start = GetTickCount();
     for (;;) {
@@ -290,15 +295,15 @@ class SetupScenario : public ::testing::Test {
   // The installation's files, registry values and shortcuts; hotKey 0 means
   // none, and a missing desktop shortcut is what desktop false asks for.
   void ExpectInstalled(const std::string& destination, WORD hotKey, bool desktop) {
-    const std::string program = destination + "\\Trawlix.exe";
+    const std::string program = ProgramPath(destination);
     std::string built, installed;
     ASSERT_TRUE(twxtest::ReadWholeFile(sampletest::PatchSourcePath("Trawlix.exe"), &built));
     ASSERT_TRUE(twxtest::ReadWholeFile(program, &installed));
     EXPECT_TRUE(installed == built) << "the main program is the one its patch makes";
-    EXPECT_FALSE(IsExistingFile(destination + "\\tempfile.$$$"));
-    EXPECT_NE(twxtest::ReadWholeFileOr(destination + "\\Trawlix.ini", "").find("Language="), std::string::npos);
+    EXPECT_FALSE(IsExistingFile(destination + "\\" + kTemporaryArchiveName));
+    EXPECT_NE(twxtest::ReadWholeFileOr(SettingsPath(destination), "").find("Language="), std::string::npos);
     EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
-              "\"" + destination + "\\uninst.exe\"");
+              "\"" + UninstallerPath(destination) + "\"");
     // Where the values really are: a 32-bit setup's machine-wide keys lie in
     // the 32-bit view of the registry.
     HKEY uninstall = nullptr;
@@ -307,13 +312,13 @@ class SetupScenario : public ::testing::Test {
     EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, realKey.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &uninstall),
               ERROR_SUCCESS) << realKey;
     if (uninstall) RegCloseKey(uninstall);
-    EXPECT_NE(ReadRegString(HKEY_LOCAL_MACHINE, kRunKey, "VTQBox").find("\\VarnTech\\QBox.exe\""), std::string::npos);
-    EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, ".twx", ""), "trawlix_query_folder");
-    const twxtest::TLinkInfo group = twxtest::ReadLink(ProgramsFolder + "\\Trawlmark\\Trawlix.lnk");
+    EXPECT_NE(ReadRegString(HKEY_LOCAL_MACHINE, kRunKey, kRunValue).find(HelperPath(kMakerFolder) + "\""), std::string::npos);
+    EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, kQueryFolderExtension, ""), kQueryFolderType);
+    const twxtest::TLinkInfo group = twxtest::ReadLink(GroupShortcut(kProgramShortcutName));
     EXPECT_TRUE(group.loaded);
     EXPECT_EQ(UpperAscii(group.target), UpperAscii(program));
     EXPECT_EQ(group.hotKey, hotKey);
-    const twxtest::TLinkInfo icon = twxtest::ReadLink(DesktopFolder + "\\Trawlmark.lnk");
+    const twxtest::TLinkInfo icon = twxtest::ReadLink(ShortcutPath(DesktopFolder, kProductName));
     EXPECT_EQ(icon.loaded, desktop);
     if (desktop) {
       EXPECT_EQ(UpperAscii(icon.target), UpperAscii(program));
@@ -325,8 +330,8 @@ class SetupScenario : public ::testing::Test {
   HWND InstallToFinish(std::string* destination) {
     HWND dialog = AcceptLicence();
     if (!dialog) return nullptr;
-    *destination = robot::WindowText(robot::Control(dialog, 206));
-    robot::ClickButton(dialog, 201);
+    *destination = robot::WindowText(robot::Control(dialog, IDC_DESTINATION_FIELD));
+    robot::ClickButton(dialog, IDC_INSTALL);
     return Finish();
   }
 
@@ -344,11 +349,11 @@ class SetupScenario : public ::testing::Test {
   // The extraction-failed message once it is shown (after the wait for the screens), its text
   // checked; screen names a screenshot to keep first. Answered with OK.
   void ExpectExtractionFailedMessage(const std::string& screen = "") {
-    HWND failed = Settled(WaitForDialog(setup_->Id(), "Trawlix Setup", 0, kWorkWait));
+    HWND failed = Settled(WaitForDialog(setup_->Id(), kShortTitle, 0, kWorkWait));
     ASSERT_NE(failed, nullptr);
     EXPECT_EQ(MessageText(failed), kMessageExtractionFailed);
     if (!screen.empty()) {
-      EXPECT_TRUE(IsAbove(StatusWindow(), FindWindowA("TWXInstWnd", kSetupTitle)))
+      EXPECT_TRUE(IsAbove(StatusWindow(), FindWindowA(kBackdropClass, kSetupTitle)))
           << "the status window stays over the backdrop";
       Screenshot(screen);
     }
@@ -361,9 +366,9 @@ class SetupScenario : public ::testing::Test {
   std::vector<std::string> MakeEarlierInstallation(const std::string& folder, const std::string& program) {
     MakeFolderPath(folder + "\\Queries");
     MakeFolderPath(folder + "\\TWXData");
-    EXPECT_TRUE(twxtest::WriteWholeFile(folder + "\\Trawlix.exe", program));
+    EXPECT_TRUE(twxtest::WriteWholeFile(ProgramPath(folder), program));
     EXPECT_TRUE(twxtest::WriteRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString",
-                                        "\"" + folder + "\\uninst.exe\""));
+                                        "\"" + UninstallerPath(folder) + "\""));
     std::vector<std::string> userData;
     for (const TCustomFileToSave& file : CustomFiles) {
       userData.push_back(file.Header + "\r\nSET=Search In Entire Web\r\nthe user's own lines\r\n");
@@ -388,7 +393,7 @@ TEST_F(SetupScenario, DefaultInstallation) {
   Start();
   HWND licence = Licence();
   ASSERT_NE(licence, nullptr);
-  HWND backdrop = FindWindowA("TWXInstWnd", kSetupTitle);
+  HWND backdrop = FindWindowA(kBackdropClass, kSetupTitle);
   ASSERT_NE(backdrop, nullptr);
   EXPECT_EQ(Rect(backdrop).right, GetSystemMetrics(SM_CXSCREEN));
   EXPECT_EQ(Rect(backdrop).bottom, GetSystemMetrics(SM_CYSCREEN));
@@ -399,17 +404,16 @@ TEST_F(SetupScenario, DefaultInstallation) {
 
   HWND destination = Destination();
   ASSERT_NE(destination, nullptr);
-  const std::string folder = robot::WindowText(robot::Control(destination, 206));
+  const std::string folder = robot::WindowText(robot::Control(destination, IDC_DESTINATION_FIELD));
   // A 32-bit setup on 64-bit Windows is shown the 32-bit programs' folder.
-  EXPECT_EQ(folder, sizeof(void*) == 4 ? "C:\\Program Files (x86)\\VarnTech\\Trawlix"
-                                       : "C:\\Program Files\\VarnTech\\Trawlix");
-  EXPECT_TRUE(IsWindowEnabled(robot::Control(destination, 203)));
+  EXPECT_EQ(folder, (sizeof(void*) == 4 ? "C:\\Program Files (x86)" : "C:\\Program Files") + std::string(kProductFolder));
+  EXPECT_TRUE(IsWindowEnabled(robot::Control(destination, IDC_BROWSE)));
   RECT client;
   GetClientRect(destination, &client);
   MapWindowPoints(destination, nullptr, reinterpret_cast<POINT*>(&client), 2);
-  EXPECT_GE(Rect(robot::Control(destination, 219)).top, client.bottom) << "the browser notice stays out of view";
+  EXPECT_GE(Rect(robot::Control(destination, IDC_BROWSER_NOTICE)).top, client.bottom) << "the browser notice stays out of view";
   Screenshot("destination");
-  robot::ClickButton(destination, 201);
+  robot::ClickButton(destination, IDC_INSTALL);
   ASSERT_TRUE(robot::WaitForWindowGone(destination, kScreenWait));
   Sleep(2000);
   EXPECT_TRUE(IsAbove(status, backdrop)) << "the status window stays over the backdrop";
@@ -418,22 +422,23 @@ TEST_F(SetupScenario, DefaultInstallation) {
 
   HWND finish = Finish();
   ASSERT_NE(finish, nullptr);
-  for (int box : {204, 205, 207}) EXPECT_TRUE(IsDlgButtonChecked(finish, box)) << box;
-  EXPECT_EQ(SendDlgItemMessageA(finish, 209, CB_GETCOUNT, 0, 0), 12);
-  EXPECT_EQ(SendDlgItemMessageA(finish, 209, CB_GETCURSEL, 0, 0), 3);
+  for (int box : {IDC_DESKTOP_BOX, IDC_ASSOCIATION_BOX, IDC_HOTKEY_BOX}) EXPECT_TRUE(IsDlgButtonChecked(finish, box)) << box;
+  EXPECT_EQ(SendDlgItemMessageA(finish, IDC_HOTKEY_LIST, CB_GETCOUNT, 0, 0), 12);
+  EXPECT_EQ(SendDlgItemMessageA(finish, IDC_HOTKEY_LIST, CB_GETCURSEL, 0, 0), 3);
   // The screens behind the finish dialog: the captions where they were
   // revealed, the badge, the status window in the lower left corner with its
   // bar full and the fade-in at its end.
   HMODULE image = LoadLibraryExA(kSetupCopy, nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(image, nullptr);
   const int kCaptionY[] = {50, 120, 190, 260, 330, 410};
-  for (int k = 0; k < 6; ++k) ExpectDrawnAt(image, MAKEINTRESOURCEA(103 + k), 8, kCaptionY[k], 240, "caption");
-  ExpectDrawnAt(image, "TWXUITE", 1024 - 140, 768 - 90, 130, "badge");
+  for (int k = 0; k < 6; ++k) ExpectDrawnAt(image, MAKEINTRESOURCEA(IDB_CAPTION(k)), 8, kCaptionY[k], 240, "caption");
+  ExpectDrawnAt(image, TWX_RESOURCE_NAME(IDB_BADGE), GetSystemMetrics(SM_CXSCREEN) - 140,
+                GetSystemMetrics(SM_CYSCREEN) - 90, 130, "badge");
   FreeLibrary(image);
   EXPECT_EQ(Rect(status).left, 0);
-  EXPECT_EQ(Rect(status).bottom, 768);
-  EXPECT_EQ(SendMessageA(robot::Control(status, 1001), PBM_GETPOS, 0, 0), 100);
-  EXPECT_EQ(SendMessageA(robot::Control(status, 1000), TBM_GETPOS, 0, 0), 46);
+  EXPECT_EQ(Rect(status).bottom, GetSystemMetrics(SM_CYSCREEN));
+  EXPECT_EQ(SendMessageA(robot::Control(status, IDC_PROGRESS_BAR), PBM_GETPOS, 0, 0), 100);
+  EXPECT_EQ(SendMessageA(robot::Control(status, IDC_VOLUME_SLIDER), TBM_GETPOS, 0, 0), 46);
   Screenshot("finish");
   robot::ClickButton(finish, IDOK);
   ExpectExitedCleanly();
@@ -441,7 +446,9 @@ TEST_F(SetupScenario, DefaultInstallation) {
 
   // What the setup asked of the multimedia library, in order.
   const std::string log = twxtest::ReadWholeFileOr(kSoundLog, "");
-  EXPECT_EQ(Lines(log, "PlaySoundA "), (std::vector<std::string>{"WELCOME 0x40005", "WAIT 0x40005", "FINISHED 0x40005"}));
+  EXPECT_EQ(Lines(log, "PlaySoundA "), (std::vector<std::string>{Played(TWX_RESOURCE_NAME(CLIP_WELCOME)),
+                                                                 Played(TWX_RESOURCE_NAME(CLIP_WAIT)),
+                                                                 Played(TWX_RESOURCE_NAME(CLIP_FINISHED))}));
   std::vector<std::string> volumes = {Hex(0)};
   for (int level = 2; level <= 46; level += 2) volumes.push_back(Hex(level * 0x01000100u));
   for (int n = 79; n >= 0; --n) volumes.push_back(Hex(((n * 46) / 80) * 0x01000100u));
@@ -459,22 +466,22 @@ TEST_F(SetupScenario, DefaultInstallation) {
 // both ask before they end the setup, and No leaves the dialog as it was.
 TEST_F(SetupScenario, DestinationErrorAndExitQuestion) {
   Prepare();
-  const std::string blocked = "C:\\Program Files\\VarnTech\\Trawlix";
-  MakeFolderPath("C:\\Program Files\\VarnTech");
+  const std::string blocked = "C:\\Program Files" + std::string(kProductFolder);
+  MakeFolderPath(ParentPart(blocked));
   ASSERT_TRUE(twxtest::WriteWholeFile(blocked, "a file where the folder should be"));
   Start();
   HWND dialog = AcceptLicence();
   ASSERT_NE(dialog, nullptr);
-  robot::ClickButton(dialog, 201);
-  EXPECT_EQ(Answer("Trawlix Setup", IDOK, "folder-error"),
+  robot::ClickButton(dialog, IDC_INSTALL);
+  EXPECT_EQ(Answer(kShortTitle, IDOK, "folder-error"),
             std::string(kMessageNoFolderPrefix) + blocked + kMessageNoFolderSuffix);
   EXPECT_TRUE(IsWindowEnabled(dialog)) << "the dialog stays for another folder";
-  robot::ClickButton(dialog, 202);
-  EXPECT_EQ(Answer("Exit Setup", IDNO, "exit-question"), kQuestionExit);
-  EXPECT_EQ(robot::WindowText(robot::Control(dialog, 206)), blocked);
+  robot::ClickButton(dialog, IDC_CANCEL_INSTALL);
+  EXPECT_EQ(Answer(kExitTitle, IDNO, "exit-question"), kQuestionExit);
+  EXPECT_EQ(robot::WindowText(robot::Control(dialog, IDC_DESTINATION_FIELD)), blocked);
   EXPECT_TRUE(IsWindowVisible(dialog) && IsWindowEnabled(dialog));
   PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-  EXPECT_EQ(Answer("Exit Setup", IDYES), kQuestionExit);
+  EXPECT_EQ(Answer(kExitTitle, IDYES), kQuestionExit);
   ExpectExitedCleanly();
   EXPECT_FALSE(twxtest::RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
   EXPECT_TRUE(IsExistingFile(blocked)) << "the user's file stays";
@@ -484,20 +491,20 @@ TEST_F(SetupScenario, ProductRunning) {
   Prepare();
   TProgram product;
   ASSERT_TRUE(product.Start(sampletest::PatchSourcePath("Trawlix.exe")));
-  HWND window = robot::WaitForWindow("TApplication", "Trawlmark", kScreenWait, product.Id());
+  HWND window = robot::WaitForWindow(kProductWindowClass, kProductName, kScreenWait, product.Id());
   ASSERT_NE(window, nullptr);
   Start();
   EXPECT_EQ(Answer(kSetupTitle, IDOK, "product-running"), kMessageProductRunning);
   EXPECT_EQ(setup_->WaitForExit(kScreenWait), 0u);
   EXPECT_EQ(WaitForForeground(product.Id()), window);
-  EXPECT_EQ(FindWindowA("TWXInstWnd", nullptr), nullptr);
+  EXPECT_EQ(FindWindowA(kBackdropClass, nullptr), nullptr);
 }
 
 TEST_F(SetupScenario, SecondCopy) {
   Prepare();
   Start();
   ASSERT_NE(Licence(), nullptr);
-  HWND backdrop = FindWindowA("TWXInstWnd", kSetupTitle);
+  HWND backdrop = FindWindowA(kBackdropClass, kSetupTitle);
   // Another program in front, as when the user starts the setup once more.
   TProgram other;
   ASSERT_TRUE(other.Start(sampletest::PatchSourcePath("Trawlix.exe")));
@@ -506,7 +513,7 @@ TEST_F(SetupScenario, SecondCopy) {
   ASSERT_TRUE(second.Start(kSetupCopy));
   EXPECT_EQ(second.WaitForExit(kScreenWait), 0u);
   EXPECT_NE(WaitForForeground(setup_->Id()), nullptr) << "the first copy comes to the front";
-  EXPECT_EQ(FindWindowA("TWXInstWnd", kSetupTitle), backdrop);
+  EXPECT_EQ(FindWindowA(kBackdropClass, kSetupTitle), backdrop);
   robot::ClickButton(Licence(), IDCANCEL);
   ExpectExitedCleanly();
 }
@@ -518,7 +525,7 @@ TEST_F(SetupScenario, OldBrowserNotice) {
   Start();
   HWND dialog = AcceptLicence();
   ASSERT_NE(dialog, nullptr);
-  HWND notice = robot::Control(dialog, 219);
+  HWND notice = robot::Control(dialog, IDC_BROWSER_NOTICE);
   EXPECT_EQ(robot::WindowText(notice), kNoticeNewBrowserNt);
   RECT client;
   GetClientRect(dialog, &client);
@@ -535,11 +542,11 @@ TEST_F(SetupScenario, OldBrowserNotice) {
   }
   EXPECT_EQ(blinks, 5);
   EXPECT_TRUE(IsWindowVisible(notice));
-  robot::ClickButton(dialog, 202);
-  Answer("Exit Setup", IDYES);
+  robot::ClickButton(dialog, IDC_CANCEL_INSTALL);
+  Answer(kExitTitle, IDYES);
   ExpectExitedCleanly();
   EXPECT_EQ(Lines(twxtest::ReadWholeFileOr(kSoundLog, ""), "PlaySoundA ").at(0),
-            "HIGHERVERSIONOFWINDOWSREQUIRED 0x40005");
+            Played(TWX_RESOURCE_NAME(CLIP_NEW_BROWSER)));
 }
 
 // An upgrade whose extraction fails half-way: the user's data files, which the
@@ -549,16 +556,16 @@ TEST_F(SetupScenario, FailedExtractionKeepsUserData) {
   const std::string installation = "C:\\Apps\\Trawlix";
   const std::vector<std::string> userData = MakeEarlierInstallation(installation, "the earlier program");
   // A folder where the extraction must write a program, late in the archive.
-  MakeFolderPath(installation + "\\uninst.exe\\in use");
+  MakeFolderPath(UninstallerPath(installation) + "\\in use");
   Start();
   HWND dialog = AcceptLicence();
   ASSERT_NE(dialog, nullptr);
-  EXPECT_EQ(robot::WindowText(robot::Control(dialog, 206)), installation);
-  EXPECT_FALSE(IsWindowEnabled(robot::Control(dialog, 203))) << "an upgrade stays where it is";
-  robot::ClickButton(dialog, 201);
+  EXPECT_EQ(robot::WindowText(robot::Control(dialog, IDC_DESTINATION_FIELD)), installation);
+  EXPECT_FALSE(IsWindowEnabled(robot::Control(dialog, IDC_BROWSE))) << "an upgrade stays where it is";
+  robot::ClickButton(dialog, IDC_INSTALL);
   ExpectExtractionFailedMessage("extraction-failed");
   ExpectUserData(installation, userData);
-  EXPECT_FALSE(IsExistingFile(installation + "\\tempfile.$$$"));
+  EXPECT_FALSE(IsExistingFile(installation + "\\" + kTemporaryArchiveName));
 }
 
 // Without the multimedia library the setup runs silently to the end; the
@@ -569,15 +576,15 @@ TEST_F(SetupScenario, FinishWithoutHotKeySilently) {
   std::string folder;
   HWND finish = InstallToFinish(&folder);
   ASSERT_NE(finish, nullptr);
-  robot::ClickButton(finish, 207);
-  for (DWORD start = GetTickCount(); IsWindowEnabled(robot::Control(finish, 209)) && GetTickCount() - start < 5000;)
+  robot::ClickButton(finish, IDC_HOTKEY_BOX);
+  for (DWORD start = GetTickCount(); IsWindowEnabled(robot::Control(finish, IDC_HOTKEY_LIST)) && GetTickCount() - start < 5000;)
     Sleep(20);
-  EXPECT_FALSE(IsWindowEnabled(robot::Control(finish, 209)));
-  robot::ClickButton(finish, 207);
-  for (DWORD start = GetTickCount(); !IsWindowEnabled(robot::Control(finish, 209)) && GetTickCount() - start < 5000;)
+  EXPECT_FALSE(IsWindowEnabled(robot::Control(finish, IDC_HOTKEY_LIST)));
+  robot::ClickButton(finish, IDC_HOTKEY_BOX);
+  for (DWORD start = GetTickCount(); !IsWindowEnabled(robot::Control(finish, IDC_HOTKEY_LIST)) && GetTickCount() - start < 5000;)
     Sleep(20);
-  EXPECT_TRUE(IsWindowEnabled(robot::Control(finish, 209))) << "ticked again, the list comes back";
-  robot::ClickButton(finish, 207);
+  EXPECT_TRUE(IsWindowEnabled(robot::Control(finish, IDC_HOTKEY_LIST))) << "ticked again, the list comes back";
+  robot::ClickButton(finish, IDC_HOTKEY_BOX);
   Sleep(200);
   PostMessageA(finish, WM_SYSCOMMAND, SC_CLOSE, 0);  // the close box applies the options as OK does
   ExpectExitedCleanly();
@@ -593,7 +600,7 @@ TEST_F(SetupScenario, FinishWithoutDesktopIconWithoutMidi) {
   std::string folder;
   HWND finish = InstallToFinish(&folder);
   ASSERT_NE(finish, nullptr);
-  robot::ClickButton(finish, 204);
+  robot::ClickButton(finish, IDC_DESKTOP_BOX);
   Sleep(200);
   robot::ClickButton(finish, IDOK);
   ExpectExitedCleanly();
@@ -614,7 +621,7 @@ TEST_F(SetupScenario, LowColourDepthAndLicenceRefused) {
   ASSERT_NE(licence, nullptr) << "the setup goes on";
   robot::ClickButton(licence, IDCANCEL);
   ExpectExitedCleanly();
-  ExpectNothingWritten("C:\\Program Files\\VarnTech\\Trawlix");
+  ExpectNothingWritten("C:\\Program Files" + std::string(kProductFolder));
 }
 
 // An upgrade over the user's own installation: the old folder is proposed and
@@ -629,10 +636,10 @@ TEST_F(SetupScenario, UpgradeKeepsTheUsersData) {
   using postinstalltest::kToolbarKey;
   const std::string nextId = twxtest::ReadRegRaw(HKEY_CURRENT_USER, kMappingKey, "NextId");
   const std::string layout = twxtest::ReadRegRaw(HKEY_CURRENT_USER, kToolbarKey, postinstalltest::kLayoutValue);
-  std::string helper = ReadRegString(HKEY_LOCAL_MACHINE, kRunKey, "VTQBox");
+  std::string helper = ReadRegString(HKEY_LOCAL_MACHINE, kRunKey, kRunValue);
   helper = helper.substr(1, helper.size() - 2);
   const DWORD helperProcess =
-      postinstalltest::WaitForHelper(ParentPart(helper) + "\\QBox.tmp", helper, kScreenWait);
+      postinstalltest::WaitForHelper(HelperInstancePath(ParentPart(helper)), helper, kScreenWait);
   ASSERT_NE(helperProcess, 0u) << "the helper runs after the installation";
   WIN32_FILE_ATTRIBUTE_DATA helperFile = {};
   ASSERT_TRUE(GetFileAttributesExA(helper.c_str(), GetFileExInfoStandard, &helperFile));
@@ -642,14 +649,14 @@ TEST_F(SetupScenario, UpgradeKeepsTheUsersData) {
     userData.push_back(file.Header + "\r\nSET=SEARCH IN ENTIRE WEB\r\nthe user's own lines\r\n");
     ASSERT_TRUE(twxtest::WriteWholeFile(folder + "\\" + file.FileName, userData.back()));
   }
-  ASSERT_TRUE(CreateShellShortcut(folder + "\\Trawlix.exe", ProgramsFolder + "\\Trawlmark", "My queries", false, 0));
+  ASSERT_TRUE(CreateShellShortcut(ProgramPath(folder), GroupFolderPath(ProgramsFolder), "My queries", false, 0));
 
   Start();
   HWND dialog = AcceptLicence();
   ASSERT_NE(dialog, nullptr);
-  EXPECT_EQ(robot::WindowText(robot::Control(dialog, 206)), folder);
-  EXPECT_FALSE(IsWindowEnabled(robot::Control(dialog, 203)));
-  robot::ClickButton(dialog, 201);
+  EXPECT_EQ(robot::WindowText(robot::Control(dialog, IDC_DESTINATION_FIELD)), folder);
+  EXPECT_FALSE(IsWindowEnabled(robot::Control(dialog, IDC_BROWSE)));
+  robot::ClickButton(dialog, IDC_INSTALL);
   HWND finish = Finish();
   ASSERT_NE(finish, nullptr);
   robot::ClickButton(finish, IDOK);
@@ -661,8 +668,8 @@ TEST_F(SetupScenario, UpgradeKeepsTheUsersData) {
     EXPECT_EQ(twxtest::ReadWholeFileOr(folder + "\\" + CustomFiles[i].FileName, ""), expected)
         << CustomFiles[i].FileName;
   }
-  EXPECT_FALSE(IsExistingFile(ProgramsFolder + "\\Trawlmark\\My queries.lnk"));
-  EXPECT_TRUE(IsExistingFile(ProgramsFolder + "\\Trawlmark\\Trawlix.lnk"));
+  EXPECT_FALSE(IsExistingFile(GroupShortcut("My queries")));
+  EXPECT_TRUE(IsExistingFile(GroupShortcut(kProgramShortcutName)));
   EXPECT_EQ(twxtest::ReadRegRaw(HKEY_CURRENT_USER, kMappingKey, "NextId"), nextId);
   EXPECT_EQ(twxtest::ReadRegRaw(HKEY_CURRENT_USER, kToolbarKey, postinstalltest::kLayoutValue), layout);
   WIN32_FILE_ATTRIBUTE_DATA after = {};
@@ -684,8 +691,8 @@ TEST_F(SetupScenario, DamagedDownloads) {
     Start();
     HWND dialog = AcceptLicence();
     ASSERT_NE(dialog, nullptr);
-    const std::string folder = robot::WindowText(robot::Control(dialog, 206));
-    robot::ClickButton(dialog, 201);
+    const std::string folder = robot::WindowText(robot::Control(dialog, IDC_DESTINATION_FIELD));
+    robot::ClickButton(dialog, IDC_INSTALL);
     ExpectExtractionFailedMessage();
     EXPECT_EQ(twxtest::ListFolder(folder), std::vector<std::string>()) << "no payload file, no temporary archive";
     EXPECT_FALSE(twxtest::RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
@@ -698,14 +705,14 @@ TEST_F(SetupScenario, UninstallLeavesNothing) {
   const std::string folder = InstallWithDefaults();
   ASSERT_FALSE(folder.empty());
   TProgram uninstaller;
-  ASSERT_TRUE(uninstaller.Start(folder + "\\uninst.exe", "/S"));
+  ASSERT_TRUE(uninstaller.Start(UninstallerPath(folder), "/S"));
   EXPECT_EQ(uninstaller.WaitForExit(kScreenWait), 0u);
   EXPECT_TRUE(sampletest::WaitForFile(folder, false, kWorkWait)) << "the folder goes";
   ExpectNothingWritten(folder);
-  EXPECT_FALSE(IsExistingFile(DesktopFolder + "\\Trawlmark.lnk"));
-  EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kRunKey, "VTQBox"), "");
-  EXPECT_FALSE(twxtest::RegKeyExists(HKEY_LOCAL_MACHINE, postinstalltest::kExtensionKey));
-  EXPECT_FALSE(twxtest::RegKeyExists(HKEY_CLASSES_ROOT, "trawlix_query_folder"));
+  EXPECT_FALSE(IsExistingFile(ShortcutPath(DesktopFolder, kProductName)));
+  EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kRunKey, kRunValue), "");
+  EXPECT_FALSE(twxtest::RegKeyExists(HKEY_LOCAL_MACHINE, kExtensionKey));
+  EXPECT_FALSE(twxtest::RegKeyExists(HKEY_CLASSES_ROOT, kQueryFolderType));
 }
 
 // A folder typed in the folder browser that does not exist yet: the browser
@@ -716,20 +723,20 @@ TEST_F(SetupScenario, NewFolderTypedInTheBrowser) {
   Start();
   HWND dialog = AcceptLicence();
   ASSERT_NE(dialog, nullptr);
-  robot::ClickButton(dialog, 203);
-  HWND browser = Settled(WaitForDialog(setup_->Id(), "Select Destination Folder", 103));
+  robot::ClickButton(dialog, IDC_BROWSE);
+  HWND browser = Settled(WaitForDialog(setup_->Id(), "Select Destination Folder", IDC_SELDIR_PATH));
   ASSERT_NE(browser, nullptr);
-  SendMessageA(robot::Control(browser, 103), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("C:\\Products"));
+  SendMessageA(robot::Control(browser, IDC_SELDIR_PATH), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("C:\\Products"));
   Screenshot("folder-browser");
-  robot::ClickButton(browser, 108);
+  robot::ClickButton(browser, IDC_SELDIR_OK);
   HWND question = Settled(WaitForDialog(setup_->Id(), kSetupTitle, IDYES));
   ASSERT_NE(question, nullptr);
   robot::ClickButton(question, IDYES);
   ASSERT_TRUE(robot::WaitForWindowGone(browser, kScreenWait));
   Settled(dialog);
-  const std::string folder = robot::WindowText(robot::Control(dialog, 206));
+  const std::string folder = robot::WindowText(robot::Control(dialog, IDC_DESTINATION_FIELD));
   EXPECT_EQ(folder, "C:\\Products\\Trawlix");
-  robot::ClickButton(dialog, 201);
+  robot::ClickButton(dialog, IDC_INSTALL);
   HWND finish = Finish();
   ASSERT_NE(finish, nullptr);
   robot::ClickButton(finish, IDOK);
@@ -757,8 +764,8 @@ TEST_F(SetupScenario, LowSpaceThenFullDiskKeepsTheInstallation) {
   ASSERT_TRUE(twxtest::ReadWholeFile(TWX_PAYLOAD_VHZ, &archive));
   uint64_t room = pages(archive.size()), program = 0;
   for (const TInstalledFile& entry : entries) {
-    if (entry.name == "Trawlix.exe") program = entry.size;
-    if (entry.name < "Trawlix.exe") room += pages(entry.size);
+    if (entry.name == NamePart(ProgramPath(""))) program = entry.size;
+    if (entry.name < NamePart(ProgramPath(""))) room += pages(entry.size);
   }
   ASSERT_GT(program, 8 * kPage);
   room += pages(program / 2);
@@ -771,21 +778,40 @@ TEST_F(SetupScenario, LowSpaceThenFullDiskKeepsTheInstallation) {
   Start();
   HWND dialog = AcceptLicence();
   ASSERT_NE(dialog, nullptr);
-  EXPECT_EQ(robot::WindowText(robot::Control(dialog, 206)), installation);
-  robot::ClickButton(dialog, 201);
-  const std::string question = Answer("Trawlix Setup", IDNO, "low-space");
+  EXPECT_EQ(robot::WindowText(robot::Control(dialog, IDC_DESTINATION_FIELD)), installation);
+  robot::ClickButton(dialog, IDC_INSTALL);
+  const std::string question = Answer(kShortTitle, IDNO, "low-space");
   EXPECT_NE(question.find("at least 16MB)"), std::string::npos) << question;
   EXPECT_TRUE(IsWindowEnabled(dialog));
   EXPECT_EQ(twxtest::ListFolder(installation), before) << "No writes nothing";
-  robot::ClickButton(dialog, 201);
-  Answer("Trawlix Setup", IDYES);
+  robot::ClickButton(dialog, IDC_INSTALL);
+  Answer(kShortTitle, IDYES);
   ExpectExtractionFailedMessage();
-  EXPECT_TRUE(IsExistingFile(installation + "\\License.txt")) << "the entries before the program were written";
-  EXPECT_FALSE(IsExistingFile(installation + "\\uninst.exe")) << "the extraction stopped at the program";
-  const std::string installed = twxtest::ReadWholeFileOr(installation + "\\Trawlix.exe", "<none>");
+  EXPECT_TRUE(IsExistingFile(LicencePath(installation))) << "the entries before the program were written";
+  EXPECT_FALSE(IsExistingFile(UninstallerPath(installation))) << "the extraction stopped at the program";
+  const std::string installed = twxtest::ReadWholeFileOr(ProgramPath(installation), "<none>");
   EXPECT_TRUE(installed == earlierProgram) << "the main program is not the earlier one but " << installed.size()
                                          << " bytes";
   ExpectUserData(installation, userData);
+}
+
+// ctest registers the scenarios it reads from this file (CMakeLists.txt here);
+// the program's own list must hold nothing that reading missed.
+TEST(ScenarioList, EveryScenarioIsRegistered) {
+  const char* names = std::getenv("TWX_SCENARIOS");
+  ASSERT_NE(names, nullptr) << "run through ctest";
+  const std::string registered = " " + std::string(names) + " ";
+  const ::testing::UnitTest& program = *::testing::UnitTest::GetInstance();
+  int scenarios = 0;
+  for (int i = 0; i < program.total_test_suite_count(); ++i) {
+    const ::testing::TestSuite& suite = *program.GetTestSuite(i);
+    if (std::string(suite.name()) != "SetupScenario") continue;
+    for (int j = 0; j < suite.total_test_count(); ++j, ++scenarios) {
+      const std::string name = suite.GetTestInfo(j)->name();
+      EXPECT_NE(registered.find(" " + name + " "), std::string::npos) << name << " is not registered";
+    }
+  }
+  EXPECT_GT(scenarios, 0);
 }
 
 }  // namespace

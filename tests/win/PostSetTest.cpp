@@ -140,16 +140,16 @@ class Registry : public ::testing::Test {
 TEST_F(Registry, UninstallEntryExtensionAndQueryFolderTypeAreTerminatedStrings) {
   WriteUninstallEntry("C:\\Program Files\\Old Place");
   WriteUninstallEntry("D:\\My Tools\\Trawl mark");
-  EXPECT_EQ(ReadRegRaw(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), Z("Trawlmark"));
+  EXPECT_EQ(ReadRegRaw(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), Z(kProductName));
   EXPECT_EQ(ReadRegRaw(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
-            Z("\"D:\\My Tools\\Trawl mark\\uninst.exe\""));
+            Z("\"" + UninstallerPath("D:\\My Tools\\Trawl mark") + "\""));
   EXPECT_EQ(Count(Snapshot(HKEY_LOCAL_MACHINE, kUninstallKey), "\n"), 2u) << "replaced whole";
   // The probes of a later setup read it, and the browser's version, with their rights.
   EXPECT_EQ(ReadUninstallString("Trawlmark"), "D:\\My Tools\\Trawl mark\\uninst.exe");
   ASSERT_TRUE(WriteRegValue(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Internet Explorer", "Version", REG_SZ, Z("7.0")));
   EXPECT_EQ(GetBrowserMajorVersion(), 7);
 
-  const std::string exe = "C:\\Program Files\\VarnTech\\Trawlix\\Trawlix.exe";
+  const std::string destination = "C:\\Program Files" + std::string(kProductFolder), exe = ProgramPath(destination);
   EXPECT_TRUE(RegisterBrowserExtension(exe));
   // Eight strings, each with its terminating zero.
   const std::string extension = Snapshot(HKEY_LOCAL_MACHINE, kExtensionKey);
@@ -158,22 +158,23 @@ TEST_F(Registry, UninstallEntryExtensionAndQueryFolderTypeAreTerminatedStrings) 
   EXPECT_EQ(ReadRegRaw(HKEY_LOCAL_MACHINE, kExtensionKey, "Exec"), Z(exe));
 
   // The extension is taken over; what else another program keeps there stays.
-  ASSERT_TRUE(WriteRegValue(HKEY_CLASSES_ROOT, ".twx", "", REG_SZ, Z("otherapp.document")));
-  ASSERT_TRUE(WriteRegValue(HKEY_CLASSES_ROOT, ".twx", "Content Type", REG_SZ, Z("text/plain")));
-  ASSERT_TRUE(WriteRegValue(HKEY_CLASSES_ROOT, "trawlix_query_folder\\shell\\open\\command", "Keep", REG_SZ, Z("x")));
-  const std::string destination = "C:\\Program Files\\VarnTech\\Trawlix";
+  const std::string type = kQueryFolderType, command = type + "\\shell\\open\\command";
+  ASSERT_TRUE(WriteRegValue(HKEY_CLASSES_ROOT, kQueryFolderExtension, "", REG_SZ, Z("otherapp.document")));
+  ASSERT_TRUE(WriteRegValue(HKEY_CLASSES_ROOT, kQueryFolderExtension, "Content Type", REG_SZ, Z("text/plain")));
+  ASSERT_TRUE(WriteRegValue(HKEY_CLASSES_ROOT, command, "Keep", REG_SZ, Z("x")));
   RegisterQueryFolderType(destination);
   RegisterQueryFolderType(destination);
   const struct {
-    const char *key, *value;
+    std::string key;
+    const char* value;
     std::string data;
   } rows[] = {
-      {".twx", "", "trawlix_query_folder"},
-      {".twx", "Content Type", "text/plain"},
-      {"trawlix_query_folder", "", "Trawlix Query Folder"},
-      {"trawlix_query_folder\\DefaultIcon", "", destination + "\\Trawlix.exe,-204"},
-      {"trawlix_query_folder\\shell\\open\\command", "", "\"" + destination + "\\Trawlix.exe\" \"%1\""},
-      {"trawlix_query_folder\\shell\\open\\command", "Keep", "x"},
+      {kQueryFolderExtension, "", type},
+      {kQueryFolderExtension, "Content Type", "text/plain"},
+      {type, "", "Trawlix Query Folder"},
+      {type + "\\DefaultIcon", "", exe + ",-204"},
+      {command, "", "\"" + exe + "\" \"%1\""},
+      {command, "Keep", "x"},
   };
   for (const auto& row : rows) EXPECT_EQ(ReadRegRaw(HKEY_CLASSES_ROOT, row.key, row.value), Z(row.data)) << row.key;
 }
@@ -203,7 +204,7 @@ TEST_F(Registry, EveryLoadedUserButTheTemplateGetsTheButtonAndUnknownLayoutsStay
       {"", header + r0 + r1 + r2, REG_BINARY, "NextId", REG_DWORD, 0x120, header + r0 + r1 + ProductRecord(0x120) + r2,
        0x121},
       // A user who had the product before (NextId 0x300 too): his identifier is reused.
-      {"S-1-5-21-0-0-0-1000", header + r0 + r2, REG_BINARY, kProductValue, REG_DWORD, 0x200,
+      {"S-1-5-21-0-0-0-1000", header + r0 + r2, REG_BINARY, kExtensionGuid, REG_DWORD, 0x200,
        header + r0 + r2 + ProductRecord(0x200), 0x300},
       // A header-only layout and a NextId of another type.
       {"S-1-5-21-0-0-0-1001", header, REG_BINARY, "NextId", REG_BINARY, 7, header + ProductRecord(7), 8},
@@ -232,7 +233,7 @@ TEST_F(Registry, EveryLoadedUserButTheTemplateGetsTheButtonAndUnknownLayoutsStay
       continue;
     }
     EXPECT_EQ(ReadRegRaw(root(user), key(user, kToolbarKey), kLayoutValue), user.expectedLayout);
-    EXPECT_EQ(ReadRegRaw(root(user), key(user, kMappingKey), kProductValue), Dword(user.mapping));
+    EXPECT_EQ(ReadRegRaw(root(user), key(user, kMappingKey), kExtensionGuid), Dword(user.mapping));
     EXPECT_EQ(ReadRegRaw(root(user), key(user, kMappingKey), "NextId"), Dword(user.expectedNextId));
     EXPECT_EQ(twxtest::ReadRegType(root(user), key(user, kMappingKey), "NextId"), user.mappingType);
   }

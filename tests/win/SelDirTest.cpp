@@ -80,7 +80,7 @@ class FolderBrowser : public ::testing::Test {
     return robot::ClickButton(box, button) && robot::WaitForWindowGone(box, kWait);
   }
   void Type(HWND dialog, const std::string& text) {
-    SendMessageA(robot::Control(dialog, kSelDirPath), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageA(robot::Control(dialog, IDC_SELDIR_PATH), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
   }
 
   twxtest::TempFolder temp_;
@@ -94,16 +94,16 @@ TEST_F(FolderBrowser, TypedPathsAreCheckedTidiedAndAskedAbout) {
   ASSERT_NE(dialog, nullptr);
   // Without a drive: refused with a warning, the dialog stays.
   Type(dialog, "Data");
-  ASSERT_TRUE(robot::ClickButton(dialog, kSelDirOk));
+  ASSERT_TRUE(robot::ClickButton(dialog, IDC_SELDIR_OK));
   ASSERT_TRUE(Answer(InvalidFolderMessage("Data"), IDOK));
   EXPECT_TRUE(StillOpen(dialog));
   // Doubled and trailing backslashes go; No keeps the dialog open; Escape leaves.
   const std::string data = temp_.Join("Data");
   Type(dialog, std::string(data).insert(data.find('\\'), "\\") + "\\");
-  ASSERT_TRUE(robot::ClickButton(dialog, kSelDirOk));
+  ASSERT_TRUE(robot::ClickButton(dialog, IDC_SELDIR_OK));
   ASSERT_TRUE(Answer(MissingFolderQuestion(data + "\\Trawlix"), IDNO));
   EXPECT_TRUE(StillOpen(dialog));
-  ASSERT_TRUE(robot::PressKey(robot::Control(dialog, kSelDirPath), VK_ESCAPE));
+  ASSERT_TRUE(robot::PressKey(robot::Control(dialog, IDC_SELDIR_PATH), VK_ESCAPE));
   EXPECT_EQ(Result(), initial_);
 }
 
@@ -111,9 +111,9 @@ TEST_F(FolderBrowser, OpensAtTheNearestExistingFolderAndDoubleClicksWalkTheList)
   ASSERT_FALSE(IsExistingFolder("C:\\Trawlix"));
   HWND dialog = Open(initial_);
   ASSERT_NE(dialog, nullptr);
-  EXPECT_EQ(robot::WindowText(robot::Control(dialog, kSelDirPath)), programFiles_);
+  EXPECT_EQ(robot::WindowText(robot::Control(dialog, IDC_SELDIR_PATH)), programFiles_);
   // The path from the root down, the destination item, the visible subfolders.
-  HWND list = robot::Control(dialog, kSelDirFolders);
+  HWND list = robot::Control(dialog, IDC_SELDIR_FOLDERS);
   const LRESULT level = SendMessageA(list, LB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>("Program Files"));
   ASSERT_GT(level, 0);
   EXPECT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), level);
@@ -131,7 +131,7 @@ TEST_F(FolderBrowser, OpensAtTheNearestExistingFolderAndDoubleClicksWalkTheList)
     const LPARAM at = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
     for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
       PostMessageA(list, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, at);
-    EXPECT_EQ(WaitForText(dialog, kSelDirPath, path), path);
+    EXPECT_EQ(WaitForText(dialog, IDC_SELDIR_PATH, path), path);
   };
   const auto item = [&](const char* text) {
     return SendMessageA(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text));
@@ -146,15 +146,15 @@ TEST_F(FolderBrowser, OpensAtTheNearestExistingFolderAndDoubleClicksWalkTheList)
   }
   EXPECT_EQ(path, "C:\\");
   // Another drive, then back.
-  HWND drives = robot::Control(dialog, kSelDirDrives);
+  HWND drives = robot::Control(dialog, IDC_SELDIR_DRIVES);
   for (const char* drive : {"Z:", "C:"}) {
     SendMessageA(drives, CB_SETCURSEL, SendMessageA(drives, CB_FINDSTRING, -1, reinterpret_cast<LPARAM>(drive)), 0);
-    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(kSelDirDrives, CBN_SELENDOK), reinterpret_cast<LPARAM>(drives));
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_SELDIR_DRIVES, CBN_SELENDOK), reinterpret_cast<LPARAM>(drives));
     const std::string root = drive + std::string("\\");
-    EXPECT_EQ(robot::WindowText(robot::Control(dialog, kSelDirPath)), root);
+    EXPECT_EQ(robot::WindowText(robot::Control(dialog, IDC_SELDIR_PATH)), root);
     EXPECT_EQ(item(root.c_str()), 0) << "the list begins at the drive's root";
   }
-  ASSERT_TRUE(robot::ClickButton(dialog, kSelDirOk));
+  ASSERT_TRUE(robot::ClickButton(dialog, IDC_SELDIR_OK));
   ASSERT_TRUE(Answer(MissingFolderQuestion("C:\\Trawlix"), IDYES));
   EXPECT_EQ(Result(), "C:\\Trawlix");
 }

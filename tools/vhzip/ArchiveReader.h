@@ -7,14 +7,12 @@
 #include <vector>
 
 #include "ArchiveFormat.h"
-
-typedef std::vector<uint8_t> TBytes;
+#include "Bytes.h"
 
 // Offset of the archive inside a setup program: the first byte after the
 // upper-case marker; 0 when there is no marker (the file may be an archive).
 // The setup's own marker search.
 int64_t FindArchiveOffset(const uint8_t* file, size_t size);
-
 
 struct TArchiveEntry {
   std::string name;

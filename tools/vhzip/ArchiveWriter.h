@@ -5,9 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "Bytes.h"
 #include "Progress.h"
-
-typedef std::vector<uint8_t> TBytes;
 
 struct TPackEntry {
   std::string name;        // below the tree's root, folders separated by "\"

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "Bytes.h"
+
 // 0 stores everything; 1 to 12 trade time for size (zlib's scale where the
 // fast encoder is missing, so 10 to 12 act as 9 there); 13 also runs the
 // exhaustive encoder and keeps the smaller stream, which takes minutes on
@@ -16,7 +18,7 @@ const int kDeflateLevelStrong = 12;
 
 // One zlib stream (window bits 15, Adler-32 trailer) holding data. Always
 // deterministic: the same bytes and level give the same stream.
-std::vector<uint8_t> DeflateZlib(const uint8_t* data, size_t size, int level);
+TBytes DeflateZlib(const uint8_t* data, size_t size, int level);
 
 // Names the encoders behind the levels, for --help and the benchmarks.
 std::string DeflateEncoderNames();

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "Bytes.h"
+
 // Decodes the zlib stream (any block types, window up to 32 KiB) into content
 // and gives bits[i], the stream bits spent on content[i]: a literal's code
 // length; a match's length and distance codes with their extra bits, shared
@@ -16,7 +18,7 @@
 // worth as a match source: the bits that the matches reading it saved against
 // spelling their bytes out as literals of their block's average cost, shared
 // evenly by the bytes each match read. False for a damaged or truncated stream.
-bool DeflateBitCosts(const uint8_t* stream, size_t size, std::vector<uint8_t>* content, std::vector<float>* bits,
+bool DeflateBitCosts(const uint8_t* stream, size_t size, TBytes* content, std::vector<float>* bits,
                      std::vector<float>* sourceValue = nullptr);
 
 // The deflate format's order of the code-length code lengths, and the first
@@ -33,4 +35,4 @@ struct TDeflateItem {
 
 // Decodes the zlib stream into content and the literals and matches that
 // make it, in order; stored blocks give literals. False for a damaged stream.
-bool DeflateItems(const uint8_t* stream, size_t size, std::vector<uint8_t>* content, std::vector<TDeflateItem>* items);
+bool DeflateItems(const uint8_t* stream, size_t size, TBytes* content, std::vector<TDeflateItem>* items);

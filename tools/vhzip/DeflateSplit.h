@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "Bytes.h"
+
 // The same content as the zlib stream given, its literals and matches cut
 // into blocks where that pays, each with codes made for it; empty if the
 // stream cannot be decoded or nothing smaller comes out. Deterministic.
-std::vector<uint8_t> ResplitDeflate(const std::vector<uint8_t>& zlibStream);
+TBytes ResplitDeflate(const TBytes& zlibStream);

@@ -5,9 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "Bytes.h"
 #include "FileUtils.h"
-
-typedef std::vector<uint8_t> TBytes;
 
 // Whole files are read by the setup's ReadWholeFile (FileUtils.h): files of
 // 2^31 bytes or more are refused, no archive field can describe them. Written

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-typedef std::vector<uint8_t> TBytes;
+#include "Bytes.h"
 
 // ApplyPatchToBuffer with a first capacity of the base size plus 256 KiB and
 // one more pass at the exact size when that was too small. The decoder's code.

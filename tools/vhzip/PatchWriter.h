@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-typedef std::vector<uint8_t> TBytes;
+#include "Bytes.h"
 
 struct TPatchWriter {
   const uint8_t* base;     // what copy commands read; may be null for an empty base

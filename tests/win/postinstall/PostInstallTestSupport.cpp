@@ -6,14 +6,9 @@
 
 namespace postinstalltest {
 
-const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Trawlmark";
-const char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-const char kExtensionKey[] =
-    "Software\\Microsoft\\Internet Explorer\\Extensions\\{5A3C9E10-7B42-4D1E-9F0A-3C61B2D84E77}";
 const char kToolbarKey[] = "Software\\Microsoft\\Internet Explorer\\Toolbar";
 const char kMappingKey[] = "Software\\Microsoft\\Internet Explorer\\Extensions\\CmdMapping";
 const char kLayoutValue[] = "{1E796980-9CC5-11D1-A83F-00C04FC99D61}";
-const char kProductValue[] = "{5A3C9E10-7B42-4D1E-9F0A-3C61B2D84E77}";
 
 std::string Z(const std::string& text) { return text + std::string(1, '\0'); }
 

@@ -1,6 +1,6 @@
-// Shared by the post-install tests and the setup's scenarios: the registry
-// places the setup writes, small writers for them, and which search-box
-// helper an instance file names.
+// Shared by the post-install tests and the setup's scenarios: the browser's
+// registry places the setup writes (its own are in Product.h), small writers
+// for them, and which search-box helper an instance file names.
 #pragma once
 
 #include <windows.h>
@@ -8,17 +8,14 @@
 #include <cstdint>
 #include <string>
 
+#include "Product.h"
 #include "RegistrySandbox.h"
 
 namespace postinstalltest {
 
-extern const char kUninstallKey[];
-extern const char kRunKey[];
-extern const char kExtensionKey[];
 extern const char kToolbarKey[];
 extern const char kMappingKey[];
 extern const char kLayoutValue[];
-extern const char kProductValue[];
 
 // A string as REG_SZ data is stored (with its terminating zero); a DWORD's bytes.
 std::string Z(const std::string& text);

@@ -1,0 +1,76 @@
+// The product's identity: its names, where it registers itself and where its
+// files lie. The setup, the product's own uninstaller and the tests build every
+// key and product path from here, so that each is written once. Portable.
+#pragma once
+
+#include <string>
+
+// ---------------------------------------------------------------- names
+#define TWX_PRODUCT_NAME "Trawlmark"
+#define TWX_UNINSTALL_KEYS "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+#define TWX_MAKER_FOLDER "\\VarnTech"
+#define TWX_EXTENSION_GUID "{5A3C9E10-7B42-4D1E-9F0A-3C61B2D84E77}"
+
+// The uninstall entry, the program group, the desktop shortcut; the product's
+// main window (class kProductWindowClass) has a title that begins with it.
+const char kProductName[] = TWX_PRODUCT_NAME;
+const char kGroupName[] = TWX_PRODUCT_NAME;
+const char kProductWindowClass[] = "TApplication";
+// The shortcut to the program in the group.
+const char kProgramShortcutName[] = "Trawlix";
+
+// The setup's own: its titles (before the screens exist and on them) and its
+// backdrop window, by whose class and title a second copy finds the first.
+const char kSetupTitle[] = "Trawlmark 5.3 Setup";
+const char kShortTitle[] = "Trawlix Setup";
+const char kExitTitle[] = "Exit Setup";
+const char kBackdropClass[] = "TWXInstWnd";
+
+// ---------------------------------------------------------------- registry
+// Below HKEY_LOCAL_MACHINE.
+const char kUninstallKeys[] = TWX_UNINSTALL_KEYS;  // + a product's name: its entry
+const char kUninstallKey[] = TWX_UNINSTALL_KEYS TWX_PRODUCT_NAME;
+const char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char kRunValue[] = "VTQBox";  // the search-box helper
+const char kExtensionGuid[] = TWX_EXTENSION_GUID;
+const char kExtensionKey[] = "Software\\Microsoft\\Internet Explorer\\Extensions\\" TWX_EXTENSION_GUID;
+// Below HKEY_CLASSES_ROOT: query folder files and their type.
+const char kQueryFolderExtension[] = ".twx";
+const char kQueryFolderType[] = "trawlix_query_folder";
+
+// ---------------------------------------------------------------- folders
+// Below Common Files: the maker's folder, where its products share the helper.
+const char kMakerFolder[] = TWX_MAKER_FOLDER;
+// Below Program Files: the product's folder in the maker's, the destination
+// proposed to a first installation.
+const char kProductFolder[] = TWX_MAKER_FOLDER "\\Trawlix";
+
+// The program group in a Programs folder of the Start menu; a shortcut's file.
+inline std::string GroupFolderPath(const std::string& programsFolder) { return programsFolder + "\\" + kGroupName; }
+inline std::string ShortcutPath(const std::string& folder, const std::string& name) {
+  return folder + "\\" + name + ".lnk";
+}
+
+// ---------------------------------------------------------------- product paths
+// In the destination folder (held without a trailing backslash).
+inline std::string ProgramPath(const std::string& destination) { return destination + "\\Trawlix.exe"; }
+inline std::string EngineSetToolPath(const std::string& destination) { return destination + "\\SrchCfg.exe"; }
+inline std::string HelpProgramPath(const std::string& destination) { return destination + "\\Help\\TWXHelp.exe"; }
+inline std::string UninstallerPath(const std::string& destination) { return destination + "\\uninst.exe"; }
+inline std::string LicencePath(const std::string& destination) { return destination + "\\License.txt"; }
+inline std::string SettingsPath(const std::string& destination) { return destination + "\\Trawlix.ini"; }
+inline std::string LanguageFolderPath(const std::string& destination) { return destination + "\\Language"; }
+inline std::string ReportLibraryPath(const std::string& destination) { return destination + "\\Library"; }
+// The helper as the payload brings it; the setup moves it to the shared folder.
+const char kHelperFileName[] = "QBox.exe";
+inline std::string PayloadHelperPath(const std::string& destination) { return destination + "\\" + kHelperFileName; }
+// The delta patch that rebuilds a program: its path with ".pch" for ".exe".
+inline std::string PatchPathOf(const std::string& program) { return program.substr(0, program.size() - 4) + ".pch"; }
+
+// In the shared helper folder: the helper and the instance file it holds open
+// while it runs (beside itself, wherever it was started).
+const char kHelperInstanceFileName[] = "QBox.tmp";
+inline std::string HelperPath(const std::string& sharedFolder) { return sharedFolder + "\\" + kHelperFileName; }
+inline std::string HelperInstancePath(const std::string& sharedFolder) {
+  return sharedFolder + "\\" + kHelperInstanceFileName;
+}
