@@ -38,7 +38,8 @@ TEST_F(HelperInstance, TheHelperReplacesAStaleFileHoldsItAndQuitsWhenAsked) {
     ASSERT_TRUE(helper.WaitUntilIdle(twxtest::kUntilDone));
     ASSERT_TRUE(sampletest::WaitForFileSize(instance_, 4, twxtest::kUntilDone)) << "the stale bytes stay";
     DWORD owner = 0;
-    EXPECT_TRUE(GetWindowThreadProcessId(twx::ReadHelperWindow(instance_), &owner) && owner == helper.Id());
+    GetWindowThreadProcessId(twx::ReadHelperWindow(instance_), &owner);
+    EXPECT_EQ(owner, helper.Id()) << "the file names the helper's live window";
     EXPECT_FALSE(DeleteFileA(instance_.c_str())) << "not held";
     EXPECT_TRUE(twx::StopHelper(instance_, twxtest::kUntilDone));
     EXPECT_EQ(helper.WaitForExit(twxtest::kUntilDone), 0u);
@@ -67,7 +68,8 @@ HANDLE WINAPI RivalWritesFirst(LPCSTR path, DWORD access, DWORD share, LPSECURIT
 
 TEST_F(HelperInstance, OneClaimAtATimeAndReadersSeeOnlyLiveWindows) {
   HWND first = Popup(), second = Popup();
-  ASSERT_TRUE(first && second);
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
   HANDLE held = INVALID_HANDLE_VALUE, other = INVALID_HANDLE_VALUE;
   gCreateFile = reinterpret_cast<decltype(&CreateFileA)>(
       sampletest::ReplaceImport("kernel32.dll", "CreateFileA", reinterpret_cast<void*>(RivalWritesFirst)));

@@ -44,9 +44,8 @@ void OpenQueryFolder(HWND frame, const std::string& path) {
 }
 
 #ifndef TWX_PRE_RELEASE
-// Starts one of the product's tools from the program's folder.
-void StartTool(HWND frame, const std::string& relativePath) {
-  const std::string path = twx::ProgramFolder() + "\\" + relativePath;
+// Starts one of the product's tools (path: in the program's folder).
+void StartTool(HWND frame, const std::string& path) {
   std::string commandLine = "\"" + path + "\"";
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
@@ -71,10 +70,10 @@ void OnCommand(HWND frame, int id) {
       break;
 #ifndef TWX_PRE_RELEASE
     case IDM_ENGINE_SETS:
-      StartTool(frame, "SrchCfg.exe");
+      StartTool(frame, EngineSetToolPath(twx::ProgramFolder()));
       break;
     case IDM_HELP_CONTENTS:
-      StartTool(frame, "Help\\TWXHelp.exe");
+      StartTool(frame, HelpProgramPath(twx::ProgramFolder()));
       break;
 #endif
   }

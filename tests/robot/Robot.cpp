@@ -109,6 +109,12 @@ bool WaitForWindowGone(HWND window, DWORD timeoutMs) {
   return true;
 }
 
+HWND Settled(HWND window) {
+  DWORD_PTR result = 0;
+  if (window) SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, INFINITE, &result);
+  return window;
+}
+
 HWND Control(HWND dialog, int id) { return GetDlgItem(dialog, id); }
 
 bool ClickButton(HWND dialog, int id) {

@@ -20,6 +20,9 @@ HWND WaitForWindow(const std::string& className, const std::string& titlePrefix,
                    DWORD processId = 0, int controlId = 0);
 // Waits until the window is gone (destroyed or hidden); false on a time-out.
 bool WaitForWindowGone(HWND window, DWORD timeoutMs);
+// Returns the window once its thread has finished what it was doing (a
+// dialog's set-up, a timer's step): a sent message is taken only between two.
+HWND Settled(HWND window);
 
 HWND Control(HWND dialog, int id);
 std::string WindowText(HWND window);

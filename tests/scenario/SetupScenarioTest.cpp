@@ -31,8 +31,10 @@
 
 namespace {
 
+using robot::Settled;
 using sampletest::TProgram;
 using twxtest::ReadRegString;
+using twxtest::TCaller;
 
 const char kSetupCopy[] = "C:\\Downloads\\TrawlixSetup.exe";
 const char kSoundLog[] = "C:\\twx-sound.log";
@@ -61,14 +63,6 @@ void Screenshot(const std::string& screen) {
 // control of that id); null when none appeared in time.
 HWND WaitForDialog(DWORD processId, const char* title, int controlId = 0, DWORD timeoutMs = kScreenWait) {
   return robot::WaitForWindow("#32770", title, timeoutMs, processId, controlId);
-}
-
-// Returns once the window's thread has finished what it was doing (a dialog's
-// set-up, a timer's step): a sent message is taken only between two of them.
-HWND Settled(HWND window) {
-  DWORD_PTR result = 0;
-  if (window) SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, kScreenWait, &result);
-  return window;
 }
 
 // The text of a message box: its longest static text.
@@ -134,9 +128,10 @@ void SetWindowsVersion(const char* version) {
   }
 }
 
-bool WaitUntilEnabled(HWND window, DWORD timeoutMs) {
+// False when the window went, or did not come to the state in time.
+bool WaitUntilEnabled(HWND window, bool enabled, DWORD timeoutMs) {
   const DWORD start = GetTickCount();
-  while (!IsWindowEnabled(window)) {
+  while ((IsWindowEnabled(window) != 0) != enabled) {
     if (!IsWindow(window) || GetTickCount() - start >= timeoutMs) return false;
     Sleep(50);
   }
@@ -157,10 +152,10 @@ std::string Hex(uint32_t value) {
   return text;
 }
 
-std::string TempFolder() {
+// The tune's temporary file, as the setup names it.
+std::string TuneFile() {
   char folder[MAX_PATH];
-  const DWORD length = GetTempPathA(MAX_PATH, folder);
-  return std::string(folder, length);
+  return std::string(folder, GetTempPathA(MAX_PATH, folder)) + "_vtsetup.mid";
 }
 
 // Pixels of a bitmap resource of the setup: one of its own colour and one of
@@ -198,8 +193,9 @@ TBitmapProbe ProbeBitmap(HMODULE setup, LPCSTR name, int maxX) {
 
 // The bitmap drawn at (x, y) with black left transparent: its ink is on the
 // screen, and where it is black the gradient shows through.
-void ExpectDrawnAt(HMODULE setup, LPCSTR name, int x, int y, int maxX, const char* what) {
-  SCOPED_TRACE(what);
+void ExpectDrawnAt(HMODULE setup, LPCSTR name, int x, int y, int maxX, TCaller caller = twxtest::Caller()) {
+  const testing::ScopedTrace trace(caller.file, caller.line,
+                                   IS_INTRESOURCE(name) ? std::to_string(LOWORD(name)) : std::string(name));
   const TBitmapProbe probe = ProbeBitmap(setup, name, maxX);
   ASSERT_TRUE(probe.found);
   HDC screen = GetDC(nullptr);
@@ -241,10 +237,9 @@ class SetupScenario : public ::testing::Test {
     LocateShellFolders();
     ASSERT_TRUE(CreateDirectoryA("C:\\Downloads", nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
     ASSERT_TRUE(CopyFileA(TWX_SETUP_EXE, kSetupCopy, FALSE));
-    for (const char* library : {"winmm.dll", "comctl32.dll"}) {
+    for (const char* library : {"winmm.dll", "comctl32.dll"})
       ASSERT_TRUE(CopyFileA((std::string(TWX_PLANTED_DIR) + "\\" + library).c_str(),
                             (std::string("C:\\Downloads\\") + library).c_str(), FALSE));
-    }
     char system[MAX_PATH];
     GetSystemDirectoryA(system, MAX_PATH);
     if (sound != kNoLibrary) {
@@ -254,7 +249,7 @@ class SetupScenario : public ::testing::Test {
     ASSERT_TRUE(twxtest::WriteRegString(HKEY_CURRENT_USER, kOverridesKey, "winmm", sound == kNoLibrary ? "" : "native"));
     ASSERT_TRUE(twxtest::WriteRegString(HKEY_CURRENT_USER, kOverridesKey, "comctl32", "native,builtin"));
     SetEnvironmentVariableA("TWX_SOUND_LOG", kSoundLog);
-    DeleteFileA((TempFolder() + "_vtsetup.mid").c_str());  // a leftover of the prefix's own past
+    DeleteFileA(TuneFile().c_str());  // a leftover of the prefix's own past
   }
 
   // A run of the setup; a later run replaces the earlier one, which has ended.
@@ -306,21 +301,23 @@ class SetupScenario : public ::testing::Test {
     if (!finish) return nullptr;
     const DWORD start = GetTickCount();
     for (;;) {
-      if (WaitUntilEnabled(finish, kScreenWait) && Settled(finish) && Focus(finish) == robot::Control(finish, IDOK))
+      if (WaitUntilEnabled(finish, true, kScreenWait) && Settled(finish) && Focus(finish) == robot::Control(finish, IDOK))
         return finish;
       if (GetTickCount() - start >= kScreenWait) return nullptr;
       Sleep(50);
     }
   }
 
-  void ExpectExitedCleanly() {
+  void ExpectExitedCleanly(TCaller caller = twxtest::Caller()) {
+    const testing::ScopedTrace trace(caller.file, caller.line, "");
     EXPECT_EQ(setup_->WaitForExit(kScreenWait), 0u);
-    EXPECT_FALSE(IsExistingFile(TempFolder() + "_vtsetup.mid"));
+    EXPECT_FALSE(IsExistingFile(TuneFile()));
     EXPECT_FALSE(IsExistingFile(kPlantedMark)) << twxtest::ReadWholeFileOr(kPlantedMark, "");
   }
 
   // Nothing of the product on the machine.
-  void ExpectNothingWritten(const std::string& destination) {
+  void ExpectNothingWritten(const std::string& destination, TCaller caller = twxtest::Caller()) {
+    const testing::ScopedTrace trace(caller.file, caller.line, "");
     EXPECT_FALSE(IsExistingFolder(destination)) << destination;
     EXPECT_FALSE(twxtest::RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
     EXPECT_FALSE(IsExistingFolder(ProgramsFolder + "\\Trawlmark"));
@@ -328,7 +325,9 @@ class SetupScenario : public ::testing::Test {
 
   // The installation's files, registry values and shortcuts; hotKey 0 means
   // none, and a missing desktop shortcut is what desktop false asks for.
-  void ExpectInstalled(const std::string& destination, WORD hotKey, bool desktop, bool association = true) {
+  void ExpectInstalled(const std::string& destination, WORD hotKey, bool desktop, bool association = true,
+                       TCaller caller = twxtest::Caller()) {
+    const testing::ScopedTrace trace(caller.file, caller.line, "");
     const std::string program = ProgramPath(destination);
     std::string built, installed;
     ASSERT_TRUE(twxtest::ReadWholeFile(sampletest::PatchSourcePath("Trawlix.exe"), &built));
@@ -344,12 +343,9 @@ class SetupScenario : public ::testing::Test {
               "\"" + UninstallerPath(destination) + "\"");
     // Where the values really are: a 32-bit setup's machine-wide keys lie in
     // the 32-bit view of the registry.
-    HKEY uninstall = nullptr;
     const std::string realKey = sizeof(void*) == 4 ? "SOFTWARE\\WOW6432Node" + std::string(kUninstallKey).substr(8)
                                                    : std::string(kUninstallKey);
-    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, realKey.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &uninstall),
-              ERROR_SUCCESS) << realKey;
-    if (uninstall) RegCloseKey(uninstall);
+    EXPECT_TRUE(twxtest::RegKeyExists(HKEY_LOCAL_MACHINE, realKey, KEY_WOW64_64KEY)) << realKey;
     EXPECT_NE(ReadRegString(HKEY_LOCAL_MACHINE, kRunKey, kRunValue).find(HelperPath(kMakerFolder) + "\""), std::string::npos);
     EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, kQueryFolderExtension, ""), association ? kQueryFolderType : "");
     const twxtest::TLinkInfo group = twxtest::ReadLink(GroupShortcut(kProgramShortcutName));
@@ -386,7 +382,8 @@ class SetupScenario : public ::testing::Test {
 
   // The extraction-failed message once it is shown (after the wait for the screens), its text
   // checked; screen names a screenshot to keep first. Answered with OK.
-  void ExpectExtractionFailedMessage(const std::string& screen = "") {
+  void ExpectExtractionFailedMessage(const std::string& screen = "", TCaller caller = twxtest::Caller()) {
+    const testing::ScopedTrace trace(caller.file, caller.line, "");
     HWND failed = Settled(WaitForDialog(setup_->Id(), kShortTitle, 0, kWorkWait));
     ASSERT_NE(failed, nullptr);
     EXPECT_EQ(MessageText(failed), kMessageExtractionFailed);
@@ -415,7 +412,9 @@ class SetupScenario : public ::testing::Test {
     return userData;
   }
 
-  void ExpectUserData(const std::string& folder, const std::vector<std::string>& userData) {
+  void ExpectUserData(const std::string& folder, const std::vector<std::string>& userData,
+                      TCaller caller = twxtest::Caller()) {
+    const testing::ScopedTrace trace(caller.file, caller.line, "");
     for (int i = 0; i < kCustomFileCount; ++i)
       EXPECT_EQ(twxtest::ReadWholeFileOr(folder + "\\" + CustomFiles[i].FileName, ""), userData[i])
           << CustomFiles[i].FileName;
@@ -431,7 +430,7 @@ TEST_F(SetupScenario, DefaultInstallation) {
   ASSERT_TRUE(twxtest::WriteRegString(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Internet Explorer", "Version",
                                       "7.0.5730.13"));
   // A tune file of an earlier, interrupted setup is replaced and removed.
-  ASSERT_TRUE(twxtest::WriteWholeFile(TempFolder() + "_vtsetup.mid", "stale"));
+  ASSERT_TRUE(twxtest::WriteWholeFile(TuneFile(), "stale"));
   Start();
   HWND licence = Licence();
   ASSERT_NE(licence, nullptr);
@@ -476,9 +475,9 @@ TEST_F(SetupScenario, DefaultInstallation) {
   HMODULE image = LoadLibraryExA(kSetupCopy, nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(image, nullptr);
   const int kCaptionY[] = {50, 120, 190, 260, 330, 410};
-  for (int k = 0; k < 6; ++k) ExpectDrawnAt(image, MAKEINTRESOURCEA(IDB_CAPTION(k)), 8, kCaptionY[k], 240, "caption");
+  for (int k = 0; k < 6; ++k) ExpectDrawnAt(image, MAKEINTRESOURCEA(IDB_CAPTION(k)), 8, kCaptionY[k], 240);
   ExpectDrawnAt(image, TWX_RESOURCE_NAME(IDB_BADGE), GetSystemMetrics(SM_CXSCREEN) - 140,
-                GetSystemMetrics(SM_CYSCREEN) - 90, 130, "badge");
+                GetSystemMetrics(SM_CYSCREEN) - 90, 130);
   FreeLibrary(image);
   EXPECT_EQ(Rect(status).left, 0);
   EXPECT_EQ(Rect(status).bottom, GetSystemMetrics(SM_CYSCREEN));
@@ -506,7 +505,7 @@ TEST_F(SetupScenario, DefaultInstallation) {
   EXPECT_EQ(Lines(log, "midiOutSetVolume 0 "), volumes);
   EXPECT_EQ(Lines(log, "midiOutSetVolume 1 "), volumes);
   EXPECT_EQ(Lines(log, "mciSendStringA "),
-            (std::vector<std::string>{"open \"" + TempFolder() + "_vtsetup.mid\" type sequencer alias trawlix",
+            (std::vector<std::string>{"open \"" + TuneFile() + "\" type sequencer alias trawlix",
                                       "play trawlix notify [notify]", "seek trawlix to start",
                                       "play trawlix notify [notify]", "close trawlix", "close trawlix"}));
   // No dialog changed size while the user could use it: they refuse input
@@ -531,7 +530,8 @@ TEST_F(SetupScenario, DestinationErrorAndExitQuestion) {
   robot::ClickButton(dialog, IDC_CANCEL_INSTALL);
   EXPECT_EQ(Answer(kExitTitle, IDNO, "exit-question"), kQuestionExit);
   EXPECT_EQ(robot::WindowText(robot::Control(dialog, IDC_DESTINATION_FIELD)), blocked);
-  EXPECT_TRUE(IsWindowVisible(dialog) && IsWindowEnabled(dialog));
+  EXPECT_TRUE(IsWindowVisible(dialog));
+  EXPECT_TRUE(IsWindowEnabled(dialog));
   PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
   EXPECT_EQ(Answer(kExitTitle, IDYES), kQuestionExit);
   ExpectExitedCleanly();
@@ -657,14 +657,11 @@ TEST_F(SetupScenario, FinishWithoutHotKeySilently) {
   std::string folder;
   HWND finish = InstallToFinish(&folder);
   ASSERT_NE(finish, nullptr);
+  HWND list = robot::Control(finish, IDC_HOTKEY_LIST);
   robot::ClickButton(finish, IDC_HOTKEY_BOX);
-  for (DWORD start = GetTickCount(); IsWindowEnabled(robot::Control(finish, IDC_HOTKEY_LIST)) && GetTickCount() - start < 5000;)
-    Sleep(20);
-  EXPECT_FALSE(IsWindowEnabled(robot::Control(finish, IDC_HOTKEY_LIST)));
+  EXPECT_TRUE(WaitUntilEnabled(list, false, kScreenWait)) << "unticked, the list is disabled";
   robot::ClickButton(finish, IDC_HOTKEY_BOX);
-  for (DWORD start = GetTickCount(); !IsWindowEnabled(robot::Control(finish, IDC_HOTKEY_LIST)) && GetTickCount() - start < 5000;)
-    Sleep(20);
-  EXPECT_TRUE(IsWindowEnabled(robot::Control(finish, IDC_HOTKEY_LIST))) << "ticked again, the list comes back";
+  EXPECT_TRUE(WaitUntilEnabled(list, true, kScreenWait)) << "ticked again, the list comes back";
   robot::ClickButton(finish, IDC_HOTKEY_BOX);
   Sleep(200);
   PostMessageA(finish, WM_SYSCOMMAND, SC_CLOSE, 0);  // the close box applies the options as OK does
@@ -922,9 +919,8 @@ TEST_F(SetupScenario, LowSpaceThenFullDiskKeepsTheInstallation) {
 // ctest registers the scenarios it reads from this file (CMakeLists.txt here);
 // the program's own list must hold nothing that reading missed.
 TEST(ScenarioList, EveryScenarioIsRegistered) {
-  const char* names = std::getenv("TWX_SCENARIOS");
-  ASSERT_NE(names, nullptr) << "run through ctest";
-  const std::string registered = " " + std::string(names) + " ";
+  const char* names = std::getenv("TWX_SCENARIOS");  // set by ctest
+  const std::string registered = " " + std::string(names ? names : "") + " ";
   const ::testing::UnitTest& program = *::testing::UnitTest::GetInstance();
   int scenarios = 0;
   for (int i = 0; i < program.total_test_suite_count(); ++i) {

@@ -55,15 +55,17 @@ RegistrySandbox::~RegistrySandbox() {
   }
 }
 
-std::string ReadRegRaw(HKEY root, const std::string& key, const std::string& value) {
+std::string ReadRegRaw(HKEY root, const std::string& key, const std::string& value, DWORD* type) {
   char data[65536];
-  DWORD size = sizeof data - 1, type = 0;
+  DWORD size = sizeof data - 1, found = static_cast<DWORD>(-1);
   HKEY handle;
-  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return std::string();
-  const LONG rc = RegQueryValueExA(handle, value.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-  RegCloseKey(handle);
-  if (rc != ERROR_SUCCESS) return std::string();
-  return std::string(data, size);
+  LONG rc = RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle);
+  if (rc == ERROR_SUCCESS) {
+    rc = RegQueryValueExA(handle, value.c_str(), nullptr, &found, reinterpret_cast<BYTE*>(data), &size);
+    RegCloseKey(handle);
+  }
+  if (type) *type = rc == ERROR_SUCCESS ? found : static_cast<DWORD>(-1);
+  return rc == ERROR_SUCCESS ? std::string(data, size) : std::string();
 }
 
 std::string ReadRegString(HKEY root, const std::string& key, const std::string& value) {
@@ -72,18 +74,9 @@ std::string ReadRegString(HKEY root, const std::string& key, const std::string& 
   return data;
 }
 
-DWORD ReadRegType(HKEY root, const std::string& key, const std::string& value) {
+bool RegKeyExists(HKEY root, const std::string& key, REGSAM view) {
   HKEY handle;
-  DWORD type = 0;
-  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return static_cast<DWORD>(-1);
-  const LONG rc = RegQueryValueExA(handle, value.c_str(), nullptr, &type, nullptr, nullptr);
-  RegCloseKey(handle);
-  return rc == ERROR_SUCCESS ? type : static_cast<DWORD>(-1);
-}
-
-bool RegKeyExists(HKEY root, const std::string& key) {
-  HKEY handle;
-  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS) return false;
   RegCloseKey(handle);
   return true;
 }

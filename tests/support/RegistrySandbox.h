@@ -33,12 +33,12 @@ class RegistrySandbox {
 };
 
 // Small readers for assertions. ReadRegRaw gives the stored bytes exactly (a
-// terminating NUL included); ReadRegString drops one terminating NUL. Both give
-// "" when the value is missing; ReadRegType gives (DWORD)-1 then.
-std::string ReadRegRaw(HKEY root, const std::string& key, const std::string& value);
+// terminating NUL included) and, where asked, their type; ReadRegString drops
+// one terminating NUL. Both give "" when the value is missing (and the type
+// (DWORD)-1). RegKeyExists looks in the view that rights name (KEY_WOW64_...).
+std::string ReadRegRaw(HKEY root, const std::string& key, const std::string& value, DWORD* type = nullptr);
 std::string ReadRegString(HKEY root, const std::string& key, const std::string& value);
-DWORD ReadRegType(HKEY root, const std::string& key, const std::string& value);
-bool RegKeyExists(HKEY root, const std::string& key);
+bool RegKeyExists(HKEY root, const std::string& key, REGSAM view = 0);
 bool WriteRegString(HKEY root, const std::string& key, const std::string& value, const std::string& data);
 // Sets a value (the key's unnamed one for an empty name) of any type to exactly these bytes.
 bool WriteRegValue(HKEY root, const std::string& key, const std::string& value, DWORD type, const std::string& data);

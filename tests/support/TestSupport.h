@@ -55,6 +55,15 @@ bool RunningUnderWine();
 // Folder for test artifacts (screenshots, logs): $TWX_ARTIFACTS, or the temp folder.
 std::string ArtifactsFolder();
 
+// Where a shared check was called from: its last parameter is `TCaller caller =
+// Caller()`, which the compiler fills in with the calling line, and it names
+// that line in its failures (a testing::ScopedTrace of caller.file, caller.line).
+struct TCaller {
+  const char* file;
+  int line;
+};
+inline TCaller Caller(const char* file = __builtin_FILE(), int line = __builtin_LINE()) { return {file, line}; }
+
 // Deterministic pseudo-random bytes for data-driven tests.
 std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed);
 

@@ -7,19 +7,22 @@
 namespace {
 
 TEST(PathParts, WorkedValuesAndOddShapes) {
-  // Path part | name | parent | extension.
-  const std::pair<const char*, const char*> kRows[] = {
-      {"C:\\VarnTech\\uninst.exe", "C:\\VarnTech\\|uninst.exe|C:\\VarnTech|.exe"},
-      {"C:\\Trawlix", "C:\\|Trawlix|C:|"},  // a root's separator is dropped from the parent
-      {"C:\\", "C:\\||C:|"},
-      {"C:x.txt", "C:|x.txt|C|.txt"},
-      {"C:\\A\\\\B", "C:\\A\\\\|B|C:\\A|"},  // doubled backslashes before the last name
-      {"C:\\Data\\archive.tar.gz", "C:\\Data\\|archive.tar.gz|C:\\Data|.gz"},
-      {"dir.d/name", "|dir.d/name||.d/name"},  // the forward slash is no separator
-      {"", "|||"}};
+  const struct {
+    const char *path, *pathPart, *name, *parent, *extension;
+  } kRows[] = {{"C:\\VarnTech\\uninst.exe", "C:\\VarnTech\\", "uninst.exe", "C:\\VarnTech", ".exe"},
+               {"C:\\Trawlix", "C:\\", "Trawlix", "C:", ""},  // a root's separator is dropped from the parent
+               {"C:\\", "C:\\", "", "C:", ""},
+               {"C:x.txt", "C:", "x.txt", "C", ".txt"},
+               {"C:\\A\\\\B", "C:\\A\\\\", "B", "C:\\A", ""},  // doubled backslashes before the last name
+               {"C:\\Data\\archive.tar.gz", "C:\\Data\\", "archive.tar.gz", "C:\\Data", ".gz"},
+               {"dir.d/name", "", "dir.d/name", "", ".d/name"},  // the forward slash is no separator
+               {"", "", "", "", ""}};
   for (const auto& row : kRows) {
-    const std::string in = row.first;
-    EXPECT_EQ(PathPart(in) + "|" + NamePart(in) + "|" + ParentPart(in) + "|" + ExtensionPart(in), row.second);
+    SCOPED_TRACE(row.path);
+    EXPECT_EQ(PathPart(row.path), row.pathPart);
+    EXPECT_EQ(NamePart(row.path), row.name);
+    EXPECT_EQ(ParentPart(row.path), row.parent);
+    EXPECT_EQ(ExtensionPart(row.path), row.extension);
   }
 }
 
@@ -33,9 +36,13 @@ TEST(FileOps, FoldersAreMadeLevelByLevelUpToThePathLimitAndNeverBelowAFile) {
   for (const std::string& path : {temp.Join("D\\E\\\\\\"), file + "\\sub\\deeper", deepest,
                                   over + "\\" + std::string(kPlatformPathLimit - over.size(), 'o')})
     MakeFolderPath(path);
-  EXPECT_TRUE(IsExistingFolder(deepest) && IsExistingFolder(temp.Join("D\\E")));
-  EXPECT_FALSE(IsExistingFolder(temp.Join(std::string(100, 'o'))) || IsExistingFolder(file + "\\sub"));
-  EXPECT_FALSE(IsExistingFolder(file) || IsExistingFile(temp.Join("D")) || FileDosTime(temp.Join("D")) != kNoDosTime);
+  EXPECT_TRUE(IsExistingFolder(deepest));
+  EXPECT_TRUE(IsExistingFolder(temp.Join("D\\E")));
+  EXPECT_FALSE(IsExistingFolder(temp.Join(std::string(100, 'o')))) << "one character over the limit";
+  EXPECT_FALSE(IsExistingFolder(file + "\\sub")) << "below a file";
+  EXPECT_FALSE(IsExistingFolder(file));
+  EXPECT_FALSE(IsExistingFile(temp.Join("D")));
+  EXPECT_EQ(FileDosTime(temp.Join("D")), kNoDosTime) << "a folder has no file time";
   EXPECT_EQ(twxtest::ReadWholeFileOr(file, ""), "data");
 }
 
@@ -53,7 +60,8 @@ TEST(FileOps, ImpossibleDosTimesAreReportedAndChangeNothing) {
                              day | (12u << 11 | 61u << 5), day | 30u})
     EXPECT_NE(SetFileDosTime(handle, value), 0u) << std::hex << value;
   ASSERT_TRUE(CloseFile(handle));
-  EXPECT_TRUE(FileDosTime(file) == before && twxtest::ReadWholeFileOr(file, "") == "abc");
+  EXPECT_EQ(FileDosTime(file), before);
+  EXPECT_EQ(twxtest::ReadWholeFileOr(file, ""), "abc");
 }
 
 }  // namespace

@@ -26,7 +26,8 @@ Bytes LayoutOf(std::vector<Bytes> records, const Bytes& ours = Bytes(), size_t a
 
 TEST(ToolbarLayout, TheButtonGoesAfterTheFirstMarkedRecordOrAtTheEndAndOnlyOnce) {
   Bytes empty = LayoutOf({});
-  ASSERT_TRUE(InsertToolbarButton(&empty, kId) == kButtonInserted && empty.size() == 4 + kToolbarRecordSize);
+  ASSERT_EQ(InsertToolbarButton(&empty, kId), kButtonInserted);
+  ASSERT_EQ(empty.size(), 4 + kToolbarRecordSize);
   const Bytes ours = Part(empty, 4);
   EXPECT_EQ(Part(ours, 20, 24), Le(kId, 4)) << "the button's command";
   const Bytes marked = OtherRecord(0xFFFFFFFFu), other = OtherRecord(0), idAsMarker = OtherRecord(kId);
@@ -42,7 +43,8 @@ TEST(ToolbarLayout, TheButtonGoesAfterTheFirstMarkedRecordOrAtTheEndAndOnlyOnce)
   // Sizes below the header too: in unsigned arithmetic they would pass as whole records.
   for (size_t size : {0u, 3u, 5u, 31u, 33u, 4u + 2 * 28u - 1u}) {
     Bytes layout(size, 0xFF);
-    EXPECT_TRUE(InsertToolbarButton(&layout, kId) == kLayoutUnknown && layout == Bytes(size, 0xFF)) << size;
+    EXPECT_EQ(InsertToolbarButton(&layout, kId), kLayoutUnknown) << size;
+    EXPECT_EQ(layout, Bytes(size, 0xFF)) << size;
   }
 }
 
@@ -51,7 +53,9 @@ TEST(PostSetTables, IconsSwitchAtXpHelpersAtANewerVersionAndSetNamesConvertInAny
     ComposeExtensionValues("C:\\Trawlix\\Trawlix.exe", major, minor);
     return std::string(ExtensionValues[4].Value) + "|" + ExtensionValues[5].Value;
   };
-  EXPECT_TRUE(icons(4, 10) == icons(5, 0) && icons(5, 0) != icons(5, 1) && icons(5, 1) == icons(10, 0));
+  EXPECT_EQ(icons(4, 10), icons(5, 0));
+  EXPECT_NE(icons(5, 0), icons(5, 1)) << "Windows XP draws with alpha";
+  EXPECT_EQ(icons(5, 1), icons(10, 0));
   // The installed helper is 5.3: each side of each part's bound.
   const std::pair<unsigned, unsigned> kHelpers[] = {{5, 4}, {6, 0}, {5, 3}, {5, 2}, {4, 9}};
   for (const auto& helper : kHelpers)
@@ -128,7 +132,8 @@ TEST_F(FileWork, UserFilesWithTheirHeaderComeBackAndOnlyTheSetsLoseTheObsoleteSe
     for (const TFile& file : std::vector<TFile>{{kQuery, queryHead}, {kEntry, entryHead}, {kSets, setsHead}})
       Write(file.first, file.second);
     RestoreCustomFiles(temp.Path(), row.convert);
-    EXPECT_TRUE(Read(kQuery) == row.querySaved && Read(kEntry) == entry);
+    EXPECT_EQ(Read(kQuery), row.querySaved);
+    EXPECT_TRUE(Read(kEntry) == entry) << "the engine registry comes back";
     EXPECT_EQ(Read(kSets), row.setsSaved);
   }
   // A step after the restore failed: the files go back once more, as the user had them.
@@ -146,15 +151,18 @@ TEST_F(FileWork, PatchesBuildTheirOutputOrLeaveItAsItWasAndAreDeletedEitherWay) 
                              FromText("not a patch stream at all"), Stored(Copy(39000, 2000) + End(0))}) {
     Write("p.pch", AsText(patch));
     EXPECT_FALSE(ApplyPatch(Path("Trawlix.exe"), Path("SrchCfg.exe"), Path("p.pch"))) << patch.size();
-    EXPECT_TRUE(Read("SrchCfg.exe") == previous && Read("p.pch") == "<none>") << patch.size();
+    EXPECT_EQ(Read("SrchCfg.exe"), previous) << patch.size();
+    EXPECT_EQ(Read("p.pch"), "<none>") << patch.size();
   }
   EXPECT_FALSE(Patch("Missing.exe", "SrchCfg.exe", base));
   EXPECT_EQ(Read("SrchCfg.exe"), previous);
   // Outputs one byte larger than the first buffer, and exactly as large; in place too.
   for (const std::string& target : {base.substr(0, 15000) + Random(kPatchHeadroom + 1, 11) + base.substr(30000),
                                     base + Random(kPatchHeadroom, 12)}) {
-    EXPECT_TRUE(Patch("Trawlix.exe", "SrchCfg.exe", target) && Read("SrchCfg.exe") == target);
-    EXPECT_TRUE(Patch("Trawlix.exe", "Trawlix.exe", target) && Read("Trawlix.exe") == target);
+    for (const char* output : {"SrchCfg.exe", "Trawlix.exe"}) {  // the second in place
+      EXPECT_TRUE(Patch("Trawlix.exe", output, target)) << output;
+      EXPECT_TRUE(Read(output) == target) << output;
+    }
     EXPECT_EQ(twxtest::ListFolder(temp.Path()), (std::vector<std::string>{"SrchCfg.exe", "Trawlix.exe"}));
     Write("Trawlix.exe", base);
   }

@@ -22,29 +22,44 @@ TEST(SetupLogic, EveryGateOnEachSideOfItsBound) {
     EXPECT_EQ(IsWindowsTooOld(row.platform, row.major, row.minor), row.tooOld) << row.major << "." << row.minor;
     EXPECT_EQ(UsesXpDialogs(row.platform, row.major, row.minor), row.xp) << row.platform << ":" << row.major << "." << row.minor;
   }
-  EXPECT_TRUE(IsLowColourDepth(15) && !IsLowColourDepth(16));
-  EXPECT_TRUE(ShowsBrowserNotice(6) && !ShowsBrowserNotice(7));
-  EXPECT_TRUE(IsLowSpace(15.999) && !IsLowSpace(16.0) && IsLowSpace(-1.0));
-  // The wait after the work steps: its cap, also across the tick count's wrap.
-  for (uint32_t start : {1000u, 0xFFFFF000u}) {
-    EXPECT_TRUE(KeepsWaiting(true, false, start, start + 24999) && KeepsWaiting(false, true, start, start + 24999));
-    EXPECT_FALSE(KeepsWaiting(true, true, start, start + 25000) || KeepsWaiting(false, false, start, start));
-  }
+  const uint32_t wrap = 0xFFFFF000u;  // the tick count wraps during the wait
+  const struct {
+    const char* what;
+    bool decided, expected;
+  } kGates[] = {{"15 bits per pixel are too few", IsLowColourDepth(15), true},
+                {"16 bits are enough", IsLowColourDepth(16), false},
+                {"browser 6 gets the notice", ShowsBrowserNotice(6), true},
+                {"browser 7 does not", ShowsBrowserNotice(7), false},
+                {"15.999 MB is low space", IsLowSpace(15.999), true},
+                {"16 MB is not", IsLowSpace(16.0), false},
+                {"unknown space is low", IsLowSpace(-1.0), true},
+                {"captions at 24,999 ms: wait", KeepsWaiting(true, false, 1000, 25999), true},
+                {"progress at 24,999 ms, wrapped: wait", KeepsWaiting(false, true, wrap, wrap + 24999), true},
+                {"both at 25,000 ms: no more", KeepsWaiting(true, true, 1000, 26000), false},
+                {"both at 25,000 ms, wrapped: no more", KeepsWaiting(true, true, wrap, wrap + 25000), false},
+                {"nothing runs: no wait", KeepsWaiting(false, false, 1000, 1000), false}};
+  for (const auto& gate : kGates) EXPECT_EQ(gate.decided, gate.expected) << gate.what;
   int counter = 98;
-  EXPECT_TRUE(!ProgressStep(&counter) && ProgressStep(&counter) && counter == 100);
-  EXPECT_TRUE(CollapseHeight(4) == 0 && CollapseHeight(3) < 0);
-  EXPECT_TRUE(UnrollHeight(95, 100) == 99 && UnrollHeight(96, 100) == -1);
-  const std::pair<int, TBlinkStep> kBlinks[] = {{8, {true, false}}, {9, {false, false}}, {10, {true, true}}};
-  for (auto row : kBlinks) {
-    const TBlinkStep step = BlinkStep(&row.first);
-    EXPECT_TRUE(step.show == row.second.show && step.stop == row.second.stop) << row.first;
+  EXPECT_FALSE(ProgressStep(&counter)) << "99";
+  EXPECT_TRUE(ProgressStep(&counter)) << "100: the bar is full";
+  EXPECT_EQ(CollapseHeight(4), 0) << "still shown";
+  EXPECT_LT(CollapseHeight(3), 0) << "collapsed";
+  EXPECT_EQ(UnrollHeight(95, 100), 99);
+  EXPECT_EQ(UnrollHeight(96, 100), -1) << "the full height is never set";
+  for (int before : {8, 9, 10}) {
+    const TBlinkStep step = BlinkStep(&before);
+    EXPECT_EQ(step.show, before != 10) << before;
+    EXPECT_EQ(step.stop, before == 11) << before;
   }
-  EXPECT_TRUE(FinishHotKey(true, 0) == 0x0670 && FinishHotKey(true, kHotKeyChoices - 1) == 0x067B &&
-              FinishHotKey(false, 3) == 0);
-  EXPECT_EQ(HotKeyChoiceText(0) + "|" + HotKeyChoiceText(kHotKeyChoices - 1), "Ctrl + Alt + F1|Ctrl + Alt + F12");
-  EXPECT_EQ(WithoutTrailingBackslashes("C:\\A\\\\") + WithoutTrailingBackslashes("C:\\") + "|" +
-                WithoutTrailingBackslashes("\\\\"), "C:\\AC:|");
-  EXPECT_EQ(BrowsedDestination("D:") + DriveRootOf("c:\\VarnTech\\Trawlix"), "D:\\C:\\");
+  EXPECT_EQ(FinishHotKey(true, 0), 0x0670);
+  EXPECT_EQ(FinishHotKey(true, kHotKeyChoices - 1), 0x067B);
+  EXPECT_EQ(FinishHotKey(false, 3), 0);
+  EXPECT_EQ(HotKeyChoiceText(kHotKeyChoices - 1), "Ctrl + Alt + F12");
+  EXPECT_EQ(WithoutTrailingBackslashes("C:\\A\\\\"), "C:\\A");
+  EXPECT_EQ(WithoutTrailingBackslashes("C:\\"), "C:");
+  EXPECT_EQ(WithoutTrailingBackslashes("\\\\"), "");
+  EXPECT_EQ(BrowsedDestination("D:"), "D:\\");
+  EXPECT_EQ(DriveRootOf("c:\\VarnTech\\Trawlix"), "C:\\");
   EXPECT_EQ(DriveRootOf("\\\\server\\share"), "\\\\\\") << "no drive: a root whose query fails";
   EXPECT_DOUBLE_EQ(FreeSpaceMB(65536, 32768, 1), 2048.0) << "a cluster of 2 GiB: unsigned";
   EXPECT_DOUBLE_EQ(FreeSpaceMB(65536, 65536, 100), 0.0) << "the cluster size wraps in 32 bits";
@@ -55,9 +70,11 @@ TEST(SetupLogic, TheFadeInRunsToFortySixAndWelcomesOnceOnTheFifthTick) {
   int position = 0, ticks = 0, welcomeTick = 0;
   for (TFadeStep step; !(step = FadeInStep(position, welcomeTick != 0)).stop; position = step.position) {
     ASSERT_LT(++ticks, 100);
-    EXPECT_TRUE(!step.playWelcome || std::exchange(welcomeTick, ticks) == 0) << "the clip once only";
+    EXPECT_EQ(step.playWelcome ? std::exchange(welcomeTick, ticks) : 0, 0) << "the clip once only";
   }
-  EXPECT_TRUE(ticks == 23 && position == 46 && welcomeTick == 5) << ticks << " " << position << " " << welcomeTick;
+  EXPECT_EQ(ticks, 23);
+  EXPECT_EQ(position, 46);
+  EXPECT_EQ(welcomeTick, 5);
 }
 
 TEST(TextRules, WorkingFolderUninstallStringAndBrowserVersion) {

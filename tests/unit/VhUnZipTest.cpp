@@ -66,7 +66,8 @@ TEST_F(Extraction, FailedEntriesGiveSixAndKeepWhatWasWrittenBefore) {
     SCOPED_TRACE(std::get<0>(row));
     const Bytes after = std::get<2>(row) ? Bytes() : Entry("never.txt", "x");
     EXPECT_EQ(Extract(Archive(Entry("first.txt", "ok") + std::get<1>(row) + after)), kExtractBadEntry);
-    EXPECT_TRUE(Read("first.txt") == "ok" && Read("never.txt") == "<missing>");
+    EXPECT_EQ(Read("first.txt"), "ok");
+    EXPECT_EQ(Read("never.txt"), "<missing>");
     EXPECT_NE(FileDosTime(Path("e.bin")), kSomeTime) << "no time stamp on a failed entry";
   }
   const Bytes zeros(100000, 0);  // never more than the listed length is written
@@ -87,7 +88,8 @@ TEST_F(Extraction, UnsafeNamesAndOverlongPathsNeverWriteAnythingAnywhere) {
     SCOPED_TRACE(name.substr(0, 40));
     EXPECT_EQ(Extract(Archive(Entry("first.txt", "ok") + Entry(name, "evil"))), kExtractBadEntry);
     EXPECT_EQ(CurrentEntryPath(), Path(name)) << "the failure names the entry that failed";
-    EXPECT_TRUE(Listed() == std::vector<std::string>{"first.txt"} && twxtest::ListFolder(temp.Path()).size() == 1u);
+    EXPECT_EQ(Listed(), std::vector<std::string>{"first.txt"});
+    EXPECT_EQ(twxtest::ListFolder(temp.Path()).size(), 1u) << "nothing beside the destination";
   }
   for (const char* name : {"User Defined(Other).TWL", "cone\\x", "COM10", ".profile", "a..b", "CONSOLE", "LPT\xB9\xB9"})
     EXPECT_TRUE(IsSafeEntryName(name)) << name;
@@ -125,13 +127,18 @@ TEST_F(Extraction, NothingIsWrittenThroughLinksPlantedInTheDestination) {
       continue;
     }
     if (c.entry == nullptr) {
-      EXPECT_TRUE(CopyArchiveOut(source, Path(c.link), nullptr) && Read(c.link) == "the archive's bytes");
+      EXPECT_TRUE(CopyArchiveOut(source, Path(c.link), nullptr));
+      EXPECT_EQ(Read(c.link), "the archive's bytes");
     } else {
       EXPECT_EQ(Extract(Archive(Entry(c.entry, "evil"))), c.code);
-      EXPECT_TRUE(c.code != kExtractOk || (Read(c.entry) == "evil" && PathKind(Path(c.entry), false) == kPathFile));
+      if (c.code == kExtractOk) {
+        EXPECT_EQ(Read(c.entry), "evil");
+        EXPECT_EQ(PathKind(Path(c.entry), false), kPathFile) << "the link was replaced";
+      }
     }
     EXPECT_TRUE(twxtest::ListFolder(outside).empty());
-    EXPECT_TRUE(twxtest::ReadWholeFileOr(outsideFile, "") == "keep" && twxtest::IsReadOnly(outsideFile));
+    EXPECT_EQ(twxtest::ReadWholeFileOr(outsideFile, ""), "keep");
+    EXPECT_TRUE(twxtest::IsReadOnly(outsideFile));
     twxtest::RemoveTree(Path(c.link));
   }
   if (!unmade.empty()) GTEST_SKIP() << "this system cannot make or remove these links:" << unmade;
@@ -154,14 +161,16 @@ TEST_F(Extraction, MissingArchiveOrDestinationNamesThatCannotBeTakenAndVerifyWri
   // An empty destination would put the entries at the root of the drive.
   ASSERT_TRUE(twxtest::WriteWholeFile(archive, AsText(Archive(Entry("twx-root-probe.txt", "x")))));
   EXPECT_EQ(ExtractArchive(archive.c_str(), "\\\\", nullptr, nullptr), kExtractCannotCreate);
-  EXPECT_TRUE(IsExistingFile(archive) && !IsExistingFile("\\twx-root-probe.txt"));
+  EXPECT_TRUE(IsExistingFile(archive));
+  EXPECT_FALSE(IsExistingFile("\\twx-root-probe.txt"));
   MakeFolderPath(Path("taken"));  // an entry's name taken by a folder
   EXPECT_EQ(Extract(Archive(Entry("taken", "x"))), kExtractCannotCreate);
   ASSERT_TRUE(twxtest::WriteWholeFile(Path("data.db"), "old"));
   swapPath = Path("data.db");
   EXPECT_EQ(Extract(Archive(Entry("data.db", "new")), nullptr, SwapForFolder), kExtractCannotCreate);
   ASSERT_TRUE(twxtest::WriteWholeFile(archive, AsText(Archive(Entry("a\\b.txt", "b")))));
-  EXPECT_TRUE(VerifyArchive(archive.c_str(), nullptr, nullptr) == kExtractOk && !IsExistingFile(archive));
+  EXPECT_EQ(VerifyArchive(archive.c_str(), nullptr, nullptr), kExtractOk);
+  EXPECT_FALSE(IsExistingFile(archive));
   EXPECT_EQ(Listed(), (std::vector<std::string>{"data.db", "taken"}));
 }
 

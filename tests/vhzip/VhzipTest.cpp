@@ -37,7 +37,8 @@ TEST(PackedTree, ExtractsWithTheSetupsCodeAndThreadsDoNotChangeTheBytes) {
                                                         {"Program\\Flags\\e.ico", ""}};
   for (const auto& file : kFiles) ASSERT_TRUE(twxtest::WriteWholeFile(tree.Join(file.first), file.second));
   TBytes one, two;
-  ASSERT_TRUE(Pack(tree.Path(), "Trawlix", 1, &one) && Pack(tree.Path(), "Trawlix", 2, &two));
+  ASSERT_TRUE(Pack(tree.Path(), "Trawlix", 1, &one));
+  ASSERT_TRUE(Pack(tree.Path(), "Trawlix", 2, &two));
   EXPECT_TRUE(one == two);
   ASSERT_TRUE(twxtest::WriteWholeFile(out.Join("a.vhz"), AsText(one)));
   ASSERT_EQ(ExtractArchive(out.Join("a.vhz").c_str(), out.Path().c_str(), "Trawlix", nullptr), kExtractOk);
@@ -70,13 +71,15 @@ TEST(Bundle, MarkersInTheStubOrInABareArchiveAndAFailedEntryLeaveNothingPartial)
   const Bytes archive = Archive(Entry("m", contents));
   ASSERT_EQ(FindArchiveOffset(archive.data(), archive.size()), 41 + 24) << "the marker shows";
   ASSERT_TRUE(twxtest::WriteWholeFile(bare, AsText(archive)));
-  ASSERT_TRUE(Vhzip({"vhzip", "verify", bare}) == 0 && Vhzip({"vhzip", "extract", bare, "-C", out}) == 0);
+  ASSERT_EQ(Vhzip({"vhzip", "verify", bare}), 0);
+  ASSERT_EQ(Vhzip({"vhzip", "extract", bare, "-C", out}), 0);
   EXPECT_EQ(twxtest::ReadWholeFileOr(out + "\\m", ""), contents);
   const Bytes payload = FromText("payload");  // one data byte more than the stream takes: written, then refused
   const Bytes extra = Record("extra.bin", 7, StreamFor(payload) + Bytes{0}, Check(payload));
   ASSERT_TRUE(twxtest::WriteWholeFile(bare, AsText(Archive(Entry("first.txt", "ok") + extra))));
   EXPECT_EQ(Vhzip({"vhzip", "extract", bare, "-C", out}), 1);
-  EXPECT_TRUE(twxtest::ReadWholeFileOr(out + "\\first.txt", "") == "ok" && !IsExistingFile(out + "\\extra.bin"));
+  EXPECT_EQ(twxtest::ReadWholeFileOr(out + "\\first.txt", ""), "ok");
+  EXPECT_FALSE(IsExistingFile(out + "\\extra.bin"));
 }
 
 // A new version of base: twenty stretches replaced by others of another length.

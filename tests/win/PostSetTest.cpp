@@ -234,8 +234,9 @@ TEST_F(Registry, EveryLoadedUserButTheTemplateGetsTheButtonAndUnknownLayoutsStay
     }
     EXPECT_EQ(ReadRegRaw(root(user), key(user, kToolbarKey), kLayoutValue), user.expectedLayout);
     EXPECT_EQ(ReadRegRaw(root(user), key(user, kMappingKey), kExtensionGuid), Dword(user.mapping));
-    EXPECT_EQ(ReadRegRaw(root(user), key(user, kMappingKey), "NextId"), Dword(user.expectedNextId));
-    EXPECT_EQ(twxtest::ReadRegType(root(user), key(user, kMappingKey), "NextId"), user.mappingType);
+    DWORD type = 0;
+    EXPECT_EQ(ReadRegRaw(root(user), key(user, kMappingKey), "NextId", &type), Dword(user.expectedNextId));
+    EXPECT_EQ(type, user.mappingType);
   }
 }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "FileUtils.h"
+#include "Product.h"
 #include "Robot.h"
 #include "SelDir.h"
 #include "SelDirLogic.h"
@@ -14,7 +15,6 @@
 namespace {
 
 const char kTitle[] = "Select Destination Folder";
-const char kCaption[] = "Trawlmark 5.3 Setup";
 const DWORD kWait = twxtest::kUntilDone;
 
 struct TBrowse {
@@ -23,7 +23,7 @@ struct TBrowse {
 
 DWORD WINAPI RunBrowse(LPVOID data) {
   TBrowse* browse = static_cast<TBrowse*>(data);
-  browse->result = BrowseForFolder(nullptr, browse->initial, "Trawlix", kCaption);
+  browse->result = BrowseForFolder(nullptr, browse->initial, "Trawlix", kSetupTitle);
   return 0;
 }
 
@@ -35,13 +35,6 @@ std::string WaitForText(HWND dialog, int id, const std::string& expected) {
   return text;
 }
 
-// Returns once the window's thread has handled what was sent to it so far
-// (at once when the dialog has ended and its window is gone).
-void Settle(HWND window) {
-  DWORD_PTR result;
-  SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, kWait, &result);
-}
-
 class FolderBrowser : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -49,7 +42,7 @@ class FolderBrowser : public ::testing::Test {
     for (const char* folder : {"\\Common Files", "\\Zeta", "\\Hidden"}) MakeFolderPath(programFiles_ + folder);
     SetFileAttributesA((programFiles_ + "\\Hidden").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY);
     ASSERT_TRUE(twxtest::WriteWholeFile(programFiles_ + "\\readme.txt", "x"));
-    initial_ = programFiles_ + "\\VarnTech\\Trawlix";
+    initial_ = programFiles_ + kProductFolder;
   }
   void TearDown() override {
     HWND dialog = FindWindowA("#32770", kTitle);
@@ -60,7 +53,7 @@ class FolderBrowser : public ::testing::Test {
     browse_.initial = initial;
     thread_ = CreateThread(nullptr, 0, RunBrowse, &browse_, 0, nullptr);
     HWND dialog = robot::WaitForWindow("#32770", kTitle, kWait, GetCurrentProcessId());
-    if (dialog) Settle(dialog);
+    robot::Settled(dialog);
     return dialog;
   }
   // The dialog's result once it has ended.
@@ -68,12 +61,12 @@ class FolderBrowser : public ::testing::Test {
     if (thread_ && WaitForSingleObject(thread_, kWait) == WAIT_OBJECT_0 && CloseHandle(thread_)) thread_ = nullptr;
     return browse_.result;
   }
-  bool StillOpen(HWND dialog) { return Settle(dialog), IsWindowVisible(dialog) != FALSE; }
+  bool StillOpen(HWND dialog) { return IsWindowVisible(robot::Settled(dialog)) != FALSE; }
   // Answers the message box that shows text with button; false when none came.
   bool Answer(const std::string& text, int button) {
-    HWND box = robot::WaitForWindow("#32770", kCaption, kWait, GetCurrentProcessId());
+    HWND box = robot::WaitForWindow("#32770", kSetupTitle, kWait, GetCurrentProcessId());
     if (!box) return false;
-    Settle(box);
+    robot::Settled(box);
     bool shown = false;
     for (const robot::TChild& child : robot::Children(box)) shown = shown || child.text == text;
     EXPECT_TRUE(shown) << "no box saying: " << text;

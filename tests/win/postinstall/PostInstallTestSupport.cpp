@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "FileUtils.h"
+#include "HelperInstance.h"
 
 namespace postinstalltest {
 
@@ -34,19 +35,9 @@ std::string ProcessImage(DWORD processId) {
 }  // namespace
 
 DWORD HelperProcessOf(const std::string& instanceFile) {
-  HANDLE file = CreateFileA(instanceFile.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return 0;
-  unsigned char bytes[4];
-  DWORD read = 0;
-  const BOOL ok = ReadFile(file, bytes, 4, &read, nullptr);
-  CloseHandle(file);
-  if (!ok || read != 4) return 0;
-  const uint32_t bits = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-  HWND window = reinterpret_cast<HWND>(static_cast<intptr_t>(static_cast<int32_t>(bits)));
+  HWND window = twx::ReadHelperWindow(instanceFile);
   DWORD owner = 0;
-  if (!IsWindow(window) || !GetWindowThreadProcessId(window, &owner)) return 0;
-  return owner;
+  return window && GetWindowThreadProcessId(window, &owner) ? owner : 0;
 }
 
 DWORD WaitForHelper(const std::string& instanceFile, const std::string& image, DWORD timeoutMs) {

@@ -22,7 +22,8 @@ std::string Z(const std::string& text);
 std::string Dword(uint32_t value);
 using twxtest::WriteRegValue;
 
-// The process whose live window the instance file names; 0 when none does.
+// The process whose live window the instance file names (the helper's own
+// reading of the file); 0 when none does.
 DWORD HelperProcessOf(const std::string& instanceFile);
 
 // Waits until the instance file names a live window of the program image; its process.
