@@ -6,6 +6,14 @@
 
 include(GoogleTest)
 
+# Time limits, so that a hang fails its one test soon and says which: a test
+# program a few minutes at most (the 32-bit ones run emulated, on a machine
+# that may be busy with other builds), a scenario a little more, a native test
+# two minutes. The test presets give anything else five minutes.
+set(TWX_TIMEOUT_NATIVE 120)
+set(TWX_TIMEOUT_WIN_PROGRAM 240)
+set(TWX_TIMEOUT_SCENARIO 300)
+
 set(TWX_RUN_WIN_TESTS OFF)
 if(WIN32)
   set(TWX_RUN_WIN_TESTS ON)
@@ -52,7 +60,7 @@ function(twx_win_test_properties test)
     list(APPEND env "TWX_DISPLAY=1")
   endif()
   set_tests_properties(${test} PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${env}"
-                       LABELS "wine" SKIP_RETURN_CODE 77)
+                       LABELS "wine" SKIP_RETURN_CODE 77 TIMEOUT ${TWX_TIMEOUT_WIN_PROGRAM})
 endfunction()
 
 # twx_add_gtest(<name> SOURCES ... [LIBS ...] [DISPLAY])
@@ -73,7 +81,7 @@ function(twx_add_gtest name)
       twx_win_test_properties(win.${name})
     endif()
   else()
-    gtest_discover_tests(${name} TEST_PREFIX native. PROPERTIES LABELS native
+    gtest_discover_tests(${name} TEST_PREFIX native. PROPERTIES LABELS native TIMEOUT ${TWX_TIMEOUT_NATIVE}
                          ENVIRONMENT "TWX_ARTIFACTS=${TWX_ARTIFACTS_DIR}")
   endif()
 endfunction()

@@ -1,7 +1,12 @@
 # Makes the setup program from the staged payload, as a product build does:
 # the three delta patches against the payload's main program, the archive, and
 # the setup stub with the archive appended.
-# cmake -DVHZIP=... -DPAYLOAD=... -DSOURCES=... -DPACKED=... -DARCHIVE=... -DSTUB=... -DSETUP=... -P PackSetup.cmake
+# cmake -DVHZIP=... -DEPOCH=... -DPAYLOAD=... -DSOURCES=... -DPACKED=... -DARCHIVE=... -DSTUB=... -DSETUP=... -P PackSetup.cmake
+
+# The build's time for every entry (the packer takes no file time later than
+# it), in UTC: the same sources give the same archive anywhere, at any time.
+set(ENV{SOURCE_DATE_EPOCH} ${EPOCH})
+set(ENV{TZ} UTC)
 
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc)

@@ -389,12 +389,63 @@ int64_t FindArchiveOffset(const std::string& path, TMessagePump pump) {
   return failed ? -1 : found;
 }
 
-bool CopyArchiveOut(const std::string& sourcePath, const std::string& archivePath, TMessagePump pump) {
-  const int64_t offset = FindArchiveOffset(sourcePath, pump);
-  return offset >= 0 && CopyArchiveFrom(sourcePath, offset, archivePath, pump);
+namespace {
+
+// The image header's fields that lead to the certificate table.
+const uint32_t kPeHeaderOffsetField = 0x3C;  // in the DOS header
+const int32_t kPeSignatureSize = 4;           // "PE\0\0"
+const int32_t kCoffHeaderSize = 20;
+const int32_t kOptionalHeaderSizeField = 16;  // in the COFF header
+const uint16_t kPe32Magic = 0x10B;
+const uint16_t kPe32PlusMagic = 0x20B;
+// Where the count of data directory entries and the entries themselves start
+// in the optional header, for PE32 and PE32+.
+const uint32_t kDirectoryCountField32 = 92, kDirectoryCountField64 = 108;
+const uint32_t kSecurityEntry = 4;  // the fifth entry; its address is a file offset
+const uint32_t kDirectoryEntrySize = 8;
+
+bool Fits(size_t size, uint64_t at, uint64_t length) { return at <= size && length <= size - at; }
+
+}  // namespace
+
+int64_t ArchiveEnd(const uint8_t* head, size_t headSize, int64_t archiveOffset, int64_t fileSize) {
+  if (archiveOffset <= 0 || !Fits(headSize, 0, kPeHeaderOffsetField + 4) || head[0] != 'M' || head[1] != 'Z')
+    return fileSize;
+  const uint64_t pe = vhz::GetU32(head + kPeHeaderOffsetField);
+  if (!Fits(headSize, pe, kPeSignatureSize + kCoffHeaderSize + 2) || std::memcmp(head + pe, "PE\0\0", 4) != 0)
+    return fileSize;
+  const uint64_t optional = pe + kPeSignatureSize + kCoffHeaderSize;
+  const uint32_t optionalSize = vhz::GetU16(head + pe + kPeSignatureSize + kOptionalHeaderSizeField);
+  const uint16_t magic = vhz::GetU16(head + optional);
+  if (magic != kPe32Magic && magic != kPe32PlusMagic) return fileSize;
+  const uint32_t countField = magic == kPe32Magic ? kDirectoryCountField32 : kDirectoryCountField64;
+  const uint32_t entry = countField + 4 + kSecurityEntry * kDirectoryEntrySize;
+  if (entry + kDirectoryEntrySize > optionalSize || !Fits(headSize, optional, entry + kDirectoryEntrySize) ||
+      vhz::GetU32(head + optional + countField) <= kSecurityEntry)
+    return fileSize;
+  const int64_t table = vhz::GetU32(head + optional + entry);
+  const int64_t tableSize = vhz::GetU32(head + optional + entry + 4);
+  if (table <= archiveOffset || tableSize == 0 || table + tableSize > fileSize) return fileSize;
+  return table;
 }
 
-bool CopyArchiveFrom(const std::string& sourcePath, int64_t offset, const std::string& archivePath,
+int64_t FindArchiveEnd(const std::string& path, int64_t archiveOffset) {
+  TFileHandle file = OpenFileForRead(path);
+  if (file == kNoFile) return -1;
+  const int64_t size = FileSize(file);
+  int32_t got = 0;
+  const bool read = size >= 0 && SeekFile(file, 0) && ReadFileBytes(file, gChunk, kScanChunk, &got);
+  CloseFile(file);
+  return read ? ArchiveEnd(gChunk, static_cast<size_t>(got), archiveOffset, size) : -1;
+}
+
+bool CopyArchiveOut(const std::string& sourcePath, const std::string& archivePath, TMessagePump pump) {
+  const int64_t offset = FindArchiveOffset(sourcePath, pump);
+  const int64_t end = offset >= 0 ? FindArchiveEnd(sourcePath, offset) : -1;
+  return end >= 0 && CopyArchiveFrom(sourcePath, offset, end, archivePath, pump);
+}
+
+bool CopyArchiveFrom(const std::string& sourcePath, int64_t offset, int64_t end, const std::string& archivePath,
                      TMessagePump pump) {
   TFileHandle source = OpenFileForRead(sourcePath);
   if (source == kNoFile) return false;
@@ -403,12 +454,14 @@ bool CopyArchiveFrom(const std::string& sourcePath, int64_t offset, const std::s
   if (!DeleteFileName(archivePath)) RemoveLink(archivePath);
   TFileHandle target = CreateNewFile(archivePath);
   bool ok = target != kNoFile && SeekFile(source, offset);
-  while (ok) {
+  for (int64_t position = offset; ok && position < end;) {
     Pump(pump);
     int32_t got = 0;
-    if (!ReadFileBytes(source, gChunk, kScanChunk, &got)) ok = false;
+    if (!ReadFileBytes(source, gChunk, static_cast<int32_t>(std::min<int64_t>(kScanChunk, end - position)), &got))
+      ok = false;
     if (!ok || got == 0) break;
     ok = WriteFileBytes(target, gChunk, got);
+    position += got;
   }
   if (target != kNoFile && !CloseFile(target)) ok = false;
   CloseFile(source);
@@ -452,10 +505,10 @@ int32_t MemoryRecordRead(void* buffer, int32_t count, void* user) {
 
 }  // namespace
 
-bool ArchiveStartIsPlausible(const std::string& path, int64_t offset, const char* passPhrase) {
+bool ArchiveStartIsPlausible(const std::string& path, int64_t offset, int64_t end, const char* passPhrase) {
   TFileHandle file = OpenFileForRead(path);
   if (file == kNoFile) return false;
-  const int64_t bodySize = FileSize(file) - offset - vhz::kBodyCheckSize;
+  const int64_t bodySize = std::min(FileSize(file), end) - offset - vhz::kBodyCheckSize;
   static uint8_t head[vhz::kEntryFixedSize + vhz::kMaxEntryNameLength + vhz::kBlockHeaderSize];
   bool ioError = false;
   const int32_t got = static_cast<int32_t>(std::min<int64_t>(bodySize, sizeof head));

@@ -41,14 +41,26 @@ int64_t FindArchiveOffset(const std::string& path, TMessagePump pump);
 // The one marker search: the file search above and the packer run it.
 int64_t FindMarker(const uint8_t* data, size_t size);
 
-// Copies the archive part of sourcePath (from its marker to the end; the whole
+// Where the archive that starts at archiveOffset ends in a file of fileSize
+// bytes whose first headSize bytes are head. A signed setup carries its
+// certificate table behind the archive: when the security entry of the
+// image's data directory gives a table that starts after archiveOffset and
+// ends within the file, the archive ends where the table starts. Otherwise
+// (no marker, an unsigned file, an entry that points into the image or
+// before the archive or past the end of the file, headers beyond head) the
+// archive runs to the end of the file.
+int64_t ArchiveEnd(const uint8_t* head, size_t headSize, int64_t archiveOffset, int64_t fileSize);
+// The same for a file: -1 when it cannot be read.
+int64_t FindArchiveEnd(const std::string& path, int64_t archiveOffset);
+
+// Copies the archive part of sourcePath (from its marker to its end; the whole
 // file when it has no marker) into a new file archivePath. An old file of that
 // name, or a link, is removed first; the new one is created exclusively, so
 // nothing is written through a link planted there, and false when something
 // is still, or again, there.
 bool CopyArchiveOut(const std::string& sourcePath, const std::string& archivePath, TMessagePump pump);
-// The same from a known offset.
-bool CopyArchiveFrom(const std::string& sourcePath, int64_t offset, const std::string& archivePath,
+// The same for a known archive from offset up to end.
+bool CopyArchiveFrom(const std::string& sourcePath, int64_t offset, int64_t end, const std::string& archivePath,
                      TMessagePump pump);
 
 // One entry record as it stands in the plain body: the walk over the records
@@ -68,12 +80,12 @@ int32_t ReadEntryRecord(TRecordRead read, void* user, int64_t position, int64_t 
 // True while a record can start at position: at least one body byte is left.
 inline bool MoreEntries(int64_t position, int64_t bodySize) { return position < bodySize; }
 
-// False when the archive starting at offset in the file cannot be one: too
+// False when the archive from offset to end in the file cannot be one: too
 // short for its check value, or (descrambled with passPhrase) its first record
 // cut short, its data running past the end, or not starting with a block
 // header. Reads only the first record, so a large file that holds no archive
 // is refused before it is copied.
-bool ArchiveStartIsPlausible(const std::string& path, int64_t offset, const char* passPhrase);
+bool ArchiveStartIsPlausible(const std::string& path, int64_t offset, int64_t end, const char* passPhrase);
 
 // The setup's extraction step: the payload of the running executable into
 // destinationFolder (an existing folder, given without a trailing backslash).

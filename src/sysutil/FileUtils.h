@@ -41,6 +41,9 @@ uint32_t SetAttributes(const std::string& path, uint32_t attributes);
 
 // Last-write time of a file (not a folder) as a local DOS date/time, or kNoDosTime.
 TDosDateTime FileDosTime(const std::string& path);
+// A time in seconds since 1970 (UTC) as a local DOS date/time, or kNoDosTime
+// outside the years 1980 to 2107.
+TDosDateTime DosTimeFromUnix(int64_t seconds);
 
 bool IsExistingFile(const std::string& path);
 bool IsExistingFolder(const std::string& path);

@@ -72,8 +72,13 @@ uint32_t SetAttributes(const std::string& path, uint32_t attributes) {
 TDosDateTime FileDosTime(const std::string& path) {
   struct stat info;
   if (stat(NativePath(path).c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return kNoDosTime;
+  return DosTimeFromUnix(info.st_mtime);
+}
+
+TDosDateTime DosTimeFromUnix(int64_t seconds) {
+  const time_t when = static_cast<time_t>(seconds);
   struct tm parts;
-  if (localtime_r(&info.st_mtime, &parts) == nullptr) return kNoDosTime;
+  if (localtime_r(&when, &parts) == nullptr) return kNoDosTime;
   const int year = parts.tm_year + 1900;
   if (year < 1980 || year > 2107) return kNoDosTime;
   const uint32_t date = (static_cast<uint32_t>(year - 1980) << 9) | (static_cast<uint32_t>(parts.tm_mon + 1) << 5) |

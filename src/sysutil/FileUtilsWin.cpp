@@ -26,17 +26,30 @@ uint32_t SetAttributes(const std::string& path, uint32_t attributes) {
   return 0;
 }
 
+static TDosDateTime LocalDosTime(const FILETIME& utc) {
+  FILETIME local;
+  WORD date = 0, time = 0;
+  if (!FileTimeToLocalFileTime(&utc, &local)) return kNoDosTime;
+  if (!FileTimeToDosDateTime(&local, &date, &time)) return kNoDosTime;
+  return (static_cast<uint32_t>(date) << 16) | time;
+}
+
 TDosDateTime FileDosTime(const std::string& path) {
   WIN32_FIND_DATAA data;
   HANDLE find = FindFirstFileA(path.c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return kNoDosTime;
   FindClose(find);
   if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return kNoDosTime;
-  FILETIME local;
-  WORD date = 0, time = 0;
-  if (!FileTimeToLocalFileTime(&data.ftLastWriteTime, &local)) return kNoDosTime;
-  if (!FileTimeToDosDateTime(&local, &date, &time)) return kNoDosTime;
-  return (static_cast<uint32_t>(date) << 16) | time;
+  return LocalDosTime(data.ftLastWriteTime);
+}
+
+TDosDateTime DosTimeFromUnix(int64_t seconds) {
+  // FILETIME counts 100 ns steps from 1601.
+  const uint64_t ticks = static_cast<uint64_t>(seconds + 11644473600LL) * 10000000ULL;
+  FILETIME utc;
+  utc.dwLowDateTime = static_cast<DWORD>(ticks);
+  utc.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+  return seconds < 0 ? kNoDosTime : LocalDosTime(utc);
 }
 
 bool IsExistingFolder(const std::string& path) {

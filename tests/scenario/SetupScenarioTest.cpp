@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <sstream>
@@ -236,7 +237,9 @@ class SetupScenario : public ::testing::Test {
   void Prepare(TSound sound = kRecordingLibrary) {
     LocateShellFolders();
     ASSERT_TRUE(CreateDirectoryA("C:\\Downloads", nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
-    ASSERT_TRUE(CopyFileA(TWX_SETUP_EXE, kSetupCopy, FALSE));
+    // The run may ask for the setup as a release signs it.
+    const char* signedSetup = getenv("TWX_SIGNED_SETUP");
+    ASSERT_TRUE(CopyFileA(signedSetup ? signedSetup : TWX_SETUP_EXE, kSetupCopy, FALSE)) << (signedSetup ? signedSetup : "");
     for (const char* library : {"winmm.dll", "comctl32.dll"})
       ASSERT_TRUE(CopyFileA((std::string(TWX_PLANTED_DIR) + "\\" + library).c_str(),
                             (std::string("C:\\Downloads\\") + library).c_str(), FALSE));
@@ -770,7 +773,7 @@ TEST_F(SetupScenario, DamagedDownloads) {
   std::string setup;
   ASSERT_TRUE(twxtest::ReadWholeFile(kSetupCopy, &setup));
   std::string flipped = setup;
-  flipped[flipped.size() - 5000] ^= 0x10;  // inside the archive's body
+  flipped[flipped.size() - 5000] ^= 0x10;  // inside the archive's body, before a certificate table
   for (const std::string& download : {flipped, setup.substr(0, setup.size() - 100000)}) {
     ASSERT_TRUE(twxtest::WriteWholeFile(kSetupCopy, download));
     Start();

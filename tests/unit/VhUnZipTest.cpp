@@ -1,5 +1,6 @@
 // Extraction of archives: what lands on disk, the result codes, and that
 // nothing is ever written outside the destination.
+#include <cstring>
 #include <tuple>
 
 #include <gtest/gtest.h>
@@ -187,6 +188,57 @@ TEST(Payload, TheFirstUpperCaseMarkerCountsAcrossChunksAndAFileWithoutOneIsTheAr
   EXPECT_EQ(FindArchiveOffset(path, nullptr), static_cast<int64_t>(2 + 2 * marker.size()));
   ASSERT_TRUE(twxtest::WriteWholeFile(path, "MZ" + lower + std::string(70000, 'x')));
   EXPECT_EQ(FindArchiveOffset(path, nullptr), 0);
+}
+
+// The image header of a setup, with its security entry: PE32 or PE32+, the
+// count of data directory entries and the optional header's size as given.
+Bytes ImageHeader(bool plus, uint32_t entries, uint32_t optionalSize, uint32_t table, uint32_t tableSize) {
+  Bytes h(0x80 + 24 + 240, 0);
+  h[0] = 'M', h[1] = 'Z', h[0x3C] = 0x80;
+  std::memcpy(&h[0x80], "PE\0\0", 4);
+  const size_t optional = 0x80 + 24, directory = optional + (plus ? 112 : 96);
+  vhz::PutLE(&h[0x80 + 4 + 16], optionalSize, 2);
+  vhz::PutLE(&h[optional], plus ? 0x20B : 0x10B, 2);
+  vhz::PutLE(&h[directory - 4], entries, 4);
+  vhz::PutLE(&h[directory + 4 * 8], table, 4);
+  vhz::PutLE(&h[directory + 4 * 8 + 4], tableSize, 4);
+  return h;
+}
+
+TEST(Payload, ASignedSetupsArchiveEndsWhereItsCertificateTableStarts) {
+  struct TCase {
+    const char* what;
+    bool plus;
+    uint32_t entries, optionalSize, table, tableSize;
+    int64_t archiveOffset, expectedEnd;  // in a file of 5000 bytes
+  };
+  const TCase kCases[] = {
+      {"unsigned", false, 16, 224, 0, 0, 1000, 5000},
+      {"signed PE32", false, 16, 224, 4000, 1000, 1000, 4000},
+      {"signed PE32+", true, 16, 240, 4000, 992, 1000, 4000},
+      {"table inside the image", false, 16, 224, 900, 100, 1000, 5000},
+      {"table where the archive starts", false, 16, 224, 1000, 100, 1000, 5000},
+      {"table past the end of the file", true, 16, 240, 4000, 1001, 1000, 5000},
+      {"no security entry counted", false, 4, 224, 4000, 1000, 1000, 5000},
+      {"security entry outside the optional header", false, 16, 128, 4000, 1000, 1000, 5000},
+      {"no marker: the whole file", false, 16, 224, 4000, 1000, 0, 5000},
+  };
+  for (const TCase& c : kCases) {
+    const Bytes head = ImageHeader(c.plus, c.entries, c.optionalSize, c.table, c.tableSize);
+    EXPECT_EQ(ArchiveEnd(head.data(), head.size(), c.archiveOffset, 5000), c.expectedEnd) << c.what;
+    EXPECT_EQ(ArchiveEnd(head.data(), 0x80 + 24 + 100, c.archiveOffset, 5000), 5000) << c.what << ", headers cut short";
+  }
+  // A signed file: the copy holds the archive and nothing of the certificate.
+  twxtest::TempFolder temp;
+  const std::string path = temp.Join("setup.exe"), copy = temp.Join("copy.vhz");
+  Bytes image = ImageHeader(false, 16, 224, 0, 0);
+  const uint32_t table = static_cast<uint32_t>(image.size() + 24 + 4);
+  image = ImageHeader(false, 16, 224, table, 16);
+  ASSERT_TRUE(twxtest::WriteWholeFile(path, AsText(image) + PayloadMarker() + "\xFF\xFF\xFF\xFF" + std::string(16, 'C')));
+  const int64_t offset = FindArchiveOffset(path, nullptr);
+  EXPECT_EQ(FindArchiveEnd(path, offset), table);
+  ASSERT_TRUE(CopyArchiveOut(path, copy, nullptr));
+  EXPECT_EQ(twxtest::ReadWholeFileOr(copy, ""), "\xFF\xFF\xFF\xFF");
 }
 
 }  // namespace

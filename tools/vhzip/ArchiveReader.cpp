@@ -28,6 +28,27 @@ int32_t BodyRead(void* buffer, int32_t count, void* user) {
 
 }  // namespace
 
+namespace {
+
+bool BodyCheckMatches(const uint8_t* archive, size_t size, const std::string& passPhrase) {
+  if (size < static_cast<size_t>(kBodyCheckSize)) return false;
+  TBytes body(archive, archive + size - kBodyCheckSize);
+  InitKeystream(passPhrase);
+  ApplyKeystream(body.data(), static_cast<int32_t>(body.size()));
+  return UpdateCrc32(body.data(), static_cast<int32_t>(body.size()), kCheckStart) == GetU32(archive + body.size());
+}
+
+}  // namespace
+
+bool SignedAfterUnalignedBundle(const uint8_t* file, size_t size, int64_t offset, int64_t end,
+                                const std::string& passPhrase) {
+  if (offset <= 0 || end <= offset || end >= static_cast<int64_t>(size)) return false;
+  for (int64_t zeros = 1; zeros < 8 && file[end - zeros] == 0; ++zeros) {
+    if (BodyCheckMatches(file + offset, static_cast<size_t>(end - zeros - offset), passPhrase)) return true;
+  }
+  return false;
+}
+
 bool ReadArchive(const uint8_t* archive, size_t size, const std::string& passPhrase, TBytes* body,
                  std::vector<TArchiveEntry>* entries, std::string* error) {
   entries->clear();

@@ -14,6 +14,14 @@
 // The setup's own marker search.
 int64_t FindArchiveOffset(const uint8_t* file, size_t size);
 
+// True when the archive of a setup, from offset to end (the start of its
+// certificate table), fails its check only because the setup was bundled to
+// a length that is not a multiple of 8 and then signed: the signing tool put
+// up to 7 zero bytes between the archive and the table, and without them the
+// check value matches.
+bool SignedAfterUnalignedBundle(const uint8_t* file, size_t size, int64_t offset, int64_t end,
+                                const std::string& passPhrase);
+
 struct TArchiveEntry {
   std::string name;
   vhz::TEntryFields fields;

@@ -198,6 +198,11 @@ bool BundleSetup(TBytes& stub, const TBytes& archive, std::string* error) {
       return false;
     }
   }
+  // A length that is a multiple of 8, so that a signing tool appends its
+  // certificate table right behind the archive and pads nothing in between:
+  // the zeros go before the marker, where the marker search passes over them.
+  const size_t length = stub.size() + kPayloadMarkerLength + archive.size();
+  stub.insert(stub.end(), (kSignedAlignment - length % kSignedAlignment) % kSignedAlignment, 0);
   stub.insert(stub.end(), kPayloadMarker, kPayloadMarker + kPayloadMarkerLength);
   stub.insert(stub.end(), archive.begin(), archive.end());
   return true;

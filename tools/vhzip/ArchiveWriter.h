@@ -30,7 +30,11 @@ struct TPackOptions {
 bool BuildArchive(const std::vector<TPackEntry>& entries, const TPackOptions& options, TBytes* archive,
                   std::string* error);
 
-// Turns stub into the setup program: stub, the upper-case marker, archive.
-// Refuses a stub that already holds the marker (the setup would find the
-// wrong payload) and an archive that the setup could not open.
+// The alignment at which Authenticode signing appends the certificate table.
+const size_t kSignedAlignment = 8;
+
+// Turns stub into the setup program: stub, zeros up to a length that is a
+// multiple of kSignedAlignment, the upper-case marker, archive. Refuses a stub
+// that already holds the marker (the setup would find the wrong payload) and
+// an archive that the setup could not open.
 bool BundleSetup(TBytes& stub, const TBytes& archive, std::string* error);

@@ -1,5 +1,6 @@
 // The subcommands: each reads its inputs, calls the plain functions that do
 // the work, and turns their outcome into a message and an exit code.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
@@ -41,12 +42,33 @@ int LevelError(const char* command) {
   return kExitUsage;
 }
 
+// SOURCE_DATE_EPOCH, the reproducible builds' time: no entry is later than
+// it. kNoDosTime when it is not set; false when it is not a count of seconds.
+bool SourceDateLimit(TDosDateTime* limit) {
+  *limit = kNoDosTime;
+  const char* text = std::getenv("SOURCE_DATE_EPOCH");
+  if (text == nullptr) return true;
+  const std::string digits = text;
+  if (digits.empty() || digits.size() > 12 || digits.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  *limit = DosTimeFromUnix(std::stoll(digits));
+  return true;
+}
+
 int RunPack(const TArguments& args) {
   int level;
   if (!ParseLevel(args, kDeflateLevelStrong, &level)) return LevelError("pack");
+  TDosDateTime limit;
+  if (!SourceDateLimit(&limit))
+    return Fail("pack", kExitUsage, "SOURCE_DATE_EPOCH must be a count of seconds since 1970, not '" +
+                                        std::string(std::getenv("SOURCE_DATE_EPOCH")) + "'");
   std::vector<TPackEntry> entries;
   std::string error;
   if (!CollectTree(args.positional[0], &entries, &error)) return Fail("pack", kExitBadData, error);
+  // DOS times order as the times they stand for.
+  for (TPackEntry& e : entries) {
+    if (limit != kNoDosTime && e.dosDateTime != kNoDosTime && e.dosDateTime > limit) e.dosDateTime = limit;
+  }
   int64_t total = 0;
   for (const TPackEntry& e : entries) total += FileSizeOr(e.sourcePath, 0);
   TProgress progress;
@@ -78,9 +100,11 @@ int RunBundle(const TArguments& args) {
 // FILE of list, extract and verify: a regular file (a pipe or a device could
 // be endless), and where its archive starts. It is taken for a setup program
 // only when it starts with an executable image header; otherwise it is a bare
-// archive, whatever text its scrambled bytes happen to hold. "" or a message.
-std::string LocateArchive(const std::string& shown, const std::string& file, int64_t* offset) {
+// archive, whatever text its scrambled bytes happen to hold; the archive of a
+// signed setup ends where its certificate table starts. "" or a message.
+std::string LocateArchive(const std::string& shown, const std::string& file, int64_t* offset, int64_t* end) {
   *offset = 0;
+  *end = -1;
   const int32_t kind = PathKind(file, true);
   if (kind == kPathMissing) return "cannot read '" + shown + "'";
   if (kind != kPathFile) return "'" + shown + "' is not a regular file";
@@ -91,22 +115,44 @@ std::string LocateArchive(const std::string& shown, const std::string& file, int
   const bool read = ReadFileBytes(handle, head, 2, &got);
   CloseFile(handle);
   if (!read) return "cannot read '" + shown + "'";
-  if (got == 2 && head[0] == 'M' && head[1] == 'Z') *offset = FindArchiveOffset(file, nullptr);
-  return *offset < 0 ? "cannot read '" + shown + "'" : std::string();
+  *end = FileSizeOr(file, -1);
+  if (got == 2 && head[0] == 'M' && head[1] == 'Z') {
+    *offset = FindArchiveOffset(file, nullptr);
+    *end = *offset < 0 ? -1 : FindArchiveEnd(file, *offset);
+  }
+  return *offset < 0 || *end < 0 ? "cannot read '" + shown + "'" : std::string();
+}
+
+const char kUnalignedSignature[] = "signed after an unaligned bundle: re-bundle with this vhzip, then sign again";
+
+// The words for FILE when it is a setup signed after a bundle that did not
+// align its length: its archive fails the check only for the signing tool's
+// padding. "" for any other file.
+std::string SigningProblem(const TArguments& args) {
+  const std::string file = PortablePath(args.positional[0]);
+  int64_t offset = 0, end = 0;
+  TBytes bytes;
+  if (!LocateArchive(args.positional[0], file, &offset, &end).empty() || !ReadWholeFile(file, &bytes)) return "";
+  return SignedAfterUnalignedBundle(bytes.data(), bytes.size(), offset, end, args.Get("--pass-phrase"))
+             ? kUnalignedSignature
+             : "";
 }
 
 int RunList(const TArguments& args) {
   const std::string& path = args.positional[0];
-  int64_t offset = 0;
-  const std::string problem = LocateArchive(path, PortablePath(path), &offset);
+  int64_t offset = 0, end = 0;
+  const std::string problem = LocateArchive(path, PortablePath(path), &offset, &end);
   if (!problem.empty()) return Fail("list", kExitBadData, problem);
   TBytes file;
   if (!ReadWholeFile(PortablePath(path), &file)) return Fail("list", kExitBadData, ReadProblem(path));
+  end = std::min<int64_t>(end, static_cast<int64_t>(file.size()));
   TBytes body;
   std::vector<TArchiveEntry> entries;
   std::string error;
-  const bool read = ReadArchive(file.data() + offset, file.size() - static_cast<size_t>(offset),
-                                args.Get("--pass-phrase"), &body, &entries, &error);
+  const bool read = ReadArchive(file.data() + offset, static_cast<size_t>(end - offset), args.Get("--pass-phrase"),
+                                &body, &entries, &error);
+  if (!read && SignedAfterUnalignedBundle(file.data(), file.size(), offset, end, args.Get("--pass-phrase")))
+    error = kUnalignedSignature;
   // What could be read is shown even when the archive fails its checks.
   if (read || !entries.empty()) std::fputs(FormatListing(entries).c_str(), stdout);
   if (!read) return Fail("list", kExitBadData, path + ": " + error);
@@ -152,13 +198,16 @@ int RunApply(const TArguments& args) {
 
 // An extraction's failure: what went wrong, where, and the result code. A file
 // left with part of its entry is removed: no partial file keeps a final name.
-int ExtractionFailure(const char* command, const std::string& file, int32_t code) {
+// A damaged archive of a setup signed after an unaligned bundle says so.
+int ExtractionFailure(const char* command, const TArguments& args, int32_t code) {
   std::string where;
   if (code == kExtractCannotCreate || code == kExtractFileError || code == kExtractBadEntry)
     where = " (at '" + EscapedName(CurrentEntryPath()) + "')";
   if (CurrentEntryIsPartial()) DeleteFilePath(CurrentEntryPath());
+  std::string what = code == kExtractDamaged ? SigningProblem(args) : "";
+  if (what.empty()) what = ExtractResultText(code);
   return Fail(command, kExitBadData,
-              file + ": " + ExtractResultText(code) + where + " (code " + std::to_string(code) + ")");
+              args.positional[0] + ": " + what + where + " (code " + std::to_string(code) + ")");
 }
 
 // FILE's archive copied to archive, where the extraction consumes it; FILE is
@@ -167,14 +216,14 @@ int ExtractionFailure(const char* command, const std::string& file, int32_t code
 int CopyOut(const char* command, const TArguments& args, const std::string& archive) {
   const std::string& shown = args.positional[0];
   const std::string file = PortablePath(shown);
-  int64_t offset = 0;
-  const std::string problem = LocateArchive(shown, file, &offset);
+  int64_t offset = 0, end = 0;
+  const std::string problem = LocateArchive(shown, file, &offset, &end);
   if (!problem.empty()) return Fail(command, kExitBadData, problem);
   if (IsSameFile(file, archive))
     return Fail(command, kExitUsage, "'" + shown + "' is the temporary file '" + archive + "' itself");
-  if (!ArchiveStartIsPlausible(file, offset, args.Get("--pass-phrase").c_str()))
-    return ExtractionFailure(command, shown, kExtractDamaged);
-  if (!CopyArchiveFrom(file, offset, archive, nullptr)) {
+  if (!ArchiveStartIsPlausible(file, offset, end, args.Get("--pass-phrase").c_str()))
+    return ExtractionFailure(command, args, kExtractDamaged);
+  if (!CopyArchiveFrom(file, offset, end, archive, nullptr)) {
     DeleteFilePath(archive);
     return Fail(command, kExitBadData, "cannot copy the archive of '" + shown + "' to '" + archive + "'");
   }
@@ -199,7 +248,7 @@ int RunExtract(const TArguments& args) {
   const std::string phrase = args.Get("--pass-phrase");
   const int32_t code = ExtractArchive(archive.c_str(), trimmed.c_str(), phrase.c_str(), nullptr);
   DeleteFilePath(archive);
-  if (code != kExtractOk) return ExtractionFailure("extract", args.positional[0], code);
+  if (code != kExtractOk) return ExtractionFailure("extract", args, code);
   return kExitOk;
 }
 
@@ -210,7 +259,7 @@ int RunVerify(const TArguments& args) {
   const std::string phrase = args.Get("--pass-phrase");
   const int32_t code = VerifyArchive(archive.c_str(), phrase.c_str(), nullptr);
   DeleteFilePath(archive);
-  if (code != kExtractOk) return ExtractionFailure("verify", args.positional[0], code);
+  if (code != kExtractOk) return ExtractionFailure("verify", args, code);
   std::printf("%s: every entry verified\n", args.positional[0].c_str());
   return kExitOk;
 }
@@ -229,7 +278,9 @@ const std::vector<TCommand>& Commands() {
       {"pack", "DIR", 1, "pack a folder tree into a payload archive",
        "Packs every file below DIR into a payload archive: one entry per file, named\n"
        "relative to DIR with backslashes, with its modification time (local time) and\n"
-       "its read-only state. The same tree always gives the same archive.",
+       "its read-only state. The same tree always gives the same archive. With\n"
+       "SOURCE_DATE_EPOCH set (seconds since 1970), a time later than it is taken as it,\n"
+       "so that a build of the same sources gives the same archive at any time.",
        {{"--output", "-o", "ARCHIVE", "the archive to write"}, kPackLevelOption, kPassPhraseOption},
        {"--output"},
        RunPack},
