@@ -30,19 +30,17 @@ static void LogLine(const char* line) {
   CloseHandle(file);
 }
 
+static int Refused(const char* name) {
+  char refused[300], item[300];
+  refused[0] = '|';
+  if (!HIWORD((ULONG_PTR)name) || !GetEnvironmentVariableA("TWX_REFUSE_WINDOWS", refused + 1, 200)) return 0;
+  snprintf(item, sizeof item, "|%s|", name);
+  return strstr(strcat(refused, "|"), item) != NULL;
+}
+
 static LRESULT CALLBACK WatchCreation(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HCBT_CREATEWND) {
-    const CREATESTRUCTA* window = ((CBT_CREATEWNDA*)lParam)->lpcs;
-    char refused[300], name[300];
-    DWORD length = GetEnvironmentVariableA("TWX_REFUSE_WINDOWS", refused + 1, sizeof refused - 2);
-    int k;
-    for (k = 0; k < 2 && length > 0 && length < sizeof refused - 2; ++k) {
-      const char* text = k ? window->lpszName : window->lpszClass;
-      refused[0] = '|', refused[length + 1] = '|', refused[length + 2] = 0;
-      snprintf(name, sizeof name, "|%s|", HIWORD((ULONG_PTR)text) ? text : "");
-      if (text && HIWORD((ULONG_PTR)text) && strstr(refused, name)) return 1;
-    }
-  }
+  const CREATESTRUCTA* window = code == HCBT_CREATEWND ? ((CBT_CREATEWNDA*)lParam)->lpcs : NULL;
+  if (window && (Refused(window->lpszClass) || Refused(window->lpszName))) return 1;
   return CallNextHookEx(NULL, code, wParam, lParam);
 }
 
@@ -68,17 +66,11 @@ static LRESULT CALLBACK WatchWindows(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 static LRESULT CALLBACK WatchTimers(int code, WPARAM wParam, LPARAM lParam) {
-  static UINT_PTR seen[16];
   const MSG* message = (const MSG*)lParam;
   char line[64];
   if (code == HC_ACTION && message->message == WM_TIMER && !message->hwnd && !message->lParam) {
-    int k = 0;
-    while (k < 16 && seen[k] && seen[k] != message->wParam) ++k;
-    if (k < 16 && !seen[k]) {
-      seen[k] = message->wParam;
-      snprintf(line, sizeof line, "timer without a window %u", (unsigned)message->wParam);
-      LogLine(line);
-    }
+    snprintf(line, sizeof line, "timer without a window %u", (unsigned)message->wParam);
+    LogLine(line);
   }
   return CallNextHookEx(NULL, code, wParam, lParam);
 }

@@ -42,18 +42,8 @@ TEST(SetupLogic, EveryGateOnEachSideOfItsBound) {
   int counter = 98;
   EXPECT_FALSE(ProgressStep(&counter)) << "99";
   EXPECT_TRUE(ProgressStep(&counter)) << "100: the bar is full";
-  EXPECT_EQ(CollapseHeight(4), 0) << "still shown";
-  EXPECT_LT(CollapseHeight(3), 0) << "collapsed";
   EXPECT_EQ(UnrollHeight(95, 100), 99);
   EXPECT_EQ(UnrollHeight(96, 100), -1) << "the full height is never set";
-  for (int before : {8, 9, 10}) {
-    const TBlinkStep step = BlinkStep(&before);
-    EXPECT_EQ(step.show, before != 10) << before;
-    EXPECT_EQ(step.stop, before == 11) << before;
-  }
-  EXPECT_EQ(FinishHotKey(true, 0), 0x0670);
-  EXPECT_EQ(FinishHotKey(true, kHotKeyChoices - 1), 0x067B);
-  EXPECT_EQ(FinishHotKey(false, 3), 0);
   EXPECT_EQ(HotKeyChoiceText(kHotKeyChoices - 1), "Ctrl + Alt + F12");
   EXPECT_EQ(WithoutTrailingBackslashes("C:\\A\\\\"), "C:\\A");
   EXPECT_EQ(WithoutTrailingBackslashes("C:\\"), "C:");

@@ -62,7 +62,6 @@ decltype(&RegSetValueExA) gSetValue = nullptr;
 decltype(&RegCreateKeyExA) gCreateKey = nullptr;
 decltype(&RegOpenKeyExA) gOpenKey = nullptr;
 decltype(&RegQueryValueExA) gQueryValue = nullptr;
-decltype(&RegEnumKeyExA) gEnumKey = nullptr;
 decltype(&RegCloseKey) gCloseKey = nullptr;
 
 bool Granted(HKEY key, REGSAM right, const char* call) {
@@ -94,12 +93,6 @@ LONG WINAPI QueryValue(HKEY key, LPCSTR name, DWORD* reserved, DWORD* type, BYTE
   return Granted(key, KEY_QUERY_VALUE, "RegQueryValueExA") ? gQueryValue(key, name, reserved, type, data, size)
                                                            : ERROR_ACCESS_DENIED;
 }
-LONG WINAPI EnumKey(HKEY key, DWORD index, LPSTR name, DWORD* length, DWORD* reserved, LPSTR type, DWORD* typeLength,
-                    FILETIME* written) {
-  return Granted(key, KEY_ENUMERATE_SUB_KEYS, "RegEnumKeyExA")
-             ? gEnumKey(key, index, name, length, reserved, type, typeLength, written)
-             : ERROR_ACCESS_DENIED;
-}
 LONG WINAPI CloseKey(HKEY key) {
   gKeys.erase(key);
   return gCloseKey(key);
@@ -115,7 +108,6 @@ const THook kHooks[] = {
     {"RegCreateKeyExA", reinterpret_cast<void*>(CreateKey), reinterpret_cast<void**>(&gCreateKey)},
     {"RegOpenKeyExA", reinterpret_cast<void*>(OpenKey), reinterpret_cast<void**>(&gOpenKey)},
     {"RegQueryValueExA", reinterpret_cast<void*>(QueryValue), reinterpret_cast<void**>(&gQueryValue)},
-    {"RegEnumKeyExA", reinterpret_cast<void*>(EnumKey), reinterpret_cast<void**>(&gEnumKey)},
     {"RegCloseKey", reinterpret_cast<void*>(CloseKey), reinterpret_cast<void**>(&gCloseKey)}};
 
 class Registry : public ::testing::Test {
