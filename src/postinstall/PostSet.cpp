@@ -7,6 +7,7 @@
 #include "IEToolbarUnit.h"
 #include "Product.h"
 #include "ShellLinks.h"
+#include "SystemLibrary.h"
 #include "WinNTFuncts.h"
 
 namespace {
@@ -43,12 +44,6 @@ bool SetDefaultValue(HKEY root, const std::string& subKey, REGSAM rights, const 
 }
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
-
-// Only the first two parts count: release and build numbers do not make a
-// helper newer.
-bool IsNewerVersion(unsigned major, unsigned minor, unsigned otherMajor, unsigned otherMinor) {
-  return major > otherMajor || (major == otherMajor && minor > otherMinor);
-}
 
 // The window a running helper named in its instance file; null when the file
 // cannot be read, is too short or names no window.
@@ -118,7 +113,7 @@ void InstallSearchBoxHelper(const std::string& destination, const std::string& s
     GetFileVersion(payloadCopy, &newMajor, &newMinor);
     GetFileVersion(installed, &oldMajor, &oldMinor);
     // Other products of the maker share the helper: never replace a newer one.
-    if (IsNewerVersion(newMajor, newMinor, oldMajor, oldMinor)) {
+    if (IsNewerHelperVersion(newMajor, newMinor, oldMajor, oldMinor)) {
       StopRunningHelper(HelperInstancePath(sharedFolder));
       CreateSharedFolder(sharedFolder);
       CopyFileA(payloadCopy.c_str(), installed.c_str(), FALSE);
@@ -182,9 +177,10 @@ void RegisterQueryFolderType(const std::string& destination) {
 
 bool CheckDocumentFilters(const std::string& destination) {
   // A filter that needs what this Windows lacks must not stop the setup with
-  // the system's "cannot load" box.
+  // the system's "cannot load" box. The filters' own libraries lie beside
+  // them, where the setup's narrowed search would not look.
   const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-  HMODULE filter = LoadLibraryA((destination + DocumentFilterFiles[0]).c_str());
+  HMODULE filter = LoadLibraryWithItsFolder(destination + DocumentFilterFiles[0]);
   SetErrorMode(oldMode);
   if (filter) {
     FreeLibrary(filter);

@@ -67,8 +67,11 @@ std::string ConvertEngineSetNames(const std::string& content) {
 void RestoreCustomFiles(const std::string& destination, bool convertSetNames) {
   for (TCustomFileToSave& record : CustomFiles) {
     if (record.Content.empty()) continue;
-    if (convertSetNames && record.Header == kEngineSetsHeader) record.Content = ConvertEngineSetNames(record.Content);
-    WriteStringToFile(record.Content, destination + "\\" + record.FileName);
+    // The capture itself stays as the user had it, for a second restore after
+    // a failed installation.
+    const bool convert = convertSetNames && record.Header == kEngineSetsHeader;
+    WriteStringToFile(convert ? ConvertEngineSetNames(record.Content) : record.Content,
+                      destination + "\\" + record.FileName);
   }
 }
 
@@ -116,6 +119,10 @@ const char* const DocumentFilterFiles[kDocumentFilterFileCount] = {
     "\\Filters\\Textor.dll", "\\Filters\\Textor.ini", "\\Filters\\Slidor.dll",
     "\\Filters\\Slidor.ini", "\\Filters\\Gridor.dll", "\\Filters\\Gridor.ini",
 };
+
+bool IsNewerHelperVersion(unsigned major, unsigned minor, unsigned installedMajor, unsigned installedMinor) {
+  return major > installedMajor || (major == installedMajor && minor > installedMinor);
+}
 
 std::string LanguageNameOf(uint16_t languageId) {
   const uint16_t primary = languageId & 0x3FF;

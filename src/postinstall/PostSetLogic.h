@@ -43,7 +43,8 @@ bool SaveCustomFiles(const std::string& destination);
 // Writes every captured CustomFiles record back over the copy the extraction
 // left; the engine-set file with its obsolete set name converted, unless
 // convertSetNames is false (after a failed installation the files go back as
-// the user had them). Silent.
+// the user had them). The captures stay unconverted, so that second restore
+// may follow a converting one. Silent.
 void RestoreCustomFiles(const std::string& destination, bool convertSetNames = true);
 
 // Every "SET=SEARCH IN ENTIRE WEB", in any mix of case, becomes
@@ -70,6 +71,10 @@ void RemoveObsoleteFiles(const std::string& destination, TMessagePump pump);
 // one whose loading decides whether the platform can use them.
 const int kDocumentFilterFileCount = 6;
 extern const char* const DocumentFilterFiles[kDocumentFilterFileCount];
+
+// The payload's helper (major.minor) replaces the installed one only when it
+// is newer; release and build numbers do not make a helper newer.
+bool IsNewerHelperVersion(unsigned major, unsigned minor, unsigned installedMajor, unsigned installedMinor);
 
 // The product's name of a Windows language: "English" for 0x0409, every
 // Chinese variant "Chinese Traditional"; "" for a language the product lacks.

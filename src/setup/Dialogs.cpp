@@ -40,10 +40,13 @@ int WindowHeight(HWND window) {
   return rect.bottom - rect.top;
 }
 
-void ResizeHeight(HWND window, int height) {
+// The animations show the window at each step; made taller before it is
+// shown, a dialog stays hidden until the dialog manager shows it where it
+// was placed.
+void ResizeHeight(HWND window, int height, UINT show = SWP_SHOWWINDOW) {
   RECT rect;
   GetWindowRect(window, &rect);
-  SetWindowPos(window, nullptr, 0, 0, rect.right - rect.left, height, SWP_NOMOVE | SWP_NOZORDER | SWP_SHOWWINDOW);
+  SetWindowPos(window, nullptr, 0, 0, rect.right - rect.left, height, SWP_NOMOVE | SWP_NOZORDER | show);
 }
 
 // ---------------------------------------------------------------- destination
@@ -60,10 +63,10 @@ void SetFieldFont(HWND dialog) {
 }
 
 void ShowBrowserNotice(HWND dialog) {
-  if (GetBrowserMajorVersion() >= 7) return;
+  if (!ShowsBrowserNotice(GetBrowserMajorVersion())) return;
   PlayResourceSound(TWX_RESOURCE_NAME(CLIP_NEW_BROWSER));
   if (OsVersion.dwPlatformId >= VER_PLATFORM_WIN32_NT) SetDlgItemTextA(dialog, IDC_BROWSER_NOTICE, kNoticeNewBrowserNt);
-  ResizeHeight(dialog, WindowHeight(dialog) + kNoticeHeight);
+  ResizeHeight(dialog, WindowHeight(dialog) + kNoticeHeight, 0);
   SetTimer(dialog, IDT_DESTINATION_BLINK, 500, nullptr);
 }
 
@@ -87,7 +90,7 @@ void Browse(HWND dialog) {
 }
 
 void Install(HWND dialog) {
-  if (FreeDiskSpaceMB(DestinationFolder) < kLowSpaceMB &&
+  if (IsLowSpace(FreeDiskSpaceMB(DestinationFolder)) &&
       MessageBoxA(dialog, LowSpaceQuestion().c_str(), kShortTitle, MB_YESNO | MB_ICONQUESTION) != IDYES)
     return;
   if (PrepareDestination(DestinationFolder).empty()) {
@@ -132,9 +135,10 @@ void InitFinishDialog(HWND dialog) {
   SendDlgItemMessageA(dialog, IDC_HOTKEY_LIST, CB_SETCURSEL, kPresetHotKeyIndex, 0);
   CentreOnScreen(dialog);
   if (!SetTimer(dialog, IDT_FINISH_UNROLL, 30, nullptr)) return;
+  // Disabled before it is shown: no input while it unrolls.
+  EnableWindow(dialog, FALSE);
   FinishFullHeight = WindowHeight(dialog);
   ResizeHeight(dialog, 0);
-  EnableWindow(dialog, FALSE);
 }
 
 void UnrollTick(HWND dialog) {

@@ -18,6 +18,10 @@ int FinishDialogId(bool xpDialogs) { return xpDialogs ? IDD_FINISH_XP : IDD_FINI
 
 bool IsLowColourDepth(int bitsPerPixel) { return bitsPerPixel < 16; }
 
+bool KeepsWaiting(bool captionsRunning, bool progressRunning, uint32_t startTick, uint32_t nowTick) {
+  return (captionsRunning || progressRunning) && nowTick - startTick < kAnimationWaitMs;
+}
+
 std::string WithoutTrailingBackslashes(const std::string& folder) {
   size_t length = folder.size();
   while (length > 0 && folder[length - 1] == '\\') --length;
@@ -87,6 +91,8 @@ uint16_t FinishHotKey(bool wanted, int index) {
 
 std::string HotKeyChoiceText(int index) { return "Ctrl + Alt + F" + std::to_string(index + 1); }
 
+bool ShowsBrowserNotice(int browserMajorVersion) { return browserMajorVersion < 7; }
+
 std::string DriveRootOf(const std::string& path) {
   std::string root = path.substr(0, 2) + "\\";
   root[0] = static_cast<char>(root[0] & ~0x20);
@@ -97,6 +103,8 @@ double FreeSpaceMB(uint32_t sectorsPerCluster, uint32_t bytesPerSector, uint32_t
   const uint32_t clusterBytes = sectorsPerCluster * bytesPerSector;
   return static_cast<double>(clusterBytes) / 1024 * freeClusters / 1024;
 }
+
+bool IsLowSpace(double freeMB) { return freeMB < kLowSpaceMB; }
 
 std::string BrowsedDestination(const std::string& folder) { return folder.size() == 2 ? folder + "\\" : folder; }
 

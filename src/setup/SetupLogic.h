@@ -14,6 +14,10 @@ int DestinationDialogId(bool xpDialogs);
 int FinishDialogId(bool xpDialogs);
 // Fewer than 16 bits per pixel: the screens may look wrong, the user is told.
 bool IsLowColourDepth(int bitsPerPixel);
+// The wait after the work steps goes on while the captions or the progress bar
+// still run, for at most 25,000 ms after start (tick counts; they wrap).
+const uint32_t kAnimationWaitMs = 25000;
+bool KeepsWaiting(bool captionsRunning, bool progressRunning, uint32_t startTick, uint32_t nowTick);
 // The destination folder as every work step gets it: no trailing backslash
 // ("C:\" becomes "C:", a path of backslashes only becomes empty).
 std::string WithoutTrailingBackslashes(const std::string& folder);
@@ -71,6 +75,8 @@ const int kHotKeyChoices = 12;
 const int kPresetHotKeyIndex = 3;
 uint16_t FinishHotKey(bool wanted, int index);
 std::string HotKeyChoiceText(int index);
+// A browser older than version 7 gets the notice below the destination dialog.
+bool ShowsBrowserNotice(int browserMajorVersion);
 // The drive root of a path for the free-space query: its first two characters
 // and a backslash, the first one made upper case.
 std::string DriveRootOf(const std::string& path);
@@ -78,6 +84,8 @@ std::string DriveRootOf(const std::string& path);
 // in 32 bits and taken as unsigned, as that query's callers always did.
 double FreeSpaceMB(uint32_t sectorsPerCluster, uint32_t bytesPerSector, uint32_t freeClusters);
 const double kLowSpaceMB = 16.0;
+// Less than that, or unknown (-1.0): the user is asked before anything is written.
+bool IsLowSpace(double freeMB);
 // A bare drive ("D:") from the folder browser becomes its root.
 std::string BrowsedDestination(const std::string& folder);
 // Top left corner that centres a window on the desktop, 16 pixels higher.

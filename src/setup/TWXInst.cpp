@@ -31,7 +31,6 @@ HFONT DestinationFieldFont = nullptr;
 
 namespace {
 
-const DWORD kAnimationWaitMs = 25000;
 
 struct TWindowSearch {
   const char* className;
@@ -108,16 +107,17 @@ bool RunWorkSteps() {
 
 void WaitForAnimations() {
   const DWORD start = GetTickCount();
-  while ((AnimationRunning || ProgressRunning) && GetTickCount() - start < kAnimationWaitMs) PumpMessages();
+  while (KeepsWaiting(AnimationRunning != 0, ProgressRunning != 0, start, GetTickCount())) PumpMessages();
   Sleep(1000);
 }
 
+// The music fades out over the 80 steps also when there is no backdrop to roll up.
 void RollUpBackdrop(HWND window) {
   RECT rect = {};
   GetWindowRect(window, &rect);
   const int width = rect.right - rect.left, height = rect.bottom - rect.top + 1;
   for (int n = kRollUpSteps - 1; n >= 0; --n) {
-    SetWindowPos(window, nullptr, 0, 0, width, RollUpHeight(height, n), SWP_NOMOVE | SWP_NOZORDER);
+    if (window) SetWindowPos(window, nullptr, 0, 0, width, RollUpHeight(height, n), SWP_NOMOVE | SWP_NOZORDER);
     SetMidiVolume(RollUpVolumeWord(n, CurrentMusicVolume));
     Sleep(8);
   }
@@ -126,7 +126,7 @@ void RollUpBackdrop(HWND window) {
 void CleanUp() {
   if (DestinationFieldFont) DeleteObject(DestinationFieldFont);
   if (StatusWindow) ShowWindow(StatusWindow, SW_HIDE);
-  if (BackdropWindow) RollUpBackdrop(BackdropWindow);
+  RollUpBackdrop(BackdropWindow);
   if (StatusWindow) SendMessageA(StatusWindow, WM_CLOSE, 0, 0);
   if (BackdropWindow) SendMessageA(BackdropWindow, WM_CLOSE, 0, 0);
   SendMusicCommand("close trawlix", nullptr);

@@ -4,6 +4,9 @@
 #ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
 #endif
+#ifndef LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR
+#define LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR 0x00000100
+#endif
 
 namespace {
 
@@ -49,4 +52,12 @@ HMODULE LoadSystemLibrary(const char* fileName) {
   // Either flag keeps the library's own dependencies in the system folder too.
   return LoadLibraryExA(path.c_str(), nullptr,
                         HasSearchFlags() ? LOAD_LIBRARY_SEARCH_SYSTEM32 : LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+HMODULE LoadLibraryWithItsFolder(const std::string& path) {
+  // Where the flags are missing, the process's search was never narrowed, and
+  // the altered search puts the library's folder in place of the program's.
+  return LoadLibraryExA(path.c_str(), nullptr,
+                        HasSearchFlags() ? LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32
+                                         : LOAD_WITH_ALTERED_SEARCH_PATH);
 }

@@ -25,6 +25,13 @@ std::string SystemLibraryPath(const char* fileName);
 // it is missing; release it with FreeLibrary.
 HMODULE LoadSystemLibrary(const char* fileName);
 
+// Loads a library of the installation (a document filter) by its full path.
+// The libraries it needs are looked for in its own folder and the system
+// folder, also once RestrictLibrarySearchToSystem has narrowed the process's
+// search, and never in the setup's folder or the current one. Null when it
+// does not load; release it with FreeLibrary.
+HMODULE LoadLibraryWithItsFolder(const std::string& path);
+
 // A function of a loaded library as the caller's pointer type; null when the
 // library lacks it (older systems), which makes the caller's service do nothing.
 template <typename TFunction>

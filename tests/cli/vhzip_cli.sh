@@ -48,6 +48,20 @@ code 0 "$V" apply full.txt back.pch -o full.txt && cmp -s full.txt "$N" || fail 
 code 1 "$V" apply tree/empty.txt p.pch -o wrong.txt && [ ! -e wrong.txt ] || fail "a failed apply wrote its output"
 truncate -s 2G huge.bin && code 1 "$V" diff huge.bin new.txt -o huge.pch || fail "2 GiB"
 grep -q "'huge.bin' is too large" err.txt && rm huge.bin || fail "2 GiB: $(cat err.txt)"
+# Every level --help offers is taken by pack and diff, the first past each end
+# refused; a pass phrase must be given again to read what it scrambled.
+mkdir lv && seq 1 3000 > lv/a.txt && seq 2 3001 > b.txt
+for l in $(seq 0 13); do
+  code 0 "$V" pack lv -o l.vhz --level $l && code 0 "$V" extract l.vhz -C "l$l" && diff -r lv "l$l" || fail "pack $l"
+  code 0 "$V" diff lv/a.txt b.txt -o l.pch --level=$l && code 0 "$V" apply lv/a.txt l.pch -o l.txt || fail "diff $l"
+  cmp -s l.txt b.txt || fail "the patch of level $l"
+done
+for l in -1 14; do
+  code 2 "$V" pack lv -o o.vhz --level=$l && code 2 "$V" diff lv/a.txt b.txt -o o.pch --level $l || fail "level $l"
+  grep -q -- '--level takes a number from 0 to 13' err.txt && [ ! -e o.vhz ] && [ ! -e o.pch ] || fail "level $l"
+done
+code 0 "$V" pack lv -o p.vhz --pass-phrase 'a b' && code 1 "$V" verify p.vhz || fail "read without the phrase"
+code 0 "$V" verify p.vhz --pass-phrase 'a b' && code 0 "$V" extract p.vhz -C p --pass-phrase='a b' || fail "the phrase"
 # Only plain files and folders are packed: a pipe would be waited on for ever,
 # a link out of the tree would bring in any file.
 mkdir -p linked/in && printf 'in' > linked/in/a.txt && ln -s in/a.txt linked/alias.txt

@@ -3,10 +3,17 @@
    answers as a machine with two MIDI devices would. The first pass of the tune
    ends normally at once; the second is reported aborted, which must not
    restart it. Built a second time without the device count and the MCI
-   function, as an older library would lack them. */
+   function, as an older library would lack them.
+   Loaded before the setup's first window, it also watches the windows of the
+   setup's thread, which no other process can see as closely: it logs where
+   each window is first shown, a window that changes size while the user can
+   use it, and a timer that belongs to no window; and it refuses to create the
+   windows whose class or title TWX_REFUSE_WINDOWS names ("|"-separated), as a
+   machine that cannot make them would. */
 #include <windows.h>
 
 #include <stdio.h>
+#include <string.h>
 
 static int plays;
 
@@ -21,6 +28,61 @@ static void LogLine(const char* line) {
   WriteFile(file, line, (DWORD)lstrlenA(line), &written, NULL);
   WriteFile(file, "\n", 1, &written, NULL);
   CloseHandle(file);
+}
+
+static int Refused(const char* name) {
+  char refused[300], item[300];
+  refused[0] = '|';
+  if (!HIWORD((ULONG_PTR)name) || !GetEnvironmentVariableA("TWX_REFUSE_WINDOWS", refused + 1, 200)) return 0;
+  snprintf(item, sizeof item, "|%s|", name);
+  return strstr(strcat(refused, "|"), item) != NULL;
+}
+
+static LRESULT CALLBACK WatchCreation(int code, WPARAM wParam, LPARAM lParam) {
+  const CREATESTRUCTA* window = code == HCBT_CREATEWND ? ((CBT_CREATEWNDA*)lParam)->lpcs : NULL;
+  if (window && (Refused(window->lpszClass) || Refused(window->lpszName))) return 1;
+  return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+static LRESULT CALLBACK WatchWindows(int code, WPARAM wParam, LPARAM lParam) {
+  const CWPRETSTRUCT* call = (const CWPRETSTRUCT*)lParam;
+  char line[400], title[256], name[16];
+  if (code == HC_ACTION && call->message == WM_WINDOWPOSCHANGED && GetParent(call->hwnd) == GetWindow(call->hwnd, GW_OWNER)) {
+    const WINDOWPOS* place = (const WINDOWPOS*)call->lParam;
+    GetWindowTextA(call->hwnd, title, sizeof title);
+    if ((place->flags & SWP_SHOWWINDOW) && !GetPropA(call->hwnd, "twx-shown")) {
+      SetPropA(call->hwnd, "twx-shown", (HANDLE)1);
+      snprintf(line, sizeof line, "shown %d %d %s", place->x, place->y, title);
+      LogLine(line);
+    }
+    GetClassNameA(call->hwnd, name, sizeof name);
+    if (!(place->flags & SWP_NOSIZE) && !strcmp(name, "#32770") && IsWindowVisible(call->hwnd) &&
+        IsWindowEnabled(call->hwnd)) {
+      snprintf(line, sizeof line, "resized while usable %d %s", place->cy, title);
+      LogLine(line);
+    }
+  }
+  return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+static LRESULT CALLBACK WatchTimers(int code, WPARAM wParam, LPARAM lParam) {
+  const MSG* message = (const MSG*)lParam;
+  char line[64];
+  if (code == HC_ACTION && message->message == WM_TIMER && !message->hwnd && !message->lParam) {
+    snprintf(line, sizeof line, "timer without a window %u", (unsigned)message->wParam);
+    LogLine(line);
+  }
+  return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+  (void)instance, (void)reserved;
+  if (reason == DLL_PROCESS_ATTACH) {
+    SetWindowsHookExA(WH_CBT, WatchCreation, NULL, GetCurrentThreadId());
+    SetWindowsHookExA(WH_CALLWNDPROCRET, WatchWindows, NULL, GetCurrentThreadId());
+    SetWindowsHookExA(WH_GETMESSAGE, WatchTimers, NULL, GetCurrentThreadId());
+  }
+  return TRUE;
 }
 
 __declspec(dllexport) BOOL WINAPI PlaySoundA(LPCSTR sound, HMODULE module, DWORD flags) {

@@ -6,6 +6,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -100,6 +101,24 @@ bool IsAbove(HWND window, HWND other) {
   for (HWND below = GetWindow(window, GW_HWNDNEXT); below; below = GetWindow(below, GW_HWNDNEXT))
     if (below == other) return true;
   return false;
+}
+
+// The control of the window's thread that has the keyboard focus.
+HWND Focus(HWND window) {
+  GUITHREADINFO input = {};
+  input.cbSize = sizeof input;
+  return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &input) ? input.hwndFocus : nullptr;
+}
+
+// The window and its controls painted afresh, as when it is uncovered.
+void Repaint(HWND window) {
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  Sleep(300);  // the painted surface reaches the screen
+}
+
+// The Windows version Wine reports to the setup ("win7" is the prefix's own).
+bool SetWindowsVersion(const char* version) {
+  return twxtest::WriteRegString(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\TrawlixSetup.exe", "Version", version);
 }
 
 // False when the window went, or did not come to the state in time.
@@ -248,7 +267,6 @@ class SetupScenario : public ::testing::Test {
   }
 
   HWND StatusWindow() { return robot::WaitForWindow("", "   Status", kScreenWait, setup_->Id()); }
-
   // Answers a message box with the given button once it is shown; its text.
   std::string Answer(const char* title, int button, const std::string& screen = "") {
     HWND box = Box(title);
@@ -266,11 +284,7 @@ class SetupScenario : public ::testing::Test {
     if (!finish) return nullptr;
     const DWORD start = GetTickCount();
     for (;;) {
-      GUITHREADINFO input = {};
-      input.cbSize = sizeof input;
-      if (WaitUntilEnabled(finish, true, kScreenWait) && Settled(finish) &&
-          GetGUIThreadInfo(GetWindowThreadProcessId(finish, nullptr), &input) &&
-          input.hwndFocus == robot::Control(finish, IDOK))
+      if (WaitUntilEnabled(finish, true, kScreenWait) && Settled(finish) && Focus(finish) == robot::Control(finish, IDOK))
         return finish;
       if (GetTickCount() - start >= kScreenWait) return nullptr;
       Sleep(50);
@@ -294,7 +308,8 @@ class SetupScenario : public ::testing::Test {
 
   // The installation's files, registry values and shortcuts; hotKey 0 means
   // none, and a missing desktop shortcut is what desktop false asks for.
-  void ExpectInstalled(const std::string& destination, WORD hotKey, bool desktop, TCaller caller = twxtest::Caller()) {
+  void ExpectInstalled(const std::string& destination, WORD hotKey, bool desktop, bool association = true,
+                       TCaller caller = twxtest::Caller()) {
     const testing::ScopedTrace trace(caller.file, caller.line, "");
     const std::string program = ProgramPath(destination);
     std::string built, installed;
@@ -302,7 +317,11 @@ class SetupScenario : public ::testing::Test {
     ASSERT_TRUE(twxtest::ReadWholeFile(program, &installed));
     EXPECT_TRUE(installed == built) << "the main program is the one its patch makes";
     EXPECT_FALSE(IsExistingFile(destination + "\\" + kTemporaryArchiveName));
-    EXPECT_NE(twxtest::ReadWholeFileOr(SettingsPath(destination), "").find("Language="), std::string::npos);
+    const std::string settings = twxtest::ReadWholeFileOr(SettingsPath(destination), "");
+    EXPECT_NE(settings.find("Language="), std::string::npos);
+    // The first document filter loads, its engine beside it: the filters stay.
+    EXPECT_EQ(settings.find("Outdated Platform"), std::string::npos);
+    EXPECT_TRUE(IsExistingFile(destination + "\\Filters\\Textor.dll"));
     EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
               "\"" + UninstallerPath(destination) + "\"");
     // Where the values really are: a 32-bit setup's machine-wide keys lie in
@@ -311,7 +330,7 @@ class SetupScenario : public ::testing::Test {
                                                    : std::string(kUninstallKey);
     EXPECT_TRUE(twxtest::RegKeyExists(HKEY_LOCAL_MACHINE, realKey, KEY_WOW64_64KEY)) << realKey;
     EXPECT_NE(ReadRegString(HKEY_LOCAL_MACHINE, kRunKey, kRunValue).find(HelperPath(kMakerFolder) + "\""), std::string::npos);
-    EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, kQueryFolderExtension, ""), kQueryFolderType);
+    EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, kQueryFolderExtension, ""), association ? kQueryFolderType : "");
     const twxtest::TLinkInfo group = twxtest::ReadLink(GroupShortcut(kProgramShortcutName));
     EXPECT_TRUE(group.loaded);
     EXPECT_EQ(UpperAscii(group.target), UpperAscii(program));
@@ -389,6 +408,9 @@ class SetupScenario : public ::testing::Test {
 
 TEST_F(SetupScenario, DefaultInstallation) {
   Prepare();
+  // The oldest browser that needs no notice.
+  ASSERT_TRUE(twxtest::WriteRegString(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Internet Explorer", "Version",
+                                      "7.0.5730.13"));
   // A tune file of an earlier, interrupted setup is replaced and removed.
   ASSERT_TRUE(twxtest::WriteWholeFile(TuneFile(), "stale"));
   Start();
@@ -409,6 +431,7 @@ TEST_F(SetupScenario, DefaultInstallation) {
   // A 32-bit setup on 64-bit Windows is shown the 32-bit programs' folder.
   EXPECT_EQ(folder, (sizeof(void*) == 4 ? "C:\\Program Files (x86)" : "C:\\Program Files") + std::string(kProductFolder));
   EXPECT_TRUE(IsWindowEnabled(robot::Control(destination, IDC_BROWSE)));
+  EXPECT_EQ(Focus(destination), robot::Control(destination, IDC_BROWSE)) << "the read-only folder field takes none";
   RECT client;
   GetClientRect(destination, &client);
   MapWindowPoints(destination, nullptr, reinterpret_cast<POINT*>(&client), 2);
@@ -426,9 +449,11 @@ TEST_F(SetupScenario, DefaultInstallation) {
   for (int box : {IDC_DESKTOP_BOX, IDC_ASSOCIATION_BOX, IDC_HOTKEY_BOX}) EXPECT_TRUE(IsDlgButtonChecked(finish, box)) << box;
   EXPECT_EQ(SendDlgItemMessageA(finish, IDC_HOTKEY_LIST, CB_GETCOUNT, 0, 0), 12);
   EXPECT_EQ(SendDlgItemMessageA(finish, IDC_HOTKEY_LIST, CB_GETCURSEL, 0, 0), 3);
-  // The screens behind the finish dialog: the captions where they were
-  // revealed, the badge, the status window in the lower left corner with its
-  // bar full and the fade-in at its end.
+  // The screens behind the finish dialog, painted afresh: the captions where
+  // they were revealed, the badge, the status window in the lower left corner
+  // with its bar full and the fade-in at its end.
+  Repaint(backdrop);
+  Repaint(status);
   HMODULE image = LoadLibraryExA(kSetupCopy, nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(image, nullptr);
   const int kCaptionY[] = {50, 120, 190, 260, 330, 410};
@@ -439,6 +464,10 @@ TEST_F(SetupScenario, DefaultInstallation) {
   EXPECT_EQ(Rect(status).left, 0);
   EXPECT_EQ(Rect(status).bottom, GetSystemMetrics(SM_CYSCREEN));
   EXPECT_EQ(SendMessageA(robot::Control(status, IDC_PROGRESS_BAR), PBM_GETPOS, 0, 0), 100);
+  const RECT bar = Rect(robot::Control(status, IDC_PROGRESS_BAR));
+  HDC screen = GetDC(nullptr);
+  EXPECT_EQ(GetPixel(screen, bar.right - 4, (bar.top + bar.bottom) / 2), GetSysColor(COLOR_HIGHLIGHT)) << "the bar";
+  ReleaseDC(nullptr, screen);
   EXPECT_EQ(SendMessageA(robot::Control(status, IDC_VOLUME_SLIDER), TBM_GETPOS, 0, 0), 46);
   Screenshot("finish");
   robot::ClickButton(finish, IDOK);
@@ -461,6 +490,9 @@ TEST_F(SetupScenario, DefaultInstallation) {
             (std::vector<std::string>{"open \"" + TuneFile() + "\" type sequencer alias trawlix",
                                       "play trawlix notify [notify]", "seek trawlix to start",
                                       "play trawlix notify [notify]", "close trawlix", "close trawlix"}));
+  // No dialog changed size while the user could use it: they refuse input
+  // while they unroll and collapse.
+  EXPECT_EQ(Lines(log, "resized while usable "), std::vector<std::string>());
 }
 
 // A destination that names a file cannot be made; Cancel and the close box
@@ -489,8 +521,16 @@ TEST_F(SetupScenario, DestinationErrorAndExitQuestion) {
   EXPECT_TRUE(IsExistingFile(blocked)) << "the user's file stays";
 }
 
+// Windows 95 is refused at once; Windows 98 passes that check and meets the
+// running product.
 TEST_F(SetupScenario, ProductRunning) {
   Prepare();
+  ASSERT_TRUE(SetWindowsVersion("win95"));
+  Start();
+  EXPECT_EQ(Answer(kSetupTitle, IDOK, "old-windows"), kMessageOldWindows);
+  EXPECT_EQ(setup_->WaitForExit(kScreenWait), 0u);
+  EXPECT_EQ(Lines(twxtest::ReadWholeFileOr(kSoundLog, ""), "shown ").size(), 1u) << "the message and no screen";
+  ASSERT_TRUE(SetWindowsVersion("win98"));
   TProgram product;
   ASSERT_TRUE(product.Start(sampletest::PatchSourcePath("Trawlix.exe")));
   HWND window = robot::WaitForWindow(kProductWindowClass, kProductName, kScreenWait, product.Id());
@@ -524,9 +564,24 @@ TEST_F(SetupScenario, OldBrowserNotice) {
   Prepare();
   ASSERT_TRUE(twxtest::WriteRegString(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Internet Explorer", "Version",
                                       "6.0.2900.2180"));
+  // On the Windows 95 family the notice keeps the template's recommendation.
+  ASSERT_TRUE(SetWindowsVersion("win98"));
   Start();
   HWND dialog = AcceptLicence();
   ASSERT_NE(dialog, nullptr);
+  EXPECT_NE(robot::WindowText(robot::Control(dialog, IDC_BROWSER_NOTICE)).find("under MS Windows 2000, XP"),
+            std::string::npos);
+  robot::ClickButton(dialog, IDC_CANCEL_INSTALL);
+  Answer(kExitTitle, IDYES);
+  ExpectExitedCleanly();
+  ASSERT_TRUE(SetWindowsVersion("win7"));
+  DeleteFileA(kSoundLog);
+
+  Start();
+  dialog = AcceptLicence();
+  ASSERT_NE(dialog, nullptr);
+  // Made taller before it is shown: it appears where it stays.
+  const RECT place = Rect(dialog);
   HWND notice = robot::Control(dialog, IDC_BROWSER_NOTICE);
   EXPECT_EQ(robot::WindowText(notice), kNoticeNewBrowserNt);
   RECT client;
@@ -547,8 +602,13 @@ TEST_F(SetupScenario, OldBrowserNotice) {
   robot::ClickButton(dialog, IDC_CANCEL_INSTALL);
   Answer(kExitTitle, IDYES);
   ExpectExitedCleanly();
-  EXPECT_EQ(Lines(twxtest::ReadWholeFileOr(kSoundLog, ""), "PlaySoundA ").at(0),
-            Played(TWX_RESOURCE_NAME(CLIP_NEW_BROWSER)));
+  const std::string log = twxtest::ReadWholeFileOr(kSoundLog, "");
+  EXPECT_EQ(Lines(log, "PlaySoundA ").at(0), Played(TWX_RESOURCE_NAME(CLIP_NEW_BROWSER)));
+  std::vector<std::string> first;  // where the backdrop, then the dialog, were first shown
+  for (const std::string& line : Lines(log, "shown "))
+    if (line.find(kSetupTitle) != std::string::npos) first.push_back(line);
+  EXPECT_EQ(first, (std::vector<std::string>{"0 0 " + std::string(kSetupTitle), std::to_string(place.left) + " " +
+                                                 std::to_string(place.top) + " " + kSetupTitle}));
 }
 
 // An upgrade whose extraction fails half-way: the user's data files, which the
@@ -564,6 +624,7 @@ TEST_F(SetupScenario, FailedExtractionKeepsUserData) {
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(robot::WindowText(robot::Control(dialog, IDC_DESTINATION_FIELD)), installation);
   EXPECT_FALSE(IsWindowEnabled(robot::Control(dialog, IDC_BROWSE))) << "an upgrade stays where it is";
+  EXPECT_EQ(Focus(dialog), robot::Control(dialog, IDC_INSTALL));
   robot::ClickButton(dialog, IDC_INSTALL);
   ExpectExtractionFailedMessage("extraction-failed");
   ExpectUserData(installation, userData);
@@ -592,7 +653,8 @@ TEST_F(SetupScenario, FinishWithoutHotKeySilently) {
 }
 
 // A library without the MIDI functions: clips only, no music, no volume; the
-// finish dialog without the desktop box still rewrites the group shortcut.
+// finish dialog without the desktop and association boxes still rewrites the
+// group shortcut, with the last hot-key of the list.
 TEST_F(SetupScenario, FinishWithoutDesktopIconWithoutMidi) {
   Prepare(kLibraryWithoutMidi);
   Start();
@@ -600,10 +662,12 @@ TEST_F(SetupScenario, FinishWithoutDesktopIconWithoutMidi) {
   HWND finish = InstallToFinish(&folder);
   ASSERT_NE(finish, nullptr);
   robot::ClickButton(finish, IDC_DESKTOP_BOX);
+  robot::ClickButton(finish, IDC_ASSOCIATION_BOX);
+  SendDlgItemMessageA(finish, IDC_HOTKEY_LIST, CB_SETCURSEL, 11, 0);
   Sleep(200);
   robot::ClickButton(finish, IDOK);
   ExpectExitedCleanly();
-  ExpectInstalled(folder, 0x0673, false);
+  ExpectInstalled(folder, 0x067B, false, false);
   const std::string log = twxtest::ReadWholeFileOr(kSoundLog, "");
   EXPECT_EQ(Lines(log, "PlaySoundA ").size(), 3u);
   EXPECT_TRUE(Lines(log, "midiOutSetVolume").empty());
@@ -649,6 +713,9 @@ TEST_F(SetupScenario, UpgradeKeepsTheUsersData) {
     ASSERT_TRUE(twxtest::WriteWholeFile(folder + "\\" + file.FileName, userData.back()));
   }
   ASSERT_TRUE(CreateShellShortcut(ProgramPath(folder), GroupFolderPath(ProgramsFolder), "My queries", false, 0));
+  // An entry written by hand with a doubled backslash still names the folder.
+  ASSERT_TRUE(twxtest::WriteRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString",
+                                      "\"" + UninstallerPath(folder + "\\") + "\""));
 
   Start();
   HWND dialog = AcceptLicence();
@@ -667,6 +734,7 @@ TEST_F(SetupScenario, UpgradeKeepsTheUsersData) {
     EXPECT_EQ(twxtest::ReadWholeFileOr(folder + "\\" + CustomFiles[i].FileName, ""), expected)
         << CustomFiles[i].FileName;
   }
+  ExpectInstalled(folder, 0x0673, true);
   EXPECT_FALSE(IsExistingFile(GroupShortcut("My queries")));
   EXPECT_TRUE(IsExistingFile(GroupShortcut(kProgramShortcutName)));
   EXPECT_EQ(twxtest::ReadRegRaw(HKEY_CURRENT_USER, kMappingKey, "NextId"), nextId);
@@ -698,11 +766,37 @@ TEST_F(SetupScenario, DamagedDownloads) {
   }
 }
 
-// The product's uninstaller after a default installation leaves nothing of it.
+// The user turns the music up to the top with the slider, then down to
+// nothing, and closes the status window while the work runs: the volume
+// follows the slider, the fade-in never resumes, the music ends, the setup
+// goes on and its clean-up still leaves the devices at full volume. The
+// product's uninstaller then leaves nothing of the installation.
 TEST_F(SetupScenario, UninstallLeavesNothing) {
   Prepare();
-  const std::string folder = InstallWithDefaults();
-  ASSERT_FALSE(folder.empty());
+  Start();
+  HWND dialog = AcceptLicence();
+  ASSERT_NE(dialog, nullptr);
+  HWND status = StatusWindow();
+  for (WPARAM key : {VK_END, VK_HOME}) SendMessageA(robot::Control(status, IDC_VOLUME_SLIDER), WM_KEYDOWN, key, 0);
+  const std::string folder = robot::WindowText(robot::Control(dialog, IDC_DESTINATION_FIELD));
+  robot::ClickButton(dialog, IDC_INSTALL);
+  ASSERT_TRUE(robot::WaitForWindowGone(dialog, kScreenWait));
+  PostMessageA(status, WM_SYSCOMMAND, SC_CLOSE, 0);
+  HWND finish = Finish();
+  ASSERT_NE(finish, nullptr);
+  EXPECT_FALSE(IsWindowVisible(status));
+  robot::ClickButton(finish, IDOK);
+  ExpectExitedCleanly();
+  ExpectInstalled(folder, 0x0673, true);
+  const std::string log = twxtest::ReadWholeFileOr(kSoundLog, "");
+  std::vector<std::string> volumes = Lines(log, "midiOutSetVolume 0 ");
+  const auto top = std::find(volumes.begin(), volumes.end(), Hex(0xFF00FF00u));
+  ASSERT_NE(top, volumes.end());
+  // Down to nothing, closed, the roll-up from silence, the clean-up's close, full volume.
+  std::vector<std::string> after(83, Hex(0));
+  after.push_back(Hex(0xFFFFFFFFu));
+  EXPECT_EQ(std::vector<std::string>(top + 1, volumes.end()), after);
+
   TProgram uninstaller;
   ASSERT_TRUE(uninstaller.Start(UninstallerPath(folder), "/S"));
   EXPECT_EQ(uninstaller.WaitForExit(kScreenWait), 0u);
@@ -717,10 +811,15 @@ TEST_F(SetupScenario, UninstallLeavesNothing) {
 // A folder typed in the folder browser that does not exist yet: the browser
 // asks, the setup creates it and installs there. (Wine keeps no access lists,
 // so the Everyone entry the folder is created with cannot be read back here.)
+// On a screen of exactly 16 bits per pixel (no colour notice) where neither the
+// backdrop nor the status window can be made: no timer runs for them, and the
+// music still fades out at the end. The first hot-key of the list.
 TEST_F(SetupScenario, NewFolderTypedInTheBrowser) {
   Prepare();
+  SetEnvironmentVariableA("TWX_REFUSE_WINDOWS", (std::string(kBackdropClass) + "|   Status").c_str());
   Start();
-  HWND dialog = AcceptLicence();
+  robot::ClickButton(Licence(), IDOK);
+  HWND dialog = Destination();
   ASSERT_NE(dialog, nullptr);
   robot::ClickButton(dialog, IDC_BROWSE);
   HWND browser = Settled(WaitForDialog(setup_->Id(), "Select Destination Folder", IDC_SELDIR_PATH));
@@ -738,9 +837,15 @@ TEST_F(SetupScenario, NewFolderTypedInTheBrowser) {
   robot::ClickButton(dialog, IDC_INSTALL);
   HWND finish = Finish();
   ASSERT_NE(finish, nullptr);
+  SendDlgItemMessageA(finish, IDC_HOTKEY_LIST, CB_SETCURSEL, 0, 0);
   robot::ClickButton(finish, IDOK);
   ExpectExitedCleanly();
-  ExpectInstalled(folder, 0x0673, true);
+  ExpectInstalled(folder, 0x0670, true);
+  const std::string log = twxtest::ReadWholeFileOr(kSoundLog, "");
+  EXPECT_EQ(Lines(log, "timer without a window"), std::vector<std::string>());
+  std::vector<std::string> volumes(80, Hex(0));
+  volumes.push_back(Hex(0xFFFFFFFFu));
+  EXPECT_EQ(Lines(log, "midiOutSetVolume 1 "), volumes);
 }
 
 // An upgrade on a drive with less than 16 MB free: the question, where No

@@ -48,7 +48,7 @@ TEST(ToolbarLayout, TheButtonGoesAfterTheFirstMarkedRecordOrAtTheEndAndOnlyOnce)
   }
 }
 
-TEST(PostSetTables, IconsSwitchAtXpAndSetNamesConvertInAnyAsciiCase) {
+TEST(PostSetTables, IconsSwitchAtXpHelpersAtANewerVersionAndSetNamesConvertInAnyAsciiCase) {
   const auto icons = [](uint32_t major, uint32_t minor) {
     ComposeExtensionValues("C:\\Trawlix\\Trawlix.exe", major, minor);
     return std::string(ExtensionValues[4].Value) + "|" + ExtensionValues[5].Value;
@@ -56,6 +56,10 @@ TEST(PostSetTables, IconsSwitchAtXpAndSetNamesConvertInAnyAsciiCase) {
   EXPECT_EQ(icons(4, 10), icons(5, 0));
   EXPECT_NE(icons(5, 0), icons(5, 1)) << "Windows XP draws with alpha";
   EXPECT_EQ(icons(5, 1), icons(10, 0));
+  // The installed helper is 5.3: each side of each part's bound.
+  const std::pair<unsigned, unsigned> kHelpers[] = {{5, 4}, {6, 0}, {5, 3}, {5, 2}, {4, 9}};
+  for (const auto& helper : kHelpers)
+    EXPECT_EQ(IsNewerHelperVersion(helper.first, helper.second, 5, 3), &helper < kHelpers + 2) << helper.first;
   EXPECT_EQ(ConvertEngineSetNames("set=search in entir\xc9 web|SeT=sEaRcH In EnTiRe WeB|set=search in entire web"),
             "set=search in entir\xc9 web|SET=Search in Web|SET=Search in Web");  // a byte above 127 is no letter
 }
@@ -132,6 +136,10 @@ TEST_F(FileWork, UserFilesWithTheirHeaderComeBackAndOnlyTheSetsLoseTheObsoleteSe
     EXPECT_TRUE(Read(kEntry) == entry) << "the engine registry comes back";
     EXPECT_EQ(Read(kSets), row.setsSaved);
   }
+  // A step after the restore failed: the files go back once more, as the user had them.
+  RestoreCustomFiles(temp.Path());
+  RestoreCustomFiles(temp.Path(), false);
+  EXPECT_EQ(Read(kSets), sets);
 }
 
 TEST_F(FileWork, PatchesBuildTheirOutputOrLeaveItAsItWasAndAreDeletedEitherWay) {

@@ -10,16 +10,41 @@
 
 namespace {
 
-TEST(SetupLogic, VersionGateDestinationAndFreeSpace) {
+// Every decision the user sees, at the value on each side of its bound.
+TEST(SetupLogic, EveryGateOnEachSideOfItsBound) {
   const struct {
     uint32_t platform, major, minor;
     bool tooOld, xp;
-  } kRows[] = {{0, 3, 10, true, false}, {1, 4, 0, true, false}, {1, 4, 10, false, false}, {2, 4, 0, false, false},
-               {2, 5, 0, false, false}, {2, 5, 1, false, true}, {2, 6, 0, false, true}};
-  for (const auto& row : kRows) {
+  } kVersions[] = {{0, 4, 10, true, false}, {1, 4, 0, true, false},  {1, 4, 1, false, false}, {1, 3, 0, false, false},
+                   {1, 5, 1, false, false}, {2, 4, 0, false, false}, {2, 5, 0, false, false}, {2, 5, 1, false, true},
+                   {2, 4, 1, false, false}, {2, 6, 0, false, true}};
+  for (const auto& row : kVersions) {
     EXPECT_EQ(IsWindowsTooOld(row.platform, row.major, row.minor), row.tooOld) << row.major << "." << row.minor;
-    EXPECT_EQ(UsesXpDialogs(row.platform, row.major, row.minor), row.xp) << row.major << "." << row.minor;
+    EXPECT_EQ(UsesXpDialogs(row.platform, row.major, row.minor), row.xp) << row.platform << ":" << row.major << "." << row.minor;
   }
+  const uint32_t wrap = 0xFFFFF000u;  // the tick count wraps during the wait
+  const struct {
+    const char* what;
+    bool decided, expected;
+  } kGates[] = {{"15 bits per pixel are too few", IsLowColourDepth(15), true},
+                {"16 bits are enough", IsLowColourDepth(16), false},
+                {"browser 6 gets the notice", ShowsBrowserNotice(6), true},
+                {"browser 7 does not", ShowsBrowserNotice(7), false},
+                {"15.999 MB is low space", IsLowSpace(15.999), true},
+                {"16 MB is not", IsLowSpace(16.0), false},
+                {"unknown space is low", IsLowSpace(-1.0), true},
+                {"captions at 24,999 ms: wait", KeepsWaiting(true, false, 1000, 25999), true},
+                {"progress at 24,999 ms, wrapped: wait", KeepsWaiting(false, true, wrap, wrap + 24999), true},
+                {"both at 25,000 ms: no more", KeepsWaiting(true, true, 1000, 26000), false},
+                {"both at 25,000 ms, wrapped: no more", KeepsWaiting(true, true, wrap, wrap + 25000), false},
+                {"nothing runs: no wait", KeepsWaiting(false, false, 1000, 1000), false}};
+  for (const auto& gate : kGates) EXPECT_EQ(gate.decided, gate.expected) << gate.what;
+  int counter = 98;
+  EXPECT_FALSE(ProgressStep(&counter)) << "99";
+  EXPECT_TRUE(ProgressStep(&counter)) << "100: the bar is full";
+  EXPECT_EQ(UnrollHeight(95, 100), 99);
+  EXPECT_EQ(UnrollHeight(96, 100), -1) << "the full height is never set";
+  EXPECT_EQ(HotKeyChoiceText(kHotKeyChoices - 1), "Ctrl + Alt + F12");
   EXPECT_EQ(WithoutTrailingBackslashes("C:\\A\\\\"), "C:\\A");
   EXPECT_EQ(WithoutTrailingBackslashes("C:\\"), "C:");
   EXPECT_EQ(WithoutTrailingBackslashes("\\\\"), "");

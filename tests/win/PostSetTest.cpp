@@ -5,11 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <vector>
+
+#include "Global.h"
 #include "IEToolbarUnit.h"
 #include "PostInstallTestSupport.h"
 #include "PostSet.h"
 #include "RegistrySandbox.h"
 #include "SampleTestSupport.h"
+#include "SystemLibrary.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -40,24 +46,85 @@ size_t Count(const std::string& text, const std::string& part) {
   return count;
 }
 
-// The registry as a system that stores exactly the bytes counted: Wine, like
-// Windows NT, adds the terminating zero of a REG_SZ that the caller forgot.
+// The registry as Windows keeps it where Wine is lenient. A REG_SZ is stored
+// with exactly the bytes counted: Wine, like Windows NT, adds the terminating
+// zero the caller forgot. And a key gives only the rights it was asked for:
+// Wine grants more. The rights each key of the code under test was opened or
+// created with are recorded; a call that needs another is denied, as on
+// Windows, and listed.
+struct TOpenKey {
+  std::string name;
+  REGSAM rights;
+};
+std::map<HKEY, TOpenKey> gKeys;
+std::vector<std::string> gDenied;
 decltype(&RegSetValueExA) gSetValue = nullptr;
+decltype(&RegCreateKeyExA) gCreateKey = nullptr;
+decltype(&RegOpenKeyExA) gOpenKey = nullptr;
+decltype(&RegQueryValueExA) gQueryValue = nullptr;
+decltype(&RegCloseKey) gCloseKey = nullptr;
+
+bool Granted(HKEY key, REGSAM right, const char* call) {
+  const auto found = gKeys.find(key);
+  if (found == gKeys.end() || (found->second.rights & right) == right) return true;  // a root, or asked for
+  gDenied.push_back(std::string(call) + " on " + found->second.name);
+  return false;
+}
+LONG Opened(LONG result, HKEY parent, LPCSTR name, REGSAM rights, HKEY* key) {
+  const auto found = gKeys.find(parent);
+  if (result == ERROR_SUCCESS) gKeys[*key] = {(found == gKeys.end() ? "" : found->second.name + "\\") + name, rights};
+  return result;
+}
 LONG WINAPI StoreCountedBytes(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD count) {
+  if (!Granted(key, KEY_SET_VALUE, "RegSetValueExA")) return ERROR_ACCESS_DENIED;
   const std::string bytes = std::string(data ? reinterpret_cast<const char*>(data) : "", data ? count : 0) + "x";
   return gSetValue(key, name, reserved, type, reinterpret_cast<const BYTE*>(bytes.data()), count);
 }
+LONG WINAPI CreateKey(HKEY parent, LPCSTR name, DWORD reserved, LPSTR type, DWORD options, REGSAM rights,
+                      SECURITY_ATTRIBUTES* security, HKEY* key, DWORD* disposition) {
+  if (!Granted(parent, KEY_CREATE_SUB_KEY, "RegCreateKeyExA")) return ERROR_ACCESS_DENIED;
+  return Opened(gCreateKey(parent, name, reserved, type, options, rights, security, key, disposition), parent, name,
+                rights, key);
+}
+LONG WINAPI OpenKey(HKEY parent, LPCSTR name, DWORD options, REGSAM rights, HKEY* key) {
+  return Opened(gOpenKey(parent, name, options, rights, key), parent, name, rights, key);
+}
+LONG WINAPI QueryValue(HKEY key, LPCSTR name, DWORD* reserved, DWORD* type, BYTE* data, DWORD* size) {
+  return Granted(key, KEY_QUERY_VALUE, "RegQueryValueExA") ? gQueryValue(key, name, reserved, type, data, size)
+                                                           : ERROR_ACCESS_DENIED;
+}
+LONG WINAPI CloseKey(HKEY key) {
+  gKeys.erase(key);
+  return gCloseKey(key);
+}
+
+struct THook {
+  const char* name;
+  void* replacement;
+  void** original;
+};
+const THook kHooks[] = {
+    {"RegSetValueExA", reinterpret_cast<void*>(StoreCountedBytes), reinterpret_cast<void**>(&gSetValue)},
+    {"RegCreateKeyExA", reinterpret_cast<void*>(CreateKey), reinterpret_cast<void**>(&gCreateKey)},
+    {"RegOpenKeyExA", reinterpret_cast<void*>(OpenKey), reinterpret_cast<void**>(&gOpenKey)},
+    {"RegQueryValueExA", reinterpret_cast<void*>(QueryValue), reinterpret_cast<void**>(&gQueryValue)},
+    {"RegCloseKey", reinterpret_cast<void*>(CloseKey), reinterpret_cast<void**>(&gCloseKey)}};
 
 class Registry : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(sandbox_.Active());
-    gSetValue = reinterpret_cast<decltype(&RegSetValueExA)>(
-        sampletest::ReplaceImport("advapi32.dll", "RegSetValueExA", reinterpret_cast<void*>(StoreCountedBytes)));
-    ASSERT_NE(gSetValue, nullptr);
+    for (const THook& hook : kHooks) {
+      *hook.original = sampletest::ReplaceImport("advapi32.dll", hook.name, hook.replacement);
+      ASSERT_NE(*hook.original, nullptr) << hook.name;
+    }
   }
   void TearDown() override {
-    if (gSetValue) sampletest::ReplaceImport("advapi32.dll", "RegSetValueExA", reinterpret_cast<void*>(gSetValue));
+    for (const THook& hook : kHooks)
+      if (*hook.original) sampletest::ReplaceImport("advapi32.dll", hook.name, *hook.original);
+    EXPECT_EQ(gDenied, std::vector<std::string>()) << "rights a key was not asked for";
+    gKeys.clear();
+    gDenied.clear();
   }
   twxtest::RegistrySandbox sandbox_;
 };
@@ -69,6 +136,10 @@ TEST_F(Registry, UninstallEntryExtensionAndQueryFolderTypeAreTerminatedStrings) 
   EXPECT_EQ(ReadRegRaw(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
             Z("\"" + UninstallerPath("D:\\My Tools\\Trawl mark") + "\""));
   EXPECT_EQ(Count(Snapshot(HKEY_LOCAL_MACHINE, kUninstallKey), "\n"), 2u) << "replaced whole";
+  // The probes of a later setup read it, and the browser's version, with their rights.
+  EXPECT_EQ(ReadUninstallString("Trawlmark"), "D:\\My Tools\\Trawl mark\\uninst.exe");
+  ASSERT_TRUE(WriteRegValue(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Internet Explorer", "Version", REG_SZ, Z("7.0")));
+  EXPECT_EQ(GetBrowserMajorVersion(), 7);
 
   const std::string destination = "C:\\Program Files" + std::string(kProductFolder), exe = ProgramPath(destination);
   EXPECT_TRUE(RegisterBrowserExtension(exe));
@@ -158,6 +229,42 @@ TEST_F(Registry, EveryLoadedUserButTheTemplateGetsTheButtonAndUnknownLayoutsStay
     DWORD type = 0;
     EXPECT_EQ(ReadRegRaw(root(user), key(user, kMappingKey), "NextId", &type), Dword(user.expectedNextId));
     EXPECT_EQ(type, user.mappingType);
+  }
+}
+
+// The first filter of the product, which needs the shared engine beside it,
+// checked as the setup checks it: after the process's library search was
+// narrowed to the system folder. An engine in the program's folder or the
+// current one (a download folder) is never taken.
+TEST(DocumentFilters, TheFiltersOwnFolderIsSearchedAndTheProgramsNever) {
+  ASSERT_TRUE(RestrictLibrarySearchToSystem());
+  twxtest::TempFolder temp;
+  char self[MAX_PATH];
+  const std::string program = ParentPart(std::string(self, GetModuleFileNameA(nullptr, self, MAX_PATH)));
+  // The engine moved out of "Filters" into the program's folder and the current
+  // one; the filter files as the payload has them; the first filter missing.
+  const struct {
+    const char* moved;
+    bool kept;
+  } rows[] = {{"TWXParse.dll", false}, {"", true}, {"Textor.dll", false}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.moved);
+    const std::string destination = temp.Join(std::to_string(&row - rows));
+    ASSERT_TRUE(sampletest::MakeInstalledProduct(destination));
+    if (*row.moved) {
+      const std::string file = destination + "\\Filters\\" + row.moved;
+      ASSERT_TRUE(CopyFileA(file.c_str(), (program + "\\" + row.moved).c_str(), FALSE));
+      ASSERT_TRUE(MoveFileA(file.c_str(), (destination + "\\" + row.moved).c_str()));
+    }
+    SetCurrentDirectoryA(destination.c_str());
+    EXPECT_EQ(CheckDocumentFilters(destination), row.kept);
+    SetCurrentDirectoryA(program.c_str());
+    if (*row.moved) DeleteFileA((program + "\\" + row.moved).c_str());
+    EXPECT_EQ(IsExistingFile(destination + "\\Filters\\Gridor.ini"), row.kept);
+    char outdated[8];
+    GetPrivateProfileStringA("Options", "Outdated Platform", "", outdated, sizeof outdated,
+                             (destination + "\\Trawlix.ini").c_str());
+    EXPECT_EQ(std::string(outdated), row.kept ? "" : "1");
   }
 }
 

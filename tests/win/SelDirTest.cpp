@@ -113,22 +113,38 @@ TEST_F(FolderBrowser, OpensAtTheNearestExistingFolderAndDoubleClicksWalkTheList)
   EXPECT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), level + 4) << "the destination, Common Files, Zeta";
   EXPECT_EQ(SendMessageA(list, LB_FINDSTRINGEXACT, level, reinterpret_cast<LPARAM>("Trawlix")), level + 1);
   robot::SaveWindowBmp(dialog, twxtest::ArtifactsFolder() + "\\seldir_browser.bmp");
-  // The destination item stands for the product's folder below the shown
-  // one, the root item for the drive's root.
-  const struct {
-    std::string item, path;
-  } clicks[] = {{"Common Files", programFiles_ + "\\Common Files"},
-                {"Trawlix", programFiles_ + "\\Common Files\\Trawlix"},
-                {"C:\\", "C:\\"}};
-  for (const auto& click : clicks) {
-    const LRESULT index = SendMessageA(list, LB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>(click.item.c_str()));
-    SendMessageA(list, LB_SETTOPINDEX, static_cast<WPARAM>(index), 0);  // a user clicks only what is shown
+  // Every kind of item, double-clicked as a user does (shown first): a
+  // subfolder, the destination item (the product's folder below the shown
+  // one), the shown folder's own item, then each ancestor up to the root.
+  const auto open = [&](LRESULT index, const std::string& path) {
+    Type(dialog, "");
+    SendMessageA(list, LB_SETTOPINDEX, static_cast<WPARAM>(index), 0);
     RECT rect = {};
     SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&rect));
     const LPARAM at = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
     for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
       PostMessageA(list, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, at);
-    EXPECT_EQ(WaitForText(dialog, IDC_SELDIR_PATH, click.path), click.path);
+    EXPECT_EQ(WaitForText(dialog, IDC_SELDIR_PATH, path), path);
+  };
+  const auto item = [&](const char* text) {
+    return SendMessageA(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text));
+  };
+  std::string path = programFiles_ + "\\Common Files";
+  open(item("Common Files"), path);
+  open(item("Trawlix"), path += "\\Trawlix");
+  open(SendMessageA(list, LB_GETCURSEL, 0, 0), path);
+  while (path.size() > 3) {
+    path = ParentPart(path);
+    open(SendMessageA(list, LB_GETCURSEL, 0, 0) - 1, path += path.size() == 2 ? "\\" : "");
+  }
+  // Another drive, then back.
+  HWND drives = robot::Control(dialog, IDC_SELDIR_DRIVES);
+  for (const char* drive : {"Z:", "C:"}) {
+    SendMessageA(drives, CB_SETCURSEL, SendMessageA(drives, CB_FINDSTRING, -1, reinterpret_cast<LPARAM>(drive)), 0);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_SELDIR_DRIVES, CBN_SELENDOK), reinterpret_cast<LPARAM>(drives));
+    const std::string root = drive + std::string("\\");
+    EXPECT_EQ(robot::WindowText(robot::Control(dialog, IDC_SELDIR_PATH)), root);
+    EXPECT_EQ(item(root.c_str()), 0) << "the list begins at the drive's root";
   }
   ASSERT_TRUE(robot::ClickButton(dialog, IDC_SELDIR_OK));
   ASSERT_TRUE(Answer(MissingFolderQuestion("C:\\Trawlix"), IDYES));
