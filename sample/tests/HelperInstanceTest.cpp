@@ -36,7 +36,9 @@ TEST_F(HelperInstance, TheHelperReplacesAStaleFileHoldsItAndQuitsWhenAsked) {
     // Not read before the helper waits for input with its file claimed: a
     // reader holding the file keeps the helper from removing a stale one.
     ASSERT_TRUE(helper.WaitUntilIdle(twxtest::kUntilDone));
-    ASSERT_TRUE(sampletest::WaitForFileSize(instance_, 4, twxtest::kUntilDone)) << "the stale bytes stay";
+    WIN32_FILE_ATTRIBUTE_DATA data;  // attributes only: the file is never opened
+    ASSERT_TRUE(twxtest::WaitUntil([&] { return GetFileAttributesExA(instance_.c_str(), GetFileExInfoStandard, &data) &&
+                                                data.nFileSizeLow == 4; }, twxtest::kUntilDone)) << "the stale bytes stay";
     DWORD owner = 0;
     GetWindowThreadProcessId(twx::ReadHelperWindow(instance_), &owner);
     EXPECT_EQ(owner, helper.Id()) << "the file names the helper's live window";
@@ -97,6 +99,5 @@ TEST_F(HelperInstance, OneClaimAtATimeAndReadersSeeOnlyLiveWindows) {
   EXPECT_EQ(twx::ReadHelperWindow(instance_), nullptr) << "shorter than a handle";
   DestroyWindow(second);
 }
-
 
 }  // namespace

@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#include "FileUtils.h"
+#include "HelperInstance.h"
+#include "TestSupport.h"
+
 namespace sampletest {
 
 namespace {
@@ -29,7 +33,47 @@ bool CopyTree(const std::string& from, const std::string& to) {
   return ok;
 }
 
+// The full path of a running process's program; "" when it cannot be asked.
+std::string ProcessImage(DWORD processId) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+  if (!process) return "";
+  char path[MAX_PATH * 2];
+  DWORD size = sizeof path;
+  const BOOL ok = QueryFullProcessImageNameA(process, 0, path, &size);
+  CloseHandle(process);
+  return ok ? std::string(path, size) : "";
+}
+
 }  // namespace
+
+const char kToolbarKey[] = "Software\\Microsoft\\Internet Explorer\\Toolbar";
+const char kMappingKey[] = "Software\\Microsoft\\Internet Explorer\\Extensions\\CmdMapping";
+const char kLayoutValue[] = "{1E796980-9CC5-11D1-A83F-00C04FC99D61}";
+
+std::string Z(const std::string& text) { return text + std::string(1, '\0'); }
+
+std::string Dword(uint32_t value) {
+  const char bytes[4] = {static_cast<char>(value), static_cast<char>(value >> 8), static_cast<char>(value >> 16),
+                         static_cast<char>(value >> 24)};
+  return std::string(bytes, 4);
+}
+
+DWORD WaitForHelper(const std::string& instanceFile, const std::string& image, DWORD timeoutMs) {
+  DWORD process = 0;
+  return twxtest::WaitUntil([&] {
+    process = 0;
+    GetWindowThreadProcessId(twx::ReadHelperWindow(instanceFile), &process);
+    return process && UpperAscii(ProcessImage(process)) == UpperAscii(image);
+  }, timeoutMs) ? process : 0;
+}
+
+bool IsRunning(DWORD processId, DWORD timeoutMs) {
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+  if (!process) return false;
+  const bool running = WaitForSingleObject(process, timeoutMs) == WAIT_TIMEOUT;
+  CloseHandle(process);
+  return running;
+}
 
 std::string PayloadPath(const std::string& relative) { return Backslashed(TWX_PAYLOAD_DIR) + "\\" + relative; }
 std::string PatchSourcePath(const std::string& relative) {
@@ -68,28 +112,6 @@ DWORD TProgram::WaitForExit(DWORD timeoutMs) {
   DWORD code = STILL_ACTIVE;
   GetExitCodeProcess(process_.hProcess, &code);
   return code;
-}
-
-bool WaitForFile(const std::string& path, bool exists, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  while ((GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) != exists) {
-    if (GetTickCount() - start >= timeoutMs) return false;
-    Sleep(50);
-  }
-  return true;
-}
-
-bool WaitForFileSize(const std::string& path, uint64_t size, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  for (;;) {
-    // Attributes only: the file is never opened, so its owner is not disturbed.
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
-        ((uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow) == size)
-      return true;
-    if (GetTickCount() - start >= timeoutMs) return false;
-    Sleep(50);
-  }
 }
 
 void* ReplaceImport(const char* library, const char* function, void* replacement) {

@@ -1,5 +1,7 @@
 // Helpers of the Wine tests of the stand-in product, the post-install steps and
-// the scenarios: the staged payload, programs started as processes of their own.
+// the scenarios: the staged payload, programs started as processes of their
+// own, the browser's registry places the setup writes (its own are in
+// Product.h) and which search-box helper an instance file names.
 #pragma once
 
 #include <windows.h>
@@ -34,14 +36,22 @@ class TProgram {
   PROCESS_INFORMATION process_ = {};
 };
 
-// Waits until a file or folder exists (exists false: until it is gone).
-bool WaitForFile(const std::string& path, bool exists, DWORD timeoutMs);
-
-// Waits until the file exists and holds exactly size bytes, without opening it.
-bool WaitForFileSize(const std::string& path, uint64_t size, DWORD timeoutMs);
-
 // Points this program's import of library!function (which the code under test,
 // linked in, calls through) at replacement; what it held, or null.
 void* ReplaceImport(const char* library, const char* function, void* replacement);
+
+extern const char kToolbarKey[];
+extern const char kMappingKey[];
+extern const char kLayoutValue[];
+
+// A string as REG_SZ data is stored (with its terminating zero); a DWORD's bytes.
+std::string Z(const std::string& text);
+std::string Dword(uint32_t value);
+
+// Waits until the instance file names a live window of the program image; its process.
+DWORD WaitForHelper(const std::string& instanceFile, const std::string& image, DWORD timeoutMs);
+
+// A process that is still running after timeoutMs.
+bool IsRunning(DWORD processId, DWORD timeoutMs = 0);
 
 }  // namespace sampletest

@@ -1,5 +1,7 @@
 #include "Robot.h"
 
+#include "TestSupport.h"
+
 namespace robot {
 
 namespace {
@@ -33,46 +35,6 @@ BOOL CALLBACK CollectChild(HWND window, LPARAM data) {
   return TRUE;
 }
 
-bool SaveRectBmp(const RECT& rect, const std::string& path) {
-  const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-  if (width <= 0 || height <= 0) return false;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  bool ok = false;
-  if (bitmap) {
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    ok = BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY) != 0;
-    GdiFlush();
-    SelectObject(memory, old);
-    const DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) & ~3u);
-    const DWORD imageSize = stride * static_cast<DWORD>(height);
-    BITMAPFILEHEADER file = {};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
-    file.bfSize = file.bfOffBits + imageSize;
-    info.bmiHeader.biSizeImage = imageSize;
-    HANDLE out = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD done;
-    ok = ok && out != INVALID_HANDLE_VALUE && WriteFile(out, &file, sizeof file, &done, nullptr) &&
-         WriteFile(out, &info.bmiHeader, sizeof info.bmiHeader, &done, nullptr) &&
-         WriteFile(out, bits, imageSize, &done, nullptr) && done == imageSize;
-    if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
-    DeleteObject(bitmap);
-  }
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return ok;
-}
-
 }  // namespace
 
 std::string WindowText(HWND window) {
@@ -90,23 +52,13 @@ std::string ClassName(HWND window) {
 
 HWND WaitForWindow(const std::string& className, const std::string& titlePrefix, DWORD timeoutMs,
                    DWORD processId, int controlId) {
-  const DWORD start = GetTickCount();
-  for (;;) {
-    TSearch search = {&className, &titlePrefix, processId, controlId, nullptr};
-    EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
-    if (search.found) return search.found;
-    if (GetTickCount() - start >= timeoutMs) return nullptr;
-    Sleep(20);
-  }
+  TSearch search = {&className, &titlePrefix, processId, controlId, nullptr};
+  twxtest::WaitUntil([&] { return EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search)), search.found; }, timeoutMs);
+  return search.found;
 }
 
 bool WaitForWindowGone(HWND window, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  while (IsWindow(window) && IsWindowVisible(window)) {
-    if (GetTickCount() - start >= timeoutMs) return false;
-    Sleep(20);
-  }
-  return true;
+  return twxtest::WaitUntil([&] { return !IsWindowVisible(window); }, timeoutMs);
 }
 
 HWND Settled(HWND window) {
@@ -133,8 +85,25 @@ std::vector<TChild> Children(HWND parent) {
 }
 
 bool SaveWindowBmp(HWND window, const std::string& path) {
-  RECT rect;
-  return GetWindowRect(window, &rect) && SaveRectBmp(rect, path);
+  RECT rect = {};
+  GetWindowRect(window, &rect);
+  const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+  if (width <= 0 || height <= 0) return false;
+  HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+  SelectObject(memory, old);
+  BITMAPINFOHEADER info = {sizeof info, width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  std::string bits(static_cast<size_t>((width * 3 + 3) & ~3) * height, '\0');
+  const bool ok = GetDIBits(screen, bitmap, 0, height, &bits[0], reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  const BITMAPFILEHEADER file = {0x4D42, static_cast<DWORD>(sizeof file + sizeof info + bits.size()), 0, 0,
+                                 sizeof file + sizeof info};
+  return ok && twxtest::WriteWholeFile(path, std::string(reinterpret_cast<const char*>(&file), sizeof file) +
+                                                 std::string(reinterpret_cast<const char*>(&info), sizeof info) + bits);
 }
 
 }  // namespace robot

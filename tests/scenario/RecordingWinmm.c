@@ -86,12 +86,10 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
 }
 
 __declspec(dllexport) BOOL WINAPI PlaySoundA(LPCSTR sound, HMODULE module, DWORD flags) {
-  char line[300];
+  char line[300], number[16];
   (void)module;
-  if (HIWORD((ULONG_PTR)sound) == 0)
-    snprintf(line, sizeof line, "PlaySoundA #%u 0x%lX", (unsigned)(ULONG_PTR)sound, (unsigned long)flags);
-  else
-    snprintf(line, sizeof line, "PlaySoundA %s 0x%lX", sound, (unsigned long)flags);
+  snprintf(number, sizeof number, "#%u", (unsigned)(ULONG_PTR)sound);
+  snprintf(line, sizeof line, "PlaySoundA %s 0x%lX", HIWORD((ULONG_PTR)sound) ? sound : number, (unsigned long)flags);
   LogLine(line);
   return TRUE;
 }

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -18,8 +19,6 @@
 
 #include "FileUtils.h"
 #include "GlobalData.h"
-#include "LinkReader.h"
-#include "PostInstallTestSupport.h"
 #include "Product.h"
 #include "RegistrySandbox.h"
 #include "Robot.h"
@@ -60,12 +59,6 @@ void Screenshot(const std::string& screen) {
   robot::SaveWindowBmp(GetDesktopWindow(), twxtest::ArtifactsFolder() + "\\" + Scenario() + "-" + screen + ".bmp");
 }
 
-// A dialog or message box of the process with this title (and, when given, a
-// control of that id); null when none appeared in time.
-HWND WaitForDialog(DWORD processId, const char* title, int controlId = 0, DWORD timeoutMs = kScreenWait) {
-  return robot::WaitForWindow("#32770", title, timeoutMs, processId, controlId);
-}
-
 // The text of a message box: its longest static text.
 std::string MessageText(HWND box) {
   std::string text;
@@ -85,16 +78,21 @@ RECT Rect(HWND window) {
   return rect;
 }
 
+// The lower edge of a dialog's client area on the screen.
+LONG ClientBottom(HWND dialog) {
+  RECT client;
+  GetClientRect(dialog, &client);
+  return MapWindowPoints(dialog, nullptr, reinterpret_cast<POINT*>(&client), 2), client.bottom;
+}
+
 // The foreground window once it belongs to the process (the system hands the
 // foreground over a moment after it is asked to); null if it never does.
 HWND WaitForForeground(DWORD processId) {
-  for (const DWORD start = GetTickCount(); GetTickCount() - start < kScreenWait; Sleep(50)) {
-    HWND window = GetForegroundWindow();
+  HWND window = nullptr;
+  return twxtest::WaitUntil([&] {
     DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (window && owner == processId) return window;
-  }
-  return nullptr;
+    return GetWindowThreadProcessId(window = GetForegroundWindow(), &owner), window && owner == processId;
+  }, kScreenWait) ? window : nullptr;
 }
 
 bool IsAbove(HWND window, HWND other) {
@@ -121,16 +119,6 @@ bool SetWindowsVersion(const char* version) {
   return twxtest::WriteRegString(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\TrawlixSetup.exe", "Version", version);
 }
 
-// False when the window went, or did not come to the state in time.
-bool WaitUntilEnabled(HWND window, bool enabled, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  while ((IsWindowEnabled(window) != 0) != enabled) {
-    if (!IsWindow(window) || GetTickCount() - start >= timeoutMs) return false;
-    Sleep(50);
-  }
-  return true;
-}
-
 std::vector<std::string> Lines(const std::string& text, const std::string& prefix) {
   std::vector<std::string> lines;
   std::istringstream in(text);
@@ -151,73 +139,33 @@ std::string TuneFile() {
   return std::string(folder, GetTempPathA(MAX_PATH, folder)) + "_vtsetup.mid";
 }
 
-// Pixels of a bitmap resource of the setup: one of its own colour and one of
-// the transparent black, within the first columns.
-struct TBitmapProbe {
-  bool found = false;
-  int inkX = 0, inkY = 0, clearX = 0, clearY = 0;
-  COLORREF ink = 0;
-};
-
-TBitmapProbe ProbeBitmap(HMODULE setup, LPCSTR name, int maxX) {
-  TBitmapProbe probe;
-  HBITMAP bitmap = LoadBitmapA(setup, name);
-  if (!bitmap) return probe;
-  BITMAP info;
-  GetObjectA(bitmap, sizeof info, &info);
-  BITMAPINFO header = {};
-  header.bmiHeader = {sizeof(BITMAPINFOHEADER), info.bmWidth, -info.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  std::vector<uint32_t> pixels(static_cast<size_t>(info.bmWidth) * info.bmHeight);
-  HDC screen = GetDC(nullptr);
-  GetDIBits(screen, bitmap, 0, info.bmHeight, pixels.data(), &header, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, screen);
-  DeleteObject(bitmap);
-  bool ink = false, clear = false;
-  for (int y = 0; y < info.bmHeight; ++y) {
-    for (int x = 0; x < info.bmWidth && x < maxX; ++x) {
-      const uint32_t p = pixels[static_cast<size_t>(y) * info.bmWidth + x] & 0xFFFFFF;
-      if (p && !ink) ink = true, probe.inkX = x, probe.inkY = y, probe.ink = RGB(p >> 16, (p >> 8) & 0xFF, p & 0xFF);
-      if (!p && !clear) clear = true, probe.clearX = x, probe.clearY = y;
-    }
-  }
-  probe.found = ink && clear;
-  return probe;
-}
-
-// The bitmap drawn at (x, y) with black left transparent: its ink is on the
-// screen, and where it is black the gradient shows through.
+// The setup's bitmap drawn at (x, y) with black left transparent: its first
+// pixel of ink (within the first columns) is on the screen, and at its first
+// black one the blue gradient shows through.
 void ExpectDrawnAt(HMODULE setup, LPCSTR name, int x, int y, int maxX, TCaller caller = twxtest::Caller()) {
   const testing::ScopedTrace trace(caller.file, caller.line,
                                    IS_INTRESOURCE(name) ? std::to_string(LOWORD(name)) : std::string(name));
-  const TBitmapProbe probe = ProbeBitmap(setup, name, maxX);
-  ASSERT_TRUE(probe.found);
-  HDC screen = GetDC(nullptr);
-  const COLORREF ink = GetPixel(screen, x + probe.inkX, y + probe.inkY);
-  const COLORREF through = GetPixel(screen, x + probe.clearX, y + probe.clearY);
+  HBITMAP bitmap = LoadBitmapA(setup, name);
+  BITMAP info = {};
+  ASSERT_TRUE(GetObjectA(bitmap, sizeof info, &info));
+  HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  POINT ink = {-1, -1}, clear = {-1, -1};
+  for (int py = 0; py < info.bmHeight; ++py)
+    for (int px = 0; px < info.bmWidth && px < maxX; ++px) {
+      POINT& first = GetPixel(memory, px, py) & 0xFFFFFF ? ink : clear;
+      if (first.x < 0) first = {px, py};
+    }
+  const COLORREF own = GetPixel(memory, ink.x, ink.y), shown = GetPixel(screen, x + ink.x, y + ink.y),
+                 through = GetPixel(screen, x + clear.x, y + clear.y);
+  SelectObject(memory, old);
+  DeleteDC(memory);
+  DeleteObject(bitmap);
   ReleaseDC(nullptr, screen);
-  EXPECT_EQ(ink, probe.ink);
+  ASSERT_TRUE(ink.x >= 0 && clear.x >= 0);
+  EXPECT_EQ(shown, own);
   EXPECT_NE(through, RGB(0, 0, 0));
-  EXPECT_GT(GetBValue(through), GetRValue(through));  // the blue gradient
-}
-
-struct TInstalledFile {
-  std::string name;  // relative to the folder
-  uint64_t size;
-};
-
-void ListFiles(const std::string& folder, const std::string& relative, std::vector<TInstalledFile>* files) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((folder + "\\" + relative + "*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do {
-    const std::string name = found.cFileName;
-    if (name == "." || name == "..") continue;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-      ListFiles(folder, relative + name + "\\", files);
-    else
-      files->push_back({relative + name, (uint64_t(found.nFileSizeHigh) << 32) | found.nFileSizeLow});
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
+  EXPECT_GT(GetBValue(through), GetRValue(through));
 }
 
 class SetupScenario : public ::testing::Test {
@@ -253,9 +201,14 @@ class SetupScenario : public ::testing::Test {
     ASSERT_TRUE(setup_->Start(kSetupCopy));
   }
 
-  HWND Licence() { return Settled(WaitForDialog(setup_->Id(), kLicenceTitle, IDC_LICENCE_TEXT)); }
-  HWND Destination() { return Settled(WaitForDialog(setup_->Id(), kSetupTitle, IDC_DESTINATION_FIELD)); }
-  HWND Box(const char* title) { return Settled(WaitForDialog(setup_->Id(), title, 0)); }
+  // A dialog or message box of the setup with this title (and, when given, a
+  // control of that id), settled; null when none appeared in time.
+  HWND Dialog(const char* title, int controlId = 0, DWORD timeoutMs = kScreenWait) {
+    return Settled(robot::WaitForWindow("#32770", title, timeoutMs, setup_->Id(), controlId));
+  }
+  HWND Licence() { return Dialog(kLicenceTitle, IDC_LICENCE_TEXT); }
+  HWND Destination() { return Dialog(kSetupTitle, IDC_DESTINATION_FIELD); }
+  HWND StatusWindow() { return robot::WaitForWindow("", "   Status", kScreenWait, setup_->Id()); }
 
   // Accepted as a person does, after the music and the status window came up
   // (300 ms after the agreement; a quicker click leaves both out for the run).
@@ -266,10 +219,9 @@ class SetupScenario : public ::testing::Test {
     return Destination();
   }
 
-  HWND StatusWindow() { return robot::WaitForWindow("", "   Status", kScreenWait, setup_->Id()); }
   // Answers a message box with the given button once it is shown; its text.
   std::string Answer(const char* title, int button, const std::string& screen = "") {
-    HWND box = Box(title);
+    HWND box = Dialog(title);
     if (!box) return "<no box>";
     const std::string text = MessageText(box);
     if (!screen.empty()) Screenshot(screen);
@@ -280,15 +232,10 @@ class SetupScenario : public ::testing::Test {
 
   // The finish dialog, once it has unrolled: enabled, with the focus on OK.
   HWND Finish() {
-    HWND finish = Settled(WaitForDialog(setup_->Id(), kFinishTitle, IDC_HOTKEY_LIST, kWorkWait));
-    if (!finish) return nullptr;
-    const DWORD start = GetTickCount();
-    for (;;) {
-      if (WaitUntilEnabled(finish, true, kScreenWait) && Settled(finish) && Focus(finish) == robot::Control(finish, IDOK))
-        return finish;
-      if (GetTickCount() - start >= kScreenWait) return nullptr;
-      Sleep(50);
-    }
+    HWND finish = Dialog(kFinishTitle, IDC_HOTKEY_LIST, kWorkWait);
+    return finish && twxtest::WaitUntil([&] {
+      return IsWindowEnabled(Settled(finish)) && Focus(finish) == robot::Control(finish, IDOK);
+    }, kScreenWait) ? finish : nullptr;
   }
 
   void ExpectExitedCleanly(TCaller caller = twxtest::Caller()) {
@@ -312,10 +259,8 @@ class SetupScenario : public ::testing::Test {
                        TCaller caller = twxtest::Caller()) {
     const testing::ScopedTrace trace(caller.file, caller.line, "");
     const std::string program = ProgramPath(destination);
-    std::string built, installed;
-    ASSERT_TRUE(twxtest::ReadWholeFile(sampletest::PatchSourcePath("Trawlix.exe"), &built));
-    ASSERT_TRUE(twxtest::ReadWholeFile(program, &installed));
-    EXPECT_TRUE(installed == built) << "the main program is the one its patch makes";
+    EXPECT_TRUE(twxtest::ReadWholeFileOr(program, "") == twxtest::ReadWholeFileOr(sampletest::PatchSourcePath("Trawlix.exe"), "-"))
+        << "the main program is the one its patch makes";
     EXPECT_FALSE(IsExistingFile(destination + "\\" + kTemporaryArchiveName));
     const std::string settings = twxtest::ReadWholeFileOr(SettingsPath(destination), "");
     EXPECT_NE(settings.find("Language="), std::string::npos);
@@ -331,20 +276,19 @@ class SetupScenario : public ::testing::Test {
     EXPECT_TRUE(twxtest::RegKeyExists(HKEY_LOCAL_MACHINE, realKey, KEY_WOW64_64KEY)) << realKey;
     EXPECT_NE(ReadRegString(HKEY_LOCAL_MACHINE, kRunKey, kRunValue).find(HelperPath(kMakerFolder) + "\""), std::string::npos);
     EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, kQueryFolderExtension, ""), association ? kQueryFolderType : "");
-    const twxtest::TLinkInfo group = twxtest::ReadLink(GroupShortcut(kProgramShortcutName));
-    EXPECT_TRUE(group.loaded);
-    EXPECT_EQ(UpperAscii(group.target), UpperAscii(program));
-    EXPECT_EQ(group.hotKey, hotKey);
-    const twxtest::TLinkInfo icon = twxtest::ReadLink(ShortcutPath(DesktopFolder, kProductName));
+    const twxtest::TLinkInfo group = twxtest::ReadLink(GroupShortcut(kProgramShortcutName)),
+                             icon = twxtest::ReadLink(ShortcutPath(DesktopFolder, kProductName));
     EXPECT_EQ(icon.loaded, desktop);
-    if (desktop) {
-      EXPECT_EQ(UpperAscii(icon.target), UpperAscii(program));
-      EXPECT_EQ(icon.hotKey, hotKey);
+    for (const twxtest::TLinkInfo& link : {group, desktop ? icon : group}) {
+      EXPECT_TRUE(link.loaded);
+      EXPECT_EQ(UpperAscii(link.target), UpperAscii(program));
+      EXPECT_EQ(link.hotKey, hotKey);
     }
   }
 
-  // Licence, destination and work: the finish dialog, or null.
+  // A run through licence, destination and work: the finish dialog, or null.
   HWND InstallToFinish(std::string* destination) {
+    Start();
     HWND dialog = AcceptLicence();
     if (!dialog) return nullptr;
     *destination = robot::WindowText(robot::Control(dialog, IDC_DESTINATION_FIELD));
@@ -352,22 +296,11 @@ class SetupScenario : public ::testing::Test {
     return Finish();
   }
 
-  // Licence, destination and work with every default, then OK: the folder.
-  std::string InstallWithDefaults() {
-    Start();
-    std::string folder;
-    HWND finish = InstallToFinish(&folder);
-    if (!finish) return "";
-    robot::ClickButton(finish, IDOK);
-    ExpectExitedCleanly();
-    return folder;
-  }
-
   // The extraction-failed message once it is shown (after the wait for the screens), its text
   // checked; screen names a screenshot to keep first. Answered with OK.
   void ExpectExtractionFailedMessage(const std::string& screen = "", TCaller caller = twxtest::Caller()) {
     const testing::ScopedTrace trace(caller.file, caller.line, "");
-    HWND failed = Settled(WaitForDialog(setup_->Id(), kShortTitle, 0, kWorkWait));
+    HWND failed = Dialog(kShortTitle, 0, kWorkWait);
     ASSERT_NE(failed, nullptr);
     EXPECT_EQ(MessageText(failed), kMessageExtractionFailed);
     if (!screen.empty()) {
@@ -379,20 +312,25 @@ class SetupScenario : public ::testing::Test {
     ExpectExitedCleanly();
   }
 
-  // An earlier installation in folder, found through its uninstall entry, with
-  // the user's own data files; what they hold.
-  std::vector<std::string> MakeEarlierInstallation(const std::string& folder, const std::string& program) {
-    MakeFolderPath(folder + "\\Queries");
-    MakeFolderPath(folder + "\\TWXData");
-    EXPECT_TRUE(twxtest::WriteWholeFile(ProgramPath(folder), program));
-    EXPECT_TRUE(twxtest::WriteRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString",
-                                        "\"" + UninstallerPath(folder) + "\""));
+  // The user's own data files in folder; what they hold.
+  std::vector<std::string> WriteUserData(const std::string& folder) {
     std::vector<std::string> userData;
     for (const TCustomFileToSave& file : CustomFiles) {
       userData.push_back(file.Header + "\r\nSET=Search In Entire Web\r\nthe user's own lines\r\n");
+      MakeFolderPath(ParentPart(folder + "\\" + file.FileName));
       EXPECT_TRUE(twxtest::WriteWholeFile(folder + "\\" + file.FileName, userData.back()));
     }
     return userData;
+  }
+
+  // An earlier installation in folder, found through its uninstall entry, with
+  // the user's own data files; what they hold.
+  std::vector<std::string> MakeEarlierInstallation(const std::string& folder, const std::string& program) {
+    MakeFolderPath(folder);
+    EXPECT_TRUE(twxtest::WriteWholeFile(ProgramPath(folder), program));
+    EXPECT_TRUE(twxtest::WriteRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString",
+                                        "\"" + UninstallerPath(folder) + "\""));
+    return WriteUserData(folder);
   }
 
   void ExpectUserData(const std::string& folder, const std::vector<std::string>& userData,
@@ -432,10 +370,8 @@ TEST_F(SetupScenario, DefaultInstallation) {
   EXPECT_EQ(folder, (sizeof(void*) == 4 ? "C:\\Program Files (x86)" : "C:\\Program Files") + std::string(kProductFolder));
   EXPECT_TRUE(IsWindowEnabled(robot::Control(destination, IDC_BROWSE)));
   EXPECT_EQ(Focus(destination), robot::Control(destination, IDC_BROWSE)) << "the read-only folder field takes none";
-  RECT client;
-  GetClientRect(destination, &client);
-  MapWindowPoints(destination, nullptr, reinterpret_cast<POINT*>(&client), 2);
-  EXPECT_GE(Rect(robot::Control(destination, IDC_BROWSER_NOTICE)).top, client.bottom) << "the browser notice stays out of view";
+  EXPECT_GE(Rect(robot::Control(destination, IDC_BROWSER_NOTICE)).top, ClientBottom(destination))
+      << "the browser notice stays out of view";
   Screenshot("destination");
   robot::ClickButton(destination, IDC_INSTALL);
   ASSERT_TRUE(robot::WaitForWindowGone(destination, kScreenWait));
@@ -542,24 +478,6 @@ TEST_F(SetupScenario, ProductRunning) {
   EXPECT_EQ(FindWindowA(kBackdropClass, nullptr), nullptr);
 }
 
-TEST_F(SetupScenario, SecondCopy) {
-  Prepare();
-  Start();
-  ASSERT_NE(Licence(), nullptr);
-  HWND backdrop = FindWindowA(kBackdropClass, kSetupTitle);
-  // Another program in front, as when the user starts the setup once more.
-  TProgram other;
-  ASSERT_TRUE(other.Start(sampletest::PatchSourcePath("Trawlix.exe")));
-  ASSERT_NE(WaitForForeground(other.Id()), nullptr);
-  TProgram second;
-  ASSERT_TRUE(second.Start(kSetupCopy));
-  EXPECT_EQ(second.WaitForExit(kScreenWait), 0u);
-  EXPECT_NE(WaitForForeground(setup_->Id()), nullptr) << "the first copy comes to the front";
-  EXPECT_EQ(FindWindowA(kBackdropClass, kSetupTitle), backdrop);
-  robot::ClickButton(Licence(), IDCANCEL);
-  ExpectExitedCleanly();
-}
-
 TEST_F(SetupScenario, OldBrowserNotice) {
   Prepare();
   ASSERT_TRUE(twxtest::WriteRegString(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Internet Explorer", "Version",
@@ -584,10 +502,7 @@ TEST_F(SetupScenario, OldBrowserNotice) {
   const RECT place = Rect(dialog);
   HWND notice = robot::Control(dialog, IDC_BROWSER_NOTICE);
   EXPECT_EQ(robot::WindowText(notice), kNoticeNewBrowserNt);
-  RECT client;
-  GetClientRect(dialog, &client);
-  MapWindowPoints(dialog, nullptr, reinterpret_cast<POINT*>(&client), 2);
-  EXPECT_LT(Rect(notice).top + 20, client.bottom) << "the dialog grew to show the notice";
+  EXPECT_LT(Rect(notice).top + 20, ClientBottom(dialog)) << "the dialog grew to show the notice";
   // It blinks five times, then stays.
   int blinks = 0;
   bool shown = IsWindowVisible(notice) != 0;
@@ -611,53 +526,43 @@ TEST_F(SetupScenario, OldBrowserNotice) {
                                                  std::to_string(place.top) + " " + kSetupTitle}));
 }
 
-// An upgrade whose extraction fails half-way: the user's data files, which the
-// extraction had already overwritten, are put back as they were.
+// An upgrade from a download damaged by one bit, then from one cut short:
+// each time the extraction-failed message and nothing written. Then from the
+// whole download, whose extraction fails half-way: the user's data files,
+// which the extraction had already overwritten, are put back as they were.
 TEST_F(SetupScenario, FailedExtractionKeepsUserData) {
   Prepare();
-  const std::string installation = "C:\\Apps\\Trawlix";
+  const std::string installation = "C:\\Apps\\Trawlix", setup = twxtest::ReadWholeFileOr(kSetupCopy, "");
   const std::vector<std::string> userData = MakeEarlierInstallation(installation, "the earlier program");
   // A folder where the extraction must write a program, late in the archive.
   MakeFolderPath(UninstallerPath(installation) + "\\in use");
-  Start();
-  HWND dialog = AcceptLicence();
-  ASSERT_NE(dialog, nullptr);
-  EXPECT_EQ(robot::WindowText(robot::Control(dialog, IDC_DESTINATION_FIELD)), installation);
-  EXPECT_FALSE(IsWindowEnabled(robot::Control(dialog, IDC_BROWSE))) << "an upgrade stays where it is";
-  EXPECT_EQ(Focus(dialog), robot::Control(dialog, IDC_INSTALL));
-  robot::ClickButton(dialog, IDC_INSTALL);
-  ExpectExtractionFailedMessage("extraction-failed");
-  ExpectUserData(installation, userData);
-  EXPECT_FALSE(IsExistingFile(installation + "\\" + kTemporaryArchiveName));
-}
-
-// Without the multimedia library the setup runs silently to the end; the
-// finish dialog without the hot-key box writes both shortcuts without one.
-TEST_F(SetupScenario, FinishWithoutHotKeySilently) {
-  Prepare(kNoLibrary);
-  Start();
-  std::string folder;
-  HWND finish = InstallToFinish(&folder);
-  ASSERT_NE(finish, nullptr);
-  HWND list = robot::Control(finish, IDC_HOTKEY_LIST);
-  robot::ClickButton(finish, IDC_HOTKEY_BOX);
-  EXPECT_TRUE(WaitUntilEnabled(list, false, kScreenWait)) << "unticked, the list is disabled";
-  robot::ClickButton(finish, IDC_HOTKEY_BOX);
-  EXPECT_TRUE(WaitUntilEnabled(list, true, kScreenWait)) << "ticked again, the list comes back";
-  robot::ClickButton(finish, IDC_HOTKEY_BOX);
-  Sleep(200);
-  PostMessageA(finish, WM_SYSCOMMAND, SC_CLOSE, 0);  // the close box applies the options as OK does
-  ExpectExitedCleanly();
-  ExpectInstalled(folder, 0, true);
-  EXPECT_FALSE(IsExistingFile(kSoundLog));
+  const std::vector<std::string> before = twxtest::ListFolder(installation);
+  std::string flipped = setup;
+  flipped[flipped.size() - 5000] ^= 0x10;  // inside the archive's body, before a certificate table
+  for (const std::string& download : {flipped, setup.substr(0, setup.size() - 100000), setup}) {
+    ASSERT_TRUE(twxtest::WriteWholeFile(kSetupCopy, download));
+    Start();
+    HWND dialog = AcceptLicence();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(robot::WindowText(robot::Control(dialog, IDC_DESTINATION_FIELD)), installation);
+    EXPECT_FALSE(IsWindowEnabled(robot::Control(dialog, IDC_BROWSE))) << "an upgrade stays where it is";
+    EXPECT_EQ(Focus(dialog), robot::Control(dialog, IDC_INSTALL));
+    robot::ClickButton(dialog, IDC_INSTALL);
+    ExpectExtractionFailedMessage(download == setup ? "extraction-failed" : "");
+    ExpectUserData(installation, userData);
+    EXPECT_FALSE(IsExistingFile(installation + "\\" + kTemporaryArchiveName));
+    EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), "");
+    if (download != setup) EXPECT_EQ(twxtest::ListFolder(installation), before) << "nothing written";
+  }
 }
 
 // A library without the MIDI functions: clips only, no music, no volume; the
 // finish dialog without the desktop and association boxes still rewrites the
-// group shortcut, with the last hot-key of the list.
-TEST_F(SetupScenario, FinishWithoutDesktopIconWithoutMidi) {
+// group shortcut, with the last hot-key of the list. Then an upgrade without
+// the multimedia library runs silently to the end, and the finish dialog
+// without the hot-key box replaces both shortcuts with ones without a hot-key.
+TEST_F(SetupScenario, FinishOptionsWithoutMidiThenSilently) {
   Prepare(kLibraryWithoutMidi);
-  Start();
   std::string folder;
   HWND finish = InstallToFinish(&folder);
   ASSERT_NE(finish, nullptr);
@@ -672,17 +577,41 @@ TEST_F(SetupScenario, FinishWithoutDesktopIconWithoutMidi) {
   EXPECT_EQ(Lines(log, "PlaySoundA ").size(), 3u);
   EXPECT_TRUE(Lines(log, "midiOutSetVolume").empty());
   EXPECT_TRUE(Lines(log, "mciSendStringA").empty());
+
+  Prepare(kNoLibrary);
+  ASSERT_TRUE(DeleteFileA(kSoundLog));
+  finish = InstallToFinish(&folder);
+  ASSERT_NE(finish, nullptr);
+  HWND list = robot::Control(finish, IDC_HOTKEY_LIST);
+  robot::ClickButton(finish, IDC_HOTKEY_BOX);
+  EXPECT_TRUE(twxtest::WaitUntil([&] { return !IsWindowEnabled(list); }, kScreenWait)) << "unticked, the list is disabled";
+  robot::ClickButton(finish, IDC_HOTKEY_BOX);
+  EXPECT_TRUE(twxtest::WaitUntil([&] { return IsWindowEnabled(list); }, kScreenWait)) << "ticked again, the list comes back";
+  robot::ClickButton(finish, IDC_HOTKEY_BOX);
+  Sleep(200);
+  PostMessageA(finish, WM_SYSCOMMAND, SC_CLOSE, 0);  // the close box applies the options as OK does
+  ExpectExitedCleanly();
+  ExpectInstalled(folder, 0, true);
+  EXPECT_FALSE(IsExistingFile(kSoundLog));
 }
 
-// A screen of 256 colours: the warning, then the setup goes on; the licence
-// refused ends it with nothing written.
+// A screen of 256 colours: the warning, then the setup goes on. A second copy
+// started while another program is in front brings the first to the front
+// and ends. The licence refused ends the setup with nothing written.
 TEST_F(SetupScenario, LowColourDepthAndLicenceRefused) {
   Prepare();
   Start();
   EXPECT_EQ(Answer(kSetupTitle, IDOK, "low-colour"), kMessageLowColourDepth);
-  HWND licence = Licence();
-  ASSERT_NE(licence, nullptr) << "the setup goes on";
-  robot::ClickButton(licence, IDCANCEL);
+  ASSERT_NE(Licence(), nullptr) << "the setup goes on";
+  HWND backdrop = FindWindowA(kBackdropClass, kSetupTitle);
+  TProgram other, second;
+  ASSERT_TRUE(other.Start(sampletest::PatchSourcePath("Trawlix.exe")));
+  ASSERT_NE(WaitForForeground(other.Id()), nullptr);
+  ASSERT_TRUE(second.Start(kSetupCopy));
+  EXPECT_EQ(second.WaitForExit(kScreenWait), 0u);
+  EXPECT_NE(WaitForForeground(setup_->Id()), nullptr) << "the first copy comes to the front";
+  EXPECT_EQ(FindWindowA(kBackdropClass, kSetupTitle), backdrop);
+  robot::ClickButton(Licence(), IDCANCEL);
   ExpectExitedCleanly();
   ExpectNothingWritten("C:\\Program Files" + std::string(kProductFolder));
 }
@@ -693,77 +622,46 @@ TEST_F(SetupScenario, LowColourDepthAndLicenceRefused) {
 // twice, and the running helper of the same version is left alone.
 TEST_F(SetupScenario, UpgradeKeepsTheUsersData) {
   Prepare();
-  const std::string folder = InstallWithDefaults();
-  ASSERT_FALSE(folder.empty());
-  using postinstalltest::kMappingKey;
-  using postinstalltest::kToolbarKey;
+  std::string folder;
+  HWND finish = InstallToFinish(&folder);
+  ASSERT_NE(finish, nullptr);
+  robot::ClickButton(finish, IDOK);
+  ExpectExitedCleanly();
+  using sampletest::kMappingKey;
+  using sampletest::kToolbarKey;
   const std::string nextId = twxtest::ReadRegRaw(HKEY_CURRENT_USER, kMappingKey, "NextId");
-  const std::string layout = twxtest::ReadRegRaw(HKEY_CURRENT_USER, kToolbarKey, postinstalltest::kLayoutValue);
+  const std::string layout = twxtest::ReadRegRaw(HKEY_CURRENT_USER, kToolbarKey, sampletest::kLayoutValue);
   std::string helper = ReadRegString(HKEY_LOCAL_MACHINE, kRunKey, kRunValue);
   helper = helper.substr(1, helper.size() - 2);
   const DWORD helperProcess =
-      postinstalltest::WaitForHelper(HelperInstancePath(ParentPart(helper)), helper, kScreenWait);
+      sampletest::WaitForHelper(HelperInstancePath(ParentPart(helper)), helper, kScreenWait);
   ASSERT_NE(helperProcess, 0u) << "the helper runs after the installation";
   WIN32_FILE_ATTRIBUTE_DATA helperFile = {};
   ASSERT_TRUE(GetFileAttributesExA(helper.c_str(), GetFileExInfoStandard, &helperFile));
 
-  std::vector<std::string> userData;
-  for (const TCustomFileToSave& file : CustomFiles) {
-    userData.push_back(file.Header + "\r\nSET=SEARCH IN ENTIRE WEB\r\nthe user's own lines\r\n");
-    ASSERT_TRUE(twxtest::WriteWholeFile(folder + "\\" + file.FileName, userData.back()));
-  }
+  std::vector<std::string> userData = WriteUserData(folder);
   ASSERT_TRUE(CreateShellShortcut(ProgramPath(folder), GroupFolderPath(ProgramsFolder), "My queries", false, 0));
   // An entry written by hand with a doubled backslash still names the folder.
   ASSERT_TRUE(twxtest::WriteRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString",
                                       "\"" + UninstallerPath(folder + "\\") + "\""));
 
-  Start();
-  HWND dialog = AcceptLicence();
-  ASSERT_NE(dialog, nullptr);
-  EXPECT_EQ(robot::WindowText(robot::Control(dialog, IDC_DESTINATION_FIELD)), folder);
-  EXPECT_FALSE(IsWindowEnabled(robot::Control(dialog, IDC_BROWSE)));
-  robot::ClickButton(dialog, IDC_INSTALL);
-  HWND finish = Finish();
+  std::string proposed;
+  finish = InstallToFinish(&proposed);
   ASSERT_NE(finish, nullptr);
+  EXPECT_EQ(proposed, folder);
   robot::ClickButton(finish, IDOK);
   ExpectExitedCleanly();
-
-  for (int i = 0; i < kCustomFileCount; ++i) {
-    std::string expected = userData[i];
-    if (i == 2) expected.replace(expected.find("SEARCH IN ENTIRE WEB"), 20, "Search in Web");
-    EXPECT_EQ(twxtest::ReadWholeFileOr(folder + "\\" + CustomFiles[i].FileName, ""), expected)
-        << CustomFiles[i].FileName;
-  }
+  userData[2].replace(userData[2].find("Search In Entire Web"), 20, "Search in Web");  // the engine sets
+  ExpectUserData(folder, userData);
   ExpectInstalled(folder, 0x0673, true);
   EXPECT_FALSE(IsExistingFile(GroupShortcut("My queries")));
   EXPECT_TRUE(IsExistingFile(GroupShortcut(kProgramShortcutName)));
   EXPECT_EQ(twxtest::ReadRegRaw(HKEY_CURRENT_USER, kMappingKey, "NextId"), nextId);
-  EXPECT_EQ(twxtest::ReadRegRaw(HKEY_CURRENT_USER, kToolbarKey, postinstalltest::kLayoutValue), layout);
+  EXPECT_EQ(twxtest::ReadRegRaw(HKEY_CURRENT_USER, kToolbarKey, sampletest::kLayoutValue), layout);
   WIN32_FILE_ATTRIBUTE_DATA after = {};
   ASSERT_TRUE(GetFileAttributesExA(helper.c_str(), GetFileExInfoStandard, &after));
   EXPECT_EQ(CompareFileTime(&after.ftLastWriteTime, &helperFile.ftLastWriteTime), 0) << "the same version stays";
-  EXPECT_TRUE(postinstalltest::IsRunning(helperProcess)) << "and is not asked to quit";
-}
-
-// A download damaged by one bit, then one cut short: each time the
-// extraction-failed message, and nothing of the product written.
-TEST_F(SetupScenario, DamagedDownloads) {
-  Prepare();
-  std::string setup;
-  ASSERT_TRUE(twxtest::ReadWholeFile(kSetupCopy, &setup));
-  std::string flipped = setup;
-  flipped[flipped.size() - 5000] ^= 0x10;  // inside the archive's body, before a certificate table
-  for (const std::string& download : {flipped, setup.substr(0, setup.size() - 100000)}) {
-    ASSERT_TRUE(twxtest::WriteWholeFile(kSetupCopy, download));
-    Start();
-    HWND dialog = AcceptLicence();
-    ASSERT_NE(dialog, nullptr);
-    const std::string folder = robot::WindowText(robot::Control(dialog, IDC_DESTINATION_FIELD));
-    robot::ClickButton(dialog, IDC_INSTALL);
-    ExpectExtractionFailedMessage();
-    EXPECT_EQ(twxtest::ListFolder(folder), std::vector<std::string>()) << "no payload file, no temporary archive";
-    EXPECT_FALSE(twxtest::RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
-  }
+  EXPECT_TRUE(sampletest::IsRunning(helperProcess)) << "and is not asked to quit";
 }
 
 // The user turns the music up to the top with the slider, then down to
@@ -800,7 +698,7 @@ TEST_F(SetupScenario, UninstallLeavesNothing) {
   TProgram uninstaller;
   ASSERT_TRUE(uninstaller.Start(UninstallerPath(folder), "/S"));
   EXPECT_EQ(uninstaller.WaitForExit(kScreenWait), 0u);
-  EXPECT_TRUE(sampletest::WaitForFile(folder, false, kWorkWait)) << "the folder goes";
+  EXPECT_TRUE(twxtest::WaitUntil([&] { return !IsExistingFolder(folder); }, kWorkWait)) << "the folder goes";
   ExpectNothingWritten(folder);
   EXPECT_FALSE(IsExistingFile(ShortcutPath(DesktopFolder, kProductName)));
   EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kRunKey, kRunValue), "");
@@ -822,12 +720,12 @@ TEST_F(SetupScenario, NewFolderTypedInTheBrowser) {
   HWND dialog = Destination();
   ASSERT_NE(dialog, nullptr);
   robot::ClickButton(dialog, IDC_BROWSE);
-  HWND browser = Settled(WaitForDialog(setup_->Id(), "Select Destination Folder", IDC_SELDIR_PATH));
+  HWND browser = Dialog("Select Destination Folder", IDC_SELDIR_PATH);
   ASSERT_NE(browser, nullptr);
   SendMessageA(robot::Control(browser, IDC_SELDIR_PATH), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("C:\\Products"));
   Screenshot("folder-browser");
   robot::ClickButton(browser, IDC_SELDIR_OK);
-  HWND question = Settled(WaitForDialog(setup_->Id(), kSetupTitle, IDYES));
+  HWND question = Dialog(kSetupTitle, IDYES);
   ASSERT_NE(question, nullptr);
   robot::ClickButton(question, IDYES);
   ASSERT_TRUE(robot::WaitForWindowGone(browser, kScreenWait));
@@ -862,14 +760,12 @@ TEST_F(SetupScenario, LowSpaceThenFullDiskKeepsTheInstallation) {
   // archive's order) and half of the main program, in whole pages.
   const uint64_t kPage = 4096;
   auto pages = [&](uint64_t bytes) { return (bytes + kPage - 1) / kPage * kPage; };
-  std::vector<TInstalledFile> entries;
-  ListFiles(TWX_PACKED_DIR, "", &entries);
-  std::string archive;
-  ASSERT_TRUE(twxtest::ReadWholeFile(TWX_PAYLOAD_VHZ, &archive));
-  uint64_t room = pages(archive.size()), program = 0;
-  for (const TInstalledFile& entry : entries) {
-    if (entry.name == NamePart(ProgramPath(""))) program = entry.size;
-    if (entry.name < NamePart(ProgramPath(""))) room += pages(entry.size);
+  const std::string packed = std::filesystem::path(TWX_PACKED_DIR).string(), programName = NamePart(ProgramPath(""));
+  uint64_t room = pages(std::filesystem::file_size(TWX_PAYLOAD_VHZ)), program = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(packed)) {
+    const std::string name = entry.path().string().substr(packed.size() + 1);
+    if (entry.is_regular_file() && name == programName) program = entry.file_size();
+    if (entry.is_regular_file() && name < programName) room += pages(entry.file_size());
   }
   ASSERT_GT(program, 8 * kPage);
   room += pages(program / 2);

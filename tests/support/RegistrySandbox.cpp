@@ -7,17 +7,8 @@ namespace {
 
 const char kSandboxParent[] = "Software\\TrawlixTests";
 
-struct TRootRedirect {
-  HKEY root;
-  const char* name;
-};
-
-const TRootRedirect kRoots[] = {
-    {HKEY_LOCAL_MACHINE, "HKLM"},
-    {HKEY_CURRENT_USER, "HKCU"},
-    {HKEY_CLASSES_ROOT, "HKCR"},
-    {HKEY_USERS, "HKU"},
-};
+const HKEY kRoots[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT, HKEY_USERS};
+const char* const kRootNames[] = {"HKLM", "HKCU", "HKCR", "HKU"};
 
 }  // namespace
 
@@ -29,30 +20,22 @@ RegistrySandbox::RegistrySandbox() {
   RegDeleteTreeA(HKEY_CURRENT_USER, scratch_.c_str());
   active_ = true;
   for (int i = 0; i < 4; ++i) {
-    const std::string path = scratch_ + "\\" + kRoots[i].name;
+    const std::string path = scratch_ + "\\" + kRootNames[i];
     if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &keys_[i],
                         nullptr) != ERROR_SUCCESS)
       active_ = false;
   }
-  for (int i = 0; i < 4 && active_; ++i) {
-    if (RegOverridePredefKey(kRoots[i].root, keys_[i]) != ERROR_SUCCESS) active_ = false;
-  }
+  for (int i = 0; i < 4 && active_; ++i)
+    if (RegOverridePredefKey(kRoots[i], keys_[i]) != ERROR_SUCCESS) active_ = false;
 }
 
 RegistrySandbox::~RegistrySandbox() {
   for (int i = 0; i < 4; ++i) {
-    RegOverridePredefKey(kRoots[i].root, nullptr);
+    RegOverridePredefKey(kRoots[i], nullptr);
     if (keys_[i]) RegCloseKey(keys_[i]);
   }
   RegDeleteTreeA(HKEY_CURRENT_USER, scratch_.c_str());
-  HKEY parent;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kSandboxParent, 0, KEY_READ, &parent) == ERROR_SUCCESS) {
-    DWORD subkeys = 0;
-    RegQueryInfoKeyA(parent, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr,
-                     nullptr, nullptr);
-    RegCloseKey(parent);
-    if (subkeys == 0) RegDeleteKeyA(HKEY_CURRENT_USER, kSandboxParent);
-  }
+  RegDeleteKeyA(HKEY_CURRENT_USER, kSandboxParent);  // fails while another sandbox is in it
 }
 
 std::string ReadRegRaw(HKEY root, const std::string& key, const std::string& value, DWORD* type) {

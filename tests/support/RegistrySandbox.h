@@ -21,10 +21,6 @@ class RegistrySandbox {
 
   // False when a root could not be redirected (the test must not go on).
   bool Active() const { return active_; }
-  // Path of the scratch tree below the real HKEY_CURRENT_USER.
-  const std::string& ScratchPath() const { return scratch_; }
-  // The open scratch key that stands in for root i (0 HKLM, 1 HKCU, 2 HKCR, 3 HKU).
-  HKEY Keys(int i) const { return keys_[i]; }
 
  private:
   std::string scratch_;

@@ -9,6 +9,9 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include <objidl.h>
+#include <shlobj.h>
 #else
 #include <sys/stat.h>
 #include <unistd.h>
@@ -113,6 +116,38 @@ bool MakeLink(const std::string& target, const std::string& link, bool hard) {
   return made != INVALID_FILE_ATTRIBUTES && (made & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
+bool WaitUntil(const std::function<bool()>& done, uint32_t timeoutMs) {
+  for (const DWORD start = GetTickCount(); !done(); Sleep(20))
+    if (GetTickCount() - start >= timeoutMs) return false;
+  return true;
+}
+
+TLinkInfo ReadLink(const std::string& file) {
+  TLinkInfo info;
+  if (FAILED(CoInitialize(nullptr))) return info;
+  IShellLinkA* link = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                 reinterpret_cast<void**>(&link)))) {
+    IPersistFile* persist = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist)))) {
+      WCHAR wide[MAX_PATH];
+      MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH);
+      if (SUCCEEDED(persist->Load(wide, STGM_READ))) {
+        char text[MAX_PATH];
+        info.loaded = true;
+        if (SUCCEEDED(link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH))) info.target = text;
+        if (SUCCEEDED(link->GetWorkingDirectory(text, MAX_PATH))) info.workingFolder = text;
+        if (SUCCEEDED(link->GetDescription(text, MAX_PATH))) info.description = text;
+        link->GetHotkey(&info.hotKey);
+      }
+      persist->Release();
+    }
+    link->Release();
+  }
+  CoUninitialize();
+  return info;
+}
+
 TempFolder::TempFolder() {
   static unsigned counter = 0;
   for (;;) {
@@ -172,11 +207,9 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes) {
   return CloseFile(file) && written;
 }
 
-bool ReadWholeFile(const std::string& path, std::string* bytes) { return ::ReadWholeFile(path, bytes); }
-
 std::string ReadWholeFileOr(const std::string& path, const std::string& fallback) {
   std::string bytes;
-  return ReadWholeFile(path, &bytes) ? bytes : fallback;
+  return ::ReadWholeFile(path, &bytes) ? bytes : fallback;
 }
 
 std::string ArtifactsFolder() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,11 +30,12 @@ class TempFolder {
   std::string path_;
 };
 
-// Whole-file helpers over the product's file access (backslash paths natively too); reading is
-// the product's own whole-file read.
+// Whole-file helpers over the product's file access (backslash paths natively too).
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
-bool ReadWholeFile(const std::string& path, std::string* bytes);
 std::string ReadWholeFileOr(const std::string& path, const std::string& fallback);
+
+// Polls done until it holds; false when timeoutMs passed first (Windows only).
+bool WaitUntil(const std::function<bool()>& done, uint32_t timeoutMs);
 
 // The platform's own view: the read-only attribute on Windows, no write bit natively.
 bool IsReadOnly(const std::string& path);
@@ -63,6 +65,17 @@ struct TCaller {
   int line;
 };
 inline TCaller Caller(const char* file = __builtin_FILE(), int line = __builtin_LINE()) { return {file, line}; }
+
+#ifdef _WIN32
+// A shortcut file read back as the shell reads it: through the shell-link
+// object and IPersistFile::Load.
+struct TLinkInfo {
+  bool loaded = false;
+  std::string target, workingFolder, description;
+  uint16_t hotKey = 0xFFFF;
+};
+TLinkInfo ReadLink(const std::string& file);
+#endif
 
 // Deterministic pseudo-random bytes for data-driven tests.
 std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed);

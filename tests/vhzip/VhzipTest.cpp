@@ -21,7 +21,6 @@ namespace {
 
 using namespace patchbytes;
 
-int32_t Size(const TBytes& bytes) { return static_cast<int32_t>(bytes.size()); }
 bool Pack(const std::string& tree, const std::string& passPhrase, int threads, TBytes* archive) {
   std::vector<TPackEntry> entries;
   std::string error;
@@ -99,7 +98,8 @@ TBytes Delta(const TBytes& base, const TBytes& target, int level, int threads) {
   TDeltaOptions options = DefaultDeltaOptions();
   options.level = level;
   options.threads = threads;
-  const TBytes patch = EncodeDelta(base.data(), Size(base), target.data(), Size(target), options, nullptr);
+  const TBytes patch = EncodeDelta(base.data(), static_cast<int32_t>(base.size()), target.data(),
+                                   static_cast<int32_t>(target.size()), options, nullptr);
   int32_t code = 0;
   EXPECT_TRUE(PatchRebuilds(base, patch, target, &code)) << "level " << level << ", code " << code;
   return patch;

@@ -10,8 +10,8 @@
 
 #include "Global.h"
 #include "IEToolbarUnit.h"
-#include "PostInstallTestSupport.h"
 #include "PostSet.h"
+#include "Product.h"
 #include "RegistrySandbox.h"
 #include "SampleTestSupport.h"
 #include "SystemLibrary.h"
@@ -20,7 +20,8 @@
 namespace {
 
 using twxtest::ReadRegRaw;
-using namespace postinstalltest;
+using namespace sampletest;
+using twxtest::WriteRegValue;
 
 // Every value below key, subkeys included, as "key|name|type|data" lines.
 std::string Snapshot(HKEY root, const std::string& key) {

@@ -27,14 +27,6 @@ DWORD WINAPI RunBrowse(LPVOID data) {
   return 0;
 }
 
-// Waits until a control shows the expected text; returns what it shows last.
-std::string WaitForText(HWND dialog, int id, const std::string& expected) {
-  std::string text = robot::WindowText(robot::Control(dialog, id));
-  for (const DWORD start = GetTickCount(); text != expected && GetTickCount() - start < kWait; Sleep(20))
-    text = robot::WindowText(robot::Control(dialog, id));
-  return text;
-}
-
 class FolderBrowser : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -124,7 +116,8 @@ TEST_F(FolderBrowser, OpensAtTheNearestExistingFolderAndDoubleClicksWalkTheList)
     const LPARAM at = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
     for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
       PostMessageA(list, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, at);
-    EXPECT_EQ(WaitForText(dialog, IDC_SELDIR_PATH, path), path);
+    EXPECT_TRUE(twxtest::WaitUntil([&] { return robot::WindowText(robot::Control(dialog, IDC_SELDIR_PATH)) == path; }, kWait))
+        << path;
   };
   const auto item = [&](const char* text) {
     return SendMessageA(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text));

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include "FileUtils.h"
-#include "LinkReader.h"
 #include "ShellLinks.h"
 #include "TestSupport.h"
 
