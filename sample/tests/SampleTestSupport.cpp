@@ -1,6 +1,7 @@
 #include "SampleTestSupport.h"
 
 #include <cstring>
+#include <filesystem>
 
 #include "FileUtils.h"
 #include "HelperInstance.h"
@@ -11,26 +12,12 @@ namespace sampletest {
 namespace {
 
 // The build passes "Z:/..." folders; the product's code works with backslashes.
-std::string Backslashed(std::string path) {
-  for (size_t at = path.find('/'); at != std::string::npos; at = path.find('/', at)) path[at] = '\\';
-  return path;
-}
+std::string Backslashed(const char* path) { return std::filesystem::path(path).make_preferred().string(); }
 
-bool CopyTree(const std::string& from, const std::string& to) {
-  const DWORD attributes = GetFileAttributesA(from.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
-  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
-  CreateDirectoryA(to.c_str(), nullptr);
-  bool ok = true;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((from + "\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return false;
-  do {
-    const std::string name = found.cFileName;
-    if (name != "." && name != "..") ok = CopyTree(from + "\\" + name, to + "\\" + name) && ok;
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
-  return ok;
+bool CopyTree(const char* from, const std::string& to) {
+  std::error_code error;
+  std::filesystem::copy(from, to, std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing, error);
+  return !error;
 }
 
 // The full path of a running process's program; "" when it cannot be asked.
@@ -81,7 +68,7 @@ std::string PatchSourcePath(const std::string& relative) {
 }
 
 bool MakeInstalledProduct(const std::string& folder) {
-  return CopyTree(Backslashed(TWX_PAYLOAD_DIR), folder) && CopyTree(Backslashed(TWX_PAYLOAD_SOURCES_DIR), folder);
+  return CopyTree(TWX_PAYLOAD_DIR, folder) && CopyTree(TWX_PAYLOAD_SOURCES_DIR, folder);
 }
 
 TProgram::~TProgram() {

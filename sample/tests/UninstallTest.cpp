@@ -9,7 +9,6 @@
 
 #include "FileUtils.h"
 #include "Product.h"
-#include "RegistrySandbox.h"
 #include "SampleTestSupport.h"
 #include "TestSupport.h"
 #include "Uninstall.h"

@@ -20,7 +20,6 @@
 #include "FileUtils.h"
 #include "GlobalData.h"
 #include "Product.h"
-#include "RegistrySandbox.h"
 #include "Robot.h"
 #include "SampleTestSupport.h"
 #include "ShellLinks.h"
@@ -253,11 +252,13 @@ class SetupScenario : public ::testing::Test {
     EXPECT_FALSE(IsExistingFolder(ProgramsFolder + "\\Trawlmark"));
   }
 
-  // The installation's files, registry values and shortcuts; hotKey 0 means
-  // none, and a missing desktop shortcut is what desktop false asks for.
+  // The setup's clean end, and the installation's files, registry values and
+  // shortcuts; hotKey 0 means none, and a missing desktop shortcut is what
+  // desktop false asks for.
   void ExpectInstalled(const std::string& destination, WORD hotKey, bool desktop, bool association = true,
                        TCaller caller = twxtest::Caller()) {
     const testing::ScopedTrace trace(caller.file, caller.line, "");
+    ExpectExitedCleanly(caller);
     const std::string program = ProgramPath(destination);
     EXPECT_TRUE(twxtest::ReadWholeFileOr(program, "") == twxtest::ReadWholeFileOr(sampletest::PatchSourcePath("Trawlix.exe"), "-"))
         << "the main program is the one its patch makes";
@@ -276,13 +277,20 @@ class SetupScenario : public ::testing::Test {
     EXPECT_TRUE(twxtest::RegKeyExists(HKEY_LOCAL_MACHINE, realKey, KEY_WOW64_64KEY)) << realKey;
     EXPECT_NE(ReadRegString(HKEY_LOCAL_MACHINE, kRunKey, kRunValue).find(HelperPath(kMakerFolder) + "\""), std::string::npos);
     EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, kQueryFolderExtension, ""), association ? kQueryFolderType : "");
-    const twxtest::TLinkInfo group = twxtest::ReadLink(GroupShortcut(kProgramShortcutName)),
-                             icon = twxtest::ReadLink(ShortcutPath(DesktopFolder, kProductName));
-    EXPECT_EQ(icon.loaded, desktop);
-    for (const twxtest::TLinkInfo& link : {group, desktop ? icon : group}) {
-      EXPECT_TRUE(link.loaded);
+    const std::pair<std::string, std::string> kShortcuts[] = {
+        {GroupShortcut(kProgramShortcutName), kProgramShortcutName}, {ShortcutPath(DesktopFolder, kProductName), kProductName}};
+    for (const auto& shortcut : kShortcuts) {
+      SCOPED_TRACE(shortcut.first);
+      const twxtest::TLinkInfo link = twxtest::ReadLink(shortcut.first);
+      EXPECT_EQ(link.loaded, desktop || &shortcut == kShortcuts);
+      if (!link.loaded) continue;
       EXPECT_EQ(UpperAscii(link.target), UpperAscii(program));
+      EXPECT_EQ(UpperAscii(link.workingFolder), UpperAscii(destination));
+      EXPECT_EQ(link.description, shortcut.second);
       EXPECT_EQ(link.hotKey, hotKey);
+      // The word other readers take the hot-key from: offset 0x40 of the file.
+      const std::string bytes = twxtest::ReadWholeFileOr(shortcut.first, "");
+      EXPECT_EQ(bytes.size() > 0x41 ? static_cast<uint8_t>(bytes[0x40]) | static_cast<uint8_t>(bytes[0x41]) << 8 : -1, hotKey);
     }
   }
 
@@ -407,7 +415,6 @@ TEST_F(SetupScenario, DefaultInstallation) {
   EXPECT_EQ(SendMessageA(robot::Control(status, IDC_VOLUME_SLIDER), TBM_GETPOS, 0, 0), 46);
   Screenshot("finish");
   robot::ClickButton(finish, IDOK);
-  ExpectExitedCleanly();
   ExpectInstalled(folder, 0x0673, true);
 
   // What the setup asked of the multimedia library, in order.
@@ -571,7 +578,6 @@ TEST_F(SetupScenario, FinishOptionsWithoutMidiThenSilently) {
   SendDlgItemMessageA(finish, IDC_HOTKEY_LIST, CB_SETCURSEL, 11, 0);
   Sleep(200);
   robot::ClickButton(finish, IDOK);
-  ExpectExitedCleanly();
   ExpectInstalled(folder, 0x067B, false, false);
   const std::string log = twxtest::ReadWholeFileOr(kSoundLog, "");
   EXPECT_EQ(Lines(log, "PlaySoundA ").size(), 3u);
@@ -590,7 +596,6 @@ TEST_F(SetupScenario, FinishOptionsWithoutMidiThenSilently) {
   robot::ClickButton(finish, IDC_HOTKEY_BOX);
   Sleep(200);
   PostMessageA(finish, WM_SYSCOMMAND, SC_CLOSE, 0);  // the close box applies the options as OK does
-  ExpectExitedCleanly();
   ExpectInstalled(folder, 0, true);
   EXPECT_FALSE(IsExistingFile(kSoundLog));
 }
@@ -684,7 +689,6 @@ TEST_F(SetupScenario, UninstallLeavesNothing) {
   ASSERT_NE(finish, nullptr);
   EXPECT_FALSE(IsWindowVisible(status));
   robot::ClickButton(finish, IDOK);
-  ExpectExitedCleanly();
   ExpectInstalled(folder, 0x0673, true);
   const std::string log = twxtest::ReadWholeFileOr(kSoundLog, "");
   std::vector<std::string> volumes = Lines(log, "midiOutSetVolume 0 ");
@@ -737,7 +741,6 @@ TEST_F(SetupScenario, NewFolderTypedInTheBrowser) {
   ASSERT_NE(finish, nullptr);
   SendDlgItemMessageA(finish, IDC_HOTKEY_LIST, CB_SETCURSEL, 0, 0);
   robot::ClickButton(finish, IDOK);
-  ExpectExitedCleanly();
   ExpectInstalled(folder, 0x0670, true);
   const std::string log = twxtest::ReadWholeFileOr(kSoundLog, "");
   EXPECT_EQ(Lines(log, "timer without a window"), std::vector<std::string>());

@@ -1,7 +1,5 @@
 // The check value, the keystream and the patch-stream decoders: result codes,
 // block and command rules, output bounds, and the memory and callback variants.
-#include <cstring>
-
 #include <gtest/gtest.h>
 
 #include "PatchBytes.h"
@@ -47,34 +45,13 @@ Outcome Memory(const Bytes& base, const Bytes& patch, int32_t capacity = 1 << 16
   return r;
 }
 
-// Callbacks that hand out at most `chunk` bytes a call, so that the decoder's
-// read-until-complete loops run. Slot 0 reads the base, slot 1 the patch.
-struct StreamIo {
-  const Bytes* from[2];
-  size_t at[2], chunk;
-  Bytes output;
-};
-int32_t Deliver(void* user, int slot, int32_t count, void* buffer) {
-  StreamIo* io = static_cast<StreamIo*>(user);
-  const Bytes& from = *io->from[slot];
-  const size_t n = std::min({static_cast<size_t>(count), from.size() - std::min(io->at[slot], from.size()), io->chunk});
-  if (n) std::memcpy(buffer, from.data() + io->at[slot], n);
-  io->at[slot] += n;
-  return static_cast<int32_t>(n);
-}
-void BaseRead(void* buffer, int32_t count, int32_t* n, void* user) { *n = Deliver(user, 0, count, buffer); }
-void BaseSeek(int32_t offset, void* user) { static_cast<StreamIo*>(user)->at[0] = static_cast<size_t>(offset); }
-void PatchRead(void* buffer, int32_t count, int32_t* n, void* user) { *n = Deliver(user, 1, count, buffer); }
-void OutputWrite(const void* buffer, int32_t count, void* user) {
-  Bytes& output = static_cast<StreamIo*>(user)->output;
-  output.insert(output.end(), static_cast<const uint8_t*>(buffer), static_cast<const uint8_t*>(buffer) + count);
-}
-
 Outcome Stream(const Bytes& base, const Bytes& patch, size_t chunk = 5) {
-  StreamIo io = {{&base, &patch}, {0, 0}, chunk, Bytes()};
-  const int32_t code =
-      ApplyPatchStream(BaseRead, BaseSeek, &io, OutputWrite, &io, PatchRead, Size(patch), &io, nullptr, nullptr);
-  return Outcome{code, io.output, Size(io.output), io.at[1]};
+  Outcome r = {0, Bytes(), 0, 0};
+  TStreamIo io = {{base, patch}, {0, 0}, chunk, &r.output};
+  r.code = ApplyPatchStream(BaseRead, BaseSeek, &io, OutputWrite, &io, PatchRead, Size(patch), &io, nullptr, nullptr);
+  r.length = Size(r.output);
+  r.consumed = io.at[1];
+  return r;
 }
 
 const Bytes kBase = FromText("0123456789abcdefghijklmnopqrstuvwxyz");

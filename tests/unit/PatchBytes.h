@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -87,6 +89,32 @@ inline Bytes Archive(const Bytes& body, const std::string& passPhrase = "") {
   InitKeystream(passPhrase);
   ApplyKeystream(scrambled.data(), static_cast<int32_t>(scrambled.size()));
   return scrambled + Le(Check(body), 4);
+}
+
+// The decoder's callbacks over a base (slot 0) and a patch (slot 1), handing
+// out at most chunk bytes a call (0: uneven pieces), so that its
+// read-until-complete loops run; what it writes goes to output, if any.
+struct TStreamIo {
+  Bytes from[2];
+  size_t at[2], chunk;
+  Bytes* output;
+};
+inline int32_t Deliver(void* user, int slot, int32_t count, void* buffer) {
+  TStreamIo* io = static_cast<TStreamIo*>(user);
+  const Bytes& from = io->from[slot];
+  const size_t piece = io->chunk ? io->chunk : 1 + io->at[slot] % 4096;
+  const size_t n = std::min({static_cast<size_t>(count), from.size() - std::min(io->at[slot], from.size()), piece});
+  if (n) std::memcpy(buffer, from.data() + io->at[slot], n);
+  io->at[slot] += n;
+  return static_cast<int32_t>(n);
+}
+inline void BaseRead(void* buffer, int32_t count, int32_t* n, void* io) { *n = Deliver(io, 0, count, buffer); }
+inline void BaseSeek(int32_t offset, void* io) { static_cast<TStreamIo*>(io)->at[0] = static_cast<size_t>(offset); }
+inline void PatchRead(void* buffer, int32_t count, int32_t* n, void* io) { *n = Deliver(io, 1, count, buffer); }
+inline void OutputWrite(const void* buffer, int32_t count, void* io) {
+  if (count < 0) abort();
+  if (Bytes* output = static_cast<TStreamIo*>(io)->output)
+    output->insert(output->end(), static_cast<const uint8_t*>(buffer), static_cast<const uint8_t*>(buffer) + count);
 }
 
 }  // namespace patchbytes

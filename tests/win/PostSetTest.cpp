@@ -12,7 +12,6 @@
 #include "IEToolbarUnit.h"
 #include "PostSet.h"
 #include "Product.h"
-#include "RegistrySandbox.h"
 #include "SampleTestSupport.h"
 #include "SystemLibrary.h"
 #include "TestSupport.h"
