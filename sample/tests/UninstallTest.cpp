@@ -50,17 +50,14 @@ class Uninstaller : public ::testing::Test {
 };
 
 TEST_F(Uninstaller, LeavesWhatOthersKeptInTheFolderTheGroupAndTheHelperFolder) {
-  ASSERT_TRUE(twxtest::WriteWholeFile(GroupFolderPath(places_.userPrograms) + "\\notes.txt", "mine"));
-  ASSERT_TRUE(twxtest::WriteWholeFile(places_.destination + "\\My notes.txt", "mine"));
-  ASSERT_TRUE(twxtest::WriteWholeFile(places_.helperFolder + "\\other.dll", "another product of the maker"));
+  const std::string kept[] = {GroupFolderPath(places_.userPrograms) + "\\notes.txt", places_.destination + "\\My notes.txt",
+                              places_.helperFolder + "\\other.dll"};
+  for (const std::string& file : kept) ASSERT_TRUE(twxtest::WriteWholeFile(file, "mine"));
   EXPECT_FALSE(twx::Uninstall(places_)) << "the folder stays for the user's file";
-  EXPECT_EQ(twxtest::ReadWholeFileOr(places_.destination + "\\My notes.txt", ""), "mine");
-  for (const std::string& gone :
-       {ProgramPath(places_.destination), UninstallerPath(places_.destination), places_.destination + "\\Filters"})
+  for (const std::string& file : kept) EXPECT_EQ(twxtest::ReadWholeFileOr(file, ""), "mine");
+  for (const std::string& gone : {ProgramPath(places_.destination), UninstallerPath(places_.destination),
+                                  places_.destination + "\\Filters", GroupShortcut()})
     EXPECT_FALSE(Exists(gone)) << gone;
-  EXPECT_FALSE(Exists(GroupShortcut()));
-  EXPECT_TRUE(Exists(GroupFolderPath(places_.userPrograms) + "\\notes.txt"));
-  EXPECT_TRUE(Exists(places_.helperFolder + "\\other.dll"));
 }
 
 TEST_F(Uninstaller, LeavesTheEntriesOfAnotherInstallationAndAFileTypeAnotherProgramTookOver) {

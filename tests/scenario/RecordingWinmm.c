@@ -1,15 +1,12 @@
 /* A stand-in of the multimedia library for the setup's scenarios: it logs what
-   the setup asks of it, one line a call, to the file named by TWX_SOUND_LOG, and
-   answers as a machine with two MIDI devices would. The first pass of the tune
-   ends normally at once; the second is reported aborted, which must not
-   restart it. Built a second time without the device count and the MCI
-   function, as an older library would lack them.
-   Loaded before the setup's first window, it also watches the windows of the
-   setup's thread, which no other process can see as closely: it logs where
-   each window is first shown, a window that changes size while the user can
-   use it, and a timer that belongs to no window; and it refuses to create the
-   windows whose class or title TWX_REFUSE_WINDOWS names ("|"-separated), as a
-   machine that cannot make them would. */
+   the setup asks of it, one line a call, to the file named by TWX_SOUND_LOG,
+   and answers as a machine with two MIDI devices would (the tune's first pass
+   ends normally, the second is reported aborted, which must not restart it).
+   Built a second time without the device count and the MCI function, as an
+   older library would lack them. Loaded before the setup's first window, it
+   also logs where each window of the setup's thread is first shown, a dialog
+   that changes size while the user can use it and a timer of no window; and it
+   refuses the windows whose class or title TWX_REFUSE_WINDOWS names. */
 #include <windows.h>
 
 #include <stdio.h>

@@ -290,19 +290,15 @@ std::string ReadWholeFileOr(const std::string& path, const std::string& fallback
 
 std::string ArtifactsFolder() {
   const char* folder = std::getenv("TWX_ARTIFACTS");
-  if (folder && *folder) {
+  if (!folder || !*folder) return SystemTempFolder();
 #ifdef _WIN32
-    // ctest hands over a Unix path; Wine maps the root folder to drive Z:.
-    std::string path = std::string("Z:") + folder;
-    for (char& c : path) {
-      if (c == '/') c = '\\';
-    }
-    return path;
+  // ctest hands over a Unix path; Wine maps the root folder to drive Z:.
+  std::string path = std::string("Z:") + folder;
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
 #else
-    return folder;
+  return folder;
 #endif
-  }
-  return SystemTempFolder();
 }
 
 std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed) {

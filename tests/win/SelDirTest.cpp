@@ -41,12 +41,10 @@ class FolderBrowser : public ::testing::Test {
     if (dialog) PostMessageA(dialog, WM_CLOSE, 0, 0);  // a test that failed half-way
     Result();
   }
-  HWND Open(const std::string& initial) {
-    browse_.initial = initial;
+  HWND Open() {
+    browse_.initial = initial_;
     thread_ = CreateThread(nullptr, 0, RunBrowse, &browse_, 0, nullptr);
-    HWND dialog = robot::WaitForWindow("#32770", kTitle, kWait, GetCurrentProcessId());
-    robot::Settled(dialog);
-    return dialog;
+    return robot::Settled(robot::WaitForWindow("#32770", kTitle, kWait, GetCurrentProcessId()));
   }
   // The dialog's result once it has ended.
   std::string Result() {
@@ -56,9 +54,8 @@ class FolderBrowser : public ::testing::Test {
   bool StillOpen(HWND dialog) { return IsWindowVisible(robot::Settled(dialog)) != FALSE; }
   // Answers the message box that shows text with button; false when none came.
   bool Answer(const std::string& text, int button) {
-    HWND box = robot::WaitForWindow("#32770", kSetupTitle, kWait, GetCurrentProcessId());
+    HWND box = robot::Settled(robot::WaitForWindow("#32770", kSetupTitle, kWait, GetCurrentProcessId()));
     if (!box) return false;
-    robot::Settled(box);
     bool shown = false;
     for (const robot::TChild& child : robot::Children(box)) shown = shown || child.text == text;
     EXPECT_TRUE(shown) << "no box saying: " << text;
@@ -75,7 +72,7 @@ class FolderBrowser : public ::testing::Test {
 };
 
 TEST_F(FolderBrowser, TypedPathsAreCheckedTidiedAndAskedAbout) {
-  HWND dialog = Open(initial_);
+  HWND dialog = Open();
   ASSERT_NE(dialog, nullptr);
   // Without a drive: refused with a warning, the dialog stays.
   Type(dialog, "Data");
@@ -94,7 +91,7 @@ TEST_F(FolderBrowser, TypedPathsAreCheckedTidiedAndAskedAbout) {
 
 TEST_F(FolderBrowser, OpensAtTheNearestExistingFolderAndDoubleClicksWalkTheList) {
   ASSERT_FALSE(IsExistingFolder("C:\\Trawlix"));
-  HWND dialog = Open(initial_);
+  HWND dialog = Open();
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(robot::WindowText(robot::Control(dialog, IDC_SELDIR_PATH)), programFiles_);
   // The path from the root down, the destination item, the visible subfolders.
