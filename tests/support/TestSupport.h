@@ -1,4 +1,4 @@
-// Helpers shared by the test programs of both platforms.
+// Helpers shared by the test programs of both platforms (the last ones Windows only).
 #pragma once
 
 #include <cstdint>
@@ -38,9 +38,6 @@ class TempFolder {
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
 std::string ReadWholeFileOr(const std::string& path, const std::string& fallback);
 
-// Polls done until it holds; false when timeoutMs passed first (Windows only).
-bool WaitUntil(const std::function<bool()>& done, uint32_t timeoutMs);
-
 // The platform's own view: the read-only attribute on Windows, no write bit natively.
 bool IsReadOnly(const std::string& path);
 
@@ -71,6 +68,9 @@ struct TCaller {
 inline TCaller Caller(const char* file = __builtin_FILE(), int line = __builtin_LINE()) { return {file, line}; }
 
 #ifdef _WIN32
+// Polls done until it holds; false when timeoutMs passed first.
+bool WaitUntil(const std::function<bool()>& done, uint32_t timeoutMs);
+
 // A shortcut file read back as the shell reads it: through the shell-link
 // object and IPersistFile::Load.
 struct TLinkInfo {
