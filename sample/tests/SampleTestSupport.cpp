@@ -54,14 +54,6 @@ DWORD WaitForHelper(const std::string& instanceFile, const std::string& image, D
   }, timeoutMs) ? process : 0;
 }
 
-bool IsRunning(DWORD processId, DWORD timeoutMs) {
-  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
-  if (!process) return false;
-  const bool running = WaitForSingleObject(process, timeoutMs) == WAIT_TIMEOUT;
-  CloseHandle(process);
-  return running;
-}
-
 std::string PayloadPath(const std::string& relative) { return Backslashed(TWX_PAYLOAD_DIR) + "\\" + relative; }
 std::string PatchSourcePath(const std::string& relative) {
   return Backslashed(TWX_PAYLOAD_SOURCES_DIR) + "\\" + relative;

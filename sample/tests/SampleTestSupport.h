@@ -51,7 +51,4 @@ std::string Dword(uint32_t value);
 // Waits until the instance file names a live window of the program image; its process.
 DWORD WaitForHelper(const std::string& instanceFile, const std::string& image, DWORD timeoutMs);
 
-// A process that is still running after timeoutMs.
-bool IsRunning(DWORD processId, DWORD timeoutMs = 0);
-
 }  // namespace sampletest

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <random>
 
 #include "FileIO.h"
@@ -13,10 +14,7 @@
 #include <objidl.h>
 #include <shlobj.h>
 #else
-#include <sys/stat.h>
 #include <unistd.h>
-
-#include <filesystem>
 #endif
 
 namespace twxtest {
@@ -29,19 +27,6 @@ static std::string SystemTempFolder() {
   std::string folder(buffer, n);
   while (!folder.empty() && folder.back() == '\\') folder.pop_back();
   return folder;
-}
-
-std::vector<std::string> ListFolder(const std::string& path) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
-  for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &data)) {
-    const std::string name = data.cFileName;
-    if (name != "." && name != "..") names.push_back(name);
-  }
-  if (find != INVALID_HANDLE_VALUE) FindClose(find);
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 void RemoveTree(const std::string& path) {
@@ -59,11 +44,6 @@ void RemoveTree(const std::string& path) {
   }
   for (const std::string& name : ListFolder(path)) RemoveTree(path + "\\" + name);
   RemoveDirectoryA(path.c_str());
-}
-
-bool IsReadOnly(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
 bool RunningUnderWine() {
@@ -245,20 +225,6 @@ void RemoveTree(const std::string& path) {
   std::filesystem::remove_all(NativePath(path), ignored);
 }
 
-std::vector<std::string> ListFolder(const std::string& path) {
-  std::vector<std::string> names;
-  std::error_code ignored;
-  for (const auto& entry : std::filesystem::directory_iterator(NativePath(path), ignored))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-bool IsReadOnly(const std::string& path) {
-  struct stat info;
-  return stat(NativePath(path).c_str(), &info) == 0 && (info.st_mode & 0222) == 0;
-}
-
 bool RunningUnderWine() { return false; }
 
 bool MakeLink(const std::string& target, const std::string& link, bool hard) {
@@ -275,6 +241,23 @@ TempFolder::TempFolder() {
 #endif
 
 TempFolder::~TempFolder() { RemoveTree(path_); }
+
+std::vector<std::string> ListFolder(const std::string& path) {
+  std::vector<std::string> names;
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator(NativePath(path), ignored))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Windows shows its read-only attribute as the absence of every write bit.
+bool IsReadOnly(const std::string& path) {
+  using std::filesystem::perms;
+  std::error_code error;
+  const perms bits = std::filesystem::status(NativePath(path), error).permissions();
+  return !error && (bits & (perms::owner_write | perms::group_write | perms::others_write)) == perms::none;
+}
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes) {
   TFileHandle file = CreateFileForWrite(path);

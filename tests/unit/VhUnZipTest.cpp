@@ -228,17 +228,6 @@ TEST(Payload, ASignedSetupsArchiveEndsWhereItsCertificateTableStarts) {
     EXPECT_EQ(ArchiveEnd(head.data(), head.size(), c.archiveOffset, 5000), c.expectedEnd) << c.what;
     EXPECT_EQ(ArchiveEnd(head.data(), 0x80 + 24 + 100, c.archiveOffset, 5000), 5000) << c.what << ", headers cut short";
   }
-  // A signed file: the copy holds the archive and nothing of the certificate.
-  twxtest::TempFolder temp;
-  const std::string path = temp.Join("setup.exe"), copy = temp.Join("copy.vhz");
-  Bytes image = ImageHeader(false, 16, 224, 0, 0);
-  const uint32_t table = static_cast<uint32_t>(image.size() + 24 + 4);
-  image = ImageHeader(false, 16, 224, table, 16);
-  ASSERT_TRUE(twxtest::WriteWholeFile(path, AsText(image) + PayloadMarker() + "\xFF\xFF\xFF\xFF" + std::string(16, 'C')));
-  const int64_t offset = FindArchiveOffset(path, nullptr);
-  EXPECT_EQ(FindArchiveEnd(path, offset), table);
-  ASSERT_TRUE(CopyArchiveOut(path, copy, nullptr));
-  EXPECT_EQ(twxtest::ReadWholeFileOr(copy, ""), "\xFF\xFF\xFF\xFF");
 }
 
 }  // namespace
