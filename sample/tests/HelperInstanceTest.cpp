@@ -8,12 +8,11 @@
 
 #include "FileUtils.h"
 #include "HelperInstance.h"
-#include "SampleTestSupport.h"
 #include "TestSupport.h"
 
 namespace {
 
-using sampletest::TProgram;
+using twxtest::TProgram;
 
 HWND Popup() { return CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr); }
 
@@ -26,7 +25,7 @@ struct HelperInstance : ::testing::Test {
 // window; once more read-only) is replaced by the helper's claim.
 TEST_F(HelperInstance, TheHelperReplacesAStaleFileHoldsItAndQuitsWhenAsked) {
   const std::string exe = folder_.Join("QBox.exe");
-  ASSERT_TRUE(CopyFileA(sampletest::PayloadPath("QBox.exe").c_str(), exe.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA(twxtest::PayloadPath("QBox.exe").c_str(), exe.c_str(), FALSE));
   for (DWORD attributes : {FILE_ATTRIBUTE_NORMAL, FILE_ATTRIBUTE_READONLY}) {
     SCOPED_TRACE(attributes);
     ASSERT_TRUE(twxtest::WriteWholeFile(instance_, std::string("\x01\x02\x03\x04\x05", 5)));
@@ -74,11 +73,11 @@ TEST_F(HelperInstance, OneClaimAtATimeAndReadersSeeOnlyLiveWindows) {
   ASSERT_NE(second, nullptr);
   HANDLE held = INVALID_HANDLE_VALUE, other = INVALID_HANDLE_VALUE;
   gCreateFile = reinterpret_cast<decltype(&CreateFileA)>(
-      sampletest::ReplaceImport("kernel32.dll", "CreateFileA", reinterpret_cast<void*>(RivalWritesFirst)));
+      twxtest::ReplaceImport("kernel32.dll", "CreateFileA", reinterpret_cast<void*>(RivalWritesFirst)));
   ASSERT_NE(gCreateFile, nullptr);
   gRival = second;
   EXPECT_EQ(twx::ClaimHelperInstance(instance_, first, &held), twx::kInstanceRunning) << "the rival's claim";
-  sampletest::ReplaceImport("kernel32.dll", "CreateFileA", reinterpret_cast<void*>(gCreateFile));
+  twxtest::ReplaceImport("kernel32.dll", "CreateFileA", reinterpret_cast<void*>(gCreateFile));
   EXPECT_EQ(gRival, nullptr) << "the claim did not reopen its file";
   EXPECT_EQ(twx::ReadHelperWindow(instance_), second);
   ASSERT_TRUE(DeleteFileA(instance_.c_str()));

@@ -9,7 +9,6 @@
 
 #include "FileUtils.h"
 #include "Product.h"
-#include "SampleTestSupport.h"
 #include "TestSupport.h"
 #include "Uninstall.h"
 
@@ -23,7 +22,7 @@ const std::string kOpenCommandKey = std::string(kQueryFolderType) + "\\shell\\op
 
 // An installation in folder as the setup leaves it, with its machine entries.
 void PlantInstallation(const std::string& folder) {
-  ASSERT_TRUE(sampletest::MakeInstalledProduct(folder));
+  ASSERT_TRUE(twxtest::MakeInstalledProduct(folder));
   WriteRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", "\"" + UninstallerPath(folder) + "\"");
   WriteRegString(HKEY_CLASSES_ROOT, kQueryFolderExtension, "", kQueryFolderType);
   WriteRegString(HKEY_CLASSES_ROOT, kOpenCommandKey, "", ProgramPath(folder));

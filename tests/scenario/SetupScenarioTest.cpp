@@ -18,9 +18,9 @@
 
 #include "FileUtils.h"
 #include "GlobalData.h"
+#include "HelperInstance.h"
 #include "Product.h"
 #include "Robot.h"
-#include "SampleTestSupport.h"
 #include "ShellLinks.h"
 #include "TWXInstIds.h"
 #include "TestSupport.h"
@@ -30,7 +30,7 @@
 namespace {
 
 using robot::Settled;
-using sampletest::TProgram;
+using twxtest::TProgram;
 using twxtest::ReadRegString;
 using twxtest::TCaller;
 
@@ -126,6 +126,22 @@ std::string Hex(uint32_t value) {
   char text[16];
   snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
   return text;
+}
+
+// The process whose live window the helper's instance file names, once it runs the image; 0 if none does.
+DWORD WaitForHelper(const std::string& instanceFile, const std::string& image, DWORD timeoutMs) {
+  DWORD process = 0;
+  return twxtest::WaitUntil([&] {
+    char path[MAX_PATH * 2];
+    DWORD size = sizeof path;
+    process = 0;
+    GetWindowThreadProcessId(twx::ReadHelperWindow(instanceFile), &process);
+    HANDLE handle = process ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process) : nullptr;
+    const bool named = handle && QueryFullProcessImageNameA(handle, 0, path, &size) &&
+                       UpperAscii(std::string(path, size)) == UpperAscii(image);
+    if (handle) CloseHandle(handle);
+    return named;
+  }, timeoutMs) ? process : 0;
 }
 
 // The tune's temporary file, as the setup names it.
@@ -256,7 +272,7 @@ class SetupScenario : public ::testing::Test {
     const testing::ScopedTrace trace(caller.file, caller.line, "");
     ExpectExitedCleanly(caller);
     const std::string program = ProgramPath(destination);
-    EXPECT_TRUE(twxtest::ReadWholeFileOr(program, "") == twxtest::ReadWholeFileOr(sampletest::PatchSourcePath("Trawlix.exe"), "-"))
+    EXPECT_TRUE(twxtest::ReadWholeFileOr(program, "") == twxtest::ReadWholeFileOr(twxtest::PatchSourcePath("Trawlix.exe"), "-"))
         << "the main program is the one its patch makes";
     EXPECT_FALSE(IsExistingFile(destination + "\\" + kTemporaryArchiveName));
     const std::string settings = twxtest::ReadWholeFileOr(SettingsPath(destination), "");
@@ -466,7 +482,7 @@ TEST_F(SetupScenario, ProductRunning) {
   EXPECT_EQ(Lines(twxtest::ReadWholeFileOr(kSoundLog, ""), "shown ").size(), 1u) << "the message and no screen";
   ASSERT_TRUE(SetWindowsVersion("win98"));
   TProgram product;
-  ASSERT_TRUE(product.Start(sampletest::PatchSourcePath("Trawlix.exe")));
+  ASSERT_TRUE(product.Start(twxtest::PatchSourcePath("Trawlix.exe")));
   HWND window = robot::WaitForWindow(kProductWindowClass, kProductName, kScreenWait, product.Id());
   ASSERT_NE(window, nullptr);
   Start();
@@ -601,7 +617,7 @@ TEST_F(SetupScenario, LowColourDepthAndLicenceRefused) {
   ASSERT_NE(Licence(), nullptr) << "the setup goes on";
   HWND backdrop = FindWindowA(kBackdropClass, kSetupTitle);
   TProgram other, second;
-  ASSERT_TRUE(other.Start(sampletest::PatchSourcePath("Trawlix.exe")));
+  ASSERT_TRUE(other.Start(twxtest::PatchSourcePath("Trawlix.exe")));
   ASSERT_NE(WaitForForeground(other.Id()), nullptr);
   ASSERT_TRUE(second.Start(kSetupCopy));
   EXPECT_EQ(second.WaitForExit(kScreenWait), 0u);
@@ -618,9 +634,8 @@ TEST_F(SetupScenario, LowColourDepthAndLicenceRefused) {
 // ends, the setup goes on and its clean-up still leaves the devices at full
 // volume. Then an upgrade over the user's own installation: the old folder is
 // proposed and fixed, the user's data come through (the old engine-set name
-// converted), a shortcut the user added to the group goes, the browser button
-// is not added twice, and the running helper of the same version is left
-// alone. The product's uninstaller then leaves nothing of the installation.
+// converted), a shortcut the user added to the group goes, and the running
+// helper of the same version is left alone. The product's uninstaller then leaves nothing of the installation.
 TEST_F(SetupScenario, UpgradeKeepsTheUsersData) {
   Prepare();
   Start();
@@ -645,14 +660,10 @@ TEST_F(SetupScenario, UpgradeKeepsTheUsersData) {
   down.push_back(Hex(0xFFFFFFFFu));
   EXPECT_EQ(std::vector<std::string>(top + 1, volumes.end()), down);
 
-  using sampletest::kMappingKey;
-  using sampletest::kToolbarKey;
-  const std::string nextId = twxtest::ReadRegRaw(HKEY_CURRENT_USER, kMappingKey, "NextId");
-  const std::string layout = twxtest::ReadRegRaw(HKEY_CURRENT_USER, kToolbarKey, sampletest::kLayoutValue);
   std::string helper = ReadRegString(HKEY_LOCAL_MACHINE, kRunKey, kRunValue);
   helper = helper.substr(1, helper.size() - 2);
   const std::string instance = HelperInstancePath(ParentPart(helper));
-  const DWORD helperProcess = sampletest::WaitForHelper(instance, helper, kScreenWait);
+  const DWORD helperProcess = WaitForHelper(instance, helper, kScreenWait);
   ASSERT_NE(helperProcess, 0u) << "the helper runs after the installation";
   WIN32_FILE_ATTRIBUTE_DATA helperFile = {};
   ASSERT_TRUE(GetFileAttributesExA(helper.c_str(), GetFileExInfoStandard, &helperFile));
@@ -673,12 +684,10 @@ TEST_F(SetupScenario, UpgradeKeepsTheUsersData) {
   ExpectUserData(folder, userData);
   EXPECT_FALSE(IsExistingFile(GroupShortcut("My queries")));
   EXPECT_TRUE(IsExistingFile(GroupShortcut(kProgramShortcutName)));
-  EXPECT_EQ(twxtest::ReadRegRaw(HKEY_CURRENT_USER, kMappingKey, "NextId"), nextId);
-  EXPECT_EQ(twxtest::ReadRegRaw(HKEY_CURRENT_USER, kToolbarKey, sampletest::kLayoutValue), layout);
   WIN32_FILE_ATTRIBUTE_DATA after = {};
   ASSERT_TRUE(GetFileAttributesExA(helper.c_str(), GetFileExInfoStandard, &after));
   EXPECT_EQ(CompareFileTime(&after.ftLastWriteTime, &helperFile.ftLastWriteTime), 0) << "the same version stays";
-  EXPECT_EQ(sampletest::WaitForHelper(instance, helper, 0), helperProcess) << "and is not asked to quit";
+  EXPECT_EQ(WaitForHelper(instance, helper, 0), helperProcess) << "and is not asked to quit";
 
   TProgram uninstaller;
   ASSERT_TRUE(uninstaller.Start(UninstallerPath(folder), "/S"));

@@ -1,4 +1,5 @@
-// Helpers shared by the test programs of both platforms (the last ones Windows only).
+// Helpers shared by the test programs of both platforms (the last ones Windows
+// only: the registry, the staged payload, programs run as processes of their own).
 #pragma once
 
 #include <cstdint>
@@ -111,6 +112,35 @@ bool RegKeyExists(HKEY root, const std::string& key, REGSAM view = 0);
 bool WriteRegString(HKEY root, const std::string& key, const std::string& value, const std::string& data);
 // Sets a value (the key's unnamed one for an empty name) of any type to exactly these bytes.
 bool WriteRegValue(HKEY root, const std::string& key, const std::string& value, DWORD type, const std::string& data);
+
+// A file of the staged payload tree, or of the programs its delta patches make.
+std::string PayloadPath(const std::string& relative);
+std::string PatchSourcePath(const std::string& relative);
+
+// The folder as an installation leaves it: the payload with the patched programs.
+bool MakeInstalledProduct(const std::string& folder);
+
+// A started program; the destructor ends it if a test left it running.
+class TProgram {
+ public:
+  TProgram() = default;
+  TProgram(const TProgram&) = delete;
+  ~TProgram();
+  // Starts exe with the arguments (appended to its quoted path as they are).
+  bool Start(const std::string& exe, const std::string& arguments = "");
+  // The exit code, or STILL_ACTIVE when it did not end within timeoutMs.
+  DWORD WaitForExit(DWORD timeoutMs);
+  DWORD Id() const { return process_.dwProcessId; }
+  // Waits until the program waits in its message loop; false when it ended first.
+  bool WaitUntilIdle(DWORD timeoutMs);
+
+ private:
+  PROCESS_INFORMATION process_ = {};
+};
+
+// Points this program's import of library!function (which the code under test,
+// linked in, calls through) at replacement; what it held, or null.
+void* ReplaceImport(const char* library, const char* function, void* replacement);
 #endif
 
 // Deterministic pseudo-random bytes for data-driven tests.

@@ -12,15 +12,22 @@
 #include "IEToolbarUnit.h"
 #include "PostSet.h"
 #include "Product.h"
-#include "SampleTestSupport.h"
 #include "SystemLibrary.h"
 #include "TestSupport.h"
 
 namespace {
 
 using twxtest::ReadRegRaw;
-using namespace sampletest;
 using twxtest::WriteRegValue;
+
+// The browser's places the button goes to.
+const char kToolbarKey[] = "Software\\Microsoft\\Internet Explorer\\Toolbar";
+const char kMappingKey[] = "Software\\Microsoft\\Internet Explorer\\Extensions\\CmdMapping";
+const char kLayoutValue[] = "{1E796980-9CC5-11D1-A83F-00C04FC99D61}";
+
+// A string as REG_SZ data is stored (with its terminating zero); a DWORD's bytes.
+std::string Z(const std::string& text) { return text + std::string(1, '\0'); }
+std::string Dword(uint32_t value) { return std::string(reinterpret_cast<const char*>(&value), 4); }
 
 // Every value below key, subkeys included, as "key|name|type|data" lines.
 std::string Snapshot(HKEY root, const std::string& key) {
@@ -115,13 +122,13 @@ class Registry : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(sandbox_.Active());
     for (const THook& hook : kHooks) {
-      *hook.original = sampletest::ReplaceImport("advapi32.dll", hook.name, hook.replacement);
+      *hook.original = twxtest::ReplaceImport("advapi32.dll", hook.name, hook.replacement);
       ASSERT_NE(*hook.original, nullptr) << hook.name;
     }
   }
   void TearDown() override {
     for (const THook& hook : kHooks)
-      if (*hook.original) sampletest::ReplaceImport("advapi32.dll", hook.name, *hook.original);
+      if (*hook.original) twxtest::ReplaceImport("advapi32.dll", hook.name, *hook.original);
     EXPECT_EQ(gDenied, std::vector<std::string>()) << "rights a key was not asked for";
     gKeys.clear();
     gDenied.clear();
@@ -250,7 +257,7 @@ TEST(DocumentFilters, TheFiltersOwnFolderIsSearchedAndTheProgramsNever) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.moved);
     const std::string destination = temp.Join(std::to_string(&row - rows));
-    ASSERT_TRUE(sampletest::MakeInstalledProduct(destination));
+    ASSERT_TRUE(twxtest::MakeInstalledProduct(destination));
     if (*row.moved) {
       const std::string file = destination + "\\Filters\\" + row.moved;
       ASSERT_TRUE(CopyFileA(file.c_str(), (program + "\\" + row.moved).c_str(), FALSE));
