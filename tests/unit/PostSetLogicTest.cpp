@@ -1,6 +1,5 @@
 // The post-install file work and the toolbar layout bytes: patches, failing
-// writes that leave the old file whole, the user data kept. (Removing an
-// earlier version's files is seen in the post-install sequence test.)
+// writes that leave the old file whole, the user data kept.
 #include <gtest/gtest.h>
 
 #include "FileUtils.h"
