@@ -14,21 +14,19 @@
 
 #include <objidl.h>
 #include <shlobj.h>
-#else
-#include <unistd.h>
 #endif
+#include <unistd.h>
 
 namespace twxtest {
 
-#ifdef _WIN32
-
 static std::string SystemTempFolder() {
-  char buffer[MAX_PATH + 1];
-  const DWORD n = GetTempPathA(sizeof buffer, buffer);
-  std::string folder(buffer, n);
-  while (!folder.empty() && folder.back() == '\\') folder.pop_back();
+  std::error_code ignored;
+  std::string folder = std::filesystem::temp_directory_path(ignored).string();
+  while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
   return folder;
 }
+
+#ifdef _WIN32
 
 void RemoveTree(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -127,15 +125,6 @@ TLinkInfo ReadLink(const std::string& file) {
   }
   CoUninitialize();
   return info;
-}
-
-TempFolder::TempFolder() {
-  static unsigned counter = 0;
-  for (;;) {
-    path_ = SystemTempFolder() + "\\twxtest-" + std::to_string(GetCurrentProcessId()) + "-" +
-            std::to_string(++counter);
-    if (CreateDirectoryA(path_.c_str(), nullptr)) break;
-  }
 }
 
 namespace {
@@ -287,11 +276,6 @@ void* ReplaceImport(const char* library, const char* function, void* replacement
 
 #else
 
-static std::string SystemTempFolder() {
-  const char* tmp = std::getenv("TMPDIR");
-  return tmp && *tmp ? tmp : "/tmp";
-}
-
 void RemoveTree(const std::string& path) {
   std::error_code ignored;
   std::filesystem::remove_all(NativePath(path), ignored);
@@ -304,13 +288,16 @@ bool MakeLink(const std::string& target, const std::string& link, bool hard) {
   return (hard ? ::link(from.c_str(), to.c_str()) : symlink(from.c_str(), to.c_str())) == 0;
 }
 
-TempFolder::TempFolder() {
-  std::string pattern = SystemTempFolder() + "/twxtest-XXXXXX";
-  char* made = mkdtemp(&pattern[0]);
-  path_ = made ? made : pattern;
-}
-
 #endif
+
+// One folder a process and object: a folder left by an ended process of the same number is passed over.
+TempFolder::TempFolder() {
+  static unsigned counter = 0;
+  std::error_code error;
+  do path_ = (std::filesystem::path(SystemTempFolder()) / ("twxtest-" + std::to_string(getpid()) + "-" +
+                                                            std::to_string(++counter))).string();
+  while (!std::filesystem::create_directory(path_, error) && !error);
+}
 
 TempFolder::~TempFolder() { RemoveTree(path_); }
 
