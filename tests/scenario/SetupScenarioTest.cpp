@@ -128,19 +128,14 @@ std::string Hex(uint32_t value) {
   return text;
 }
 
-// The process whose live window the helper's instance file names, once it runs the image; 0 if none does.
-DWORD WaitForHelper(const std::string& instanceFile, const std::string& image, DWORD timeoutMs) {
+// The process whose live window the helper's instance file names (only a helper
+// started from that file's folder claims it); 0 if none comes.
+DWORD WaitForHelper(const std::string& instanceFile, DWORD timeoutMs) {
   DWORD process = 0;
   return twxtest::WaitUntil([&] {
-    char path[MAX_PATH * 2];
-    DWORD size = sizeof path;
     process = 0;
     GetWindowThreadProcessId(twx::ReadHelperWindow(instanceFile), &process);
-    HANDLE handle = process ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process) : nullptr;
-    const bool named = handle && QueryFullProcessImageNameA(handle, 0, path, &size) &&
-                       UpperAscii(std::string(path, size)) == UpperAscii(image);
-    if (handle) CloseHandle(handle);
-    return named;
+    return process != 0;
   }, timeoutMs) ? process : 0;
 }
 
@@ -660,7 +655,7 @@ TEST_F(SetupScenario, UpgradeKeepsTheUsersData) {
   std::string helper = ReadRegString(HKEY_LOCAL_MACHINE, kRunKey, kRunValue);
   helper = helper.substr(1, helper.size() - 2);
   const std::string instance = HelperInstancePath(ParentPart(helper));
-  const DWORD helperProcess = WaitForHelper(instance, helper, kScreenWait);
+  const DWORD helperProcess = WaitForHelper(instance, kScreenWait);
   ASSERT_NE(helperProcess, 0u) << "the helper runs after the installation";
   WIN32_FILE_ATTRIBUTE_DATA helperFile = {};
   ASSERT_TRUE(GetFileAttributesExA(helper.c_str(), GetFileExInfoStandard, &helperFile));
@@ -684,7 +679,7 @@ TEST_F(SetupScenario, UpgradeKeepsTheUsersData) {
   WIN32_FILE_ATTRIBUTE_DATA after = {};
   ASSERT_TRUE(GetFileAttributesExA(helper.c_str(), GetFileExInfoStandard, &after));
   EXPECT_EQ(CompareFileTime(&after.ftLastWriteTime, &helperFile.ftLastWriteTime), 0) << "the same version stays";
-  EXPECT_EQ(WaitForHelper(instance, helper, 0), helperProcess) << "and is not asked to quit";
+  EXPECT_EQ(WaitForHelper(instance, 0), helperProcess) << "and is not asked to quit";
 
   TProgram uninstaller;
   ASSERT_TRUE(uninstaller.Start(UninstallerPath(folder), "/S"));
