@@ -12,8 +12,6 @@
 
 namespace {
 
-using twxtest::TProgram;
-
 HWND Popup() { return CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr); }
 
 struct HelperInstance : ::testing::Test {
@@ -30,7 +28,7 @@ TEST_F(HelperInstance, TheHelperReplacesAStaleFileHoldsItAndQuitsWhenAsked) {
     SCOPED_TRACE(attributes);
     ASSERT_TRUE(twxtest::WriteWholeFile(instance_, std::string("\x01\x02\x03\x04\x05", 5)));
     SetFileAttributesA(instance_.c_str(), attributes);
-    TProgram helper;
+    twxtest::TProgram helper;
     ASSERT_TRUE(helper.Start(exe));
     // Not read before the helper waits for input with its file claimed: a
     // reader holding the file keeps the helper from removing a stale one.

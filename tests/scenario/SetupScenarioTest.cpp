@@ -395,8 +395,9 @@ TEST_F(SetupScenario, DefaultInstallation) {
   HWND finish = Finish();
   ASSERT_NE(finish, nullptr);
   // The screens behind the finish dialog, painted afresh: the captions where
-  // they were revealed, the badge, the status window in the lower left corner
-  // with its bar full and the fade-in at its end.
+  // they were revealed, the badge in the screen's corner (the backdrop covers
+  // it all), the status window in the lower left with its bar full and the
+  // fade-in at its end.
   Repaint(backdrop);
   Repaint(status);
   HMODULE image = LoadLibraryExA(kSetupCopy, nullptr, LOAD_LIBRARY_AS_DATAFILE);
