@@ -128,7 +128,7 @@ TEST_F(FolderBrowser, OpensAtTheNearestExistingFolderWalksTheListAndChecksTypedP
   ASSERT_TRUE(robot::ClickButton(dialog, IDC_SELDIR_OK));
   ASSERT_TRUE(Answer(MissingFolderQuestion(data + "\\Trawlix"), IDNO));
   EXPECT_TRUE(StillOpen(dialog));
-  ASSERT_TRUE(robot::PressKey(robot::Control(dialog, IDC_SELDIR_PATH), VK_ESCAPE));
+  robot::PressKey(robot::Control(dialog, IDC_SELDIR_PATH), VK_ESCAPE);  // its key-up may find the dialog gone
   EXPECT_EQ(Result(), initial_);
 }
 
