@@ -50,10 +50,6 @@ TExtractState gState;
 
 uint8_t gChunk[kScanChunk];
 
-void Pump(TMessagePump pump) {
-  if (pump) pump();
-}
-
 void PumpAdapter(const char*, int32_t) { Pump(gPump); }
 
 bool CloseTwice(TFileHandle file) {

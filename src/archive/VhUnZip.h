@@ -12,6 +12,11 @@
 
 // The setup's message pump: dispatches every waiting window message and returns.
 typedef void (*TMessagePump)();
+// The work calls the pump between its pieces so the screens stay alive; tests
+// and the packer run it without one.
+inline void Pump(TMessagePump pump) {
+  if (pump) pump();
+}
 // fileName is the full path of the current entry's file, percent 0 to 100.
 typedef void (*TExtractProgress)(const char* fileName, int32_t percent);
 

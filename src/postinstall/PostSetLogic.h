@@ -12,12 +12,6 @@
 #include "FileUtils.h"
 #include "VhUnZip.h"  // TMessagePump, the setup driver's pump, which the extraction takes too
 
-// The steps call the pump between their pieces of work so the screens stay
-// alive; Pump calls it when there is one (tests run steps without any).
-inline void Pump(TMessagePump pump) {
-  if (pump) pump();
-}
-
 // The whole file as bytes (the shared ReadWholeFile). False when it cannot be
 // opened or read, is too large to be held (2 GiB or more), or ends before its
 // size (it shrank while it was read): a truncated user file is never captured.

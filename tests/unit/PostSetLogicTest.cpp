@@ -141,6 +141,18 @@ TEST_F(FileWork, UserFilesWithTheirHeaderComeBackAndOnlyTheSetsLoseTheObsoleteSe
   EXPECT_EQ(Read(kSets), sets);
 }
 
+// What the installation holds besides them stays: the product's other files, the user's files.
+TEST_F(FileWork, ObsoleteFilesGoWithTheFoldersTheyLeaveEmptyAndNothingElse) {
+  const char* const kKept[] = {"Filters\\Textor.dll", "Language\\English.TWL", "Queries\\renew.dat"};
+  for (const char* file : ObsoleteFiles) Write(file + 1, "old");
+  for (const char* kept : kKept) Write(kept, "kept");
+  RemoveObsoleteFiles(temp.Path(), nullptr);
+  for (const char* file : ObsoleteFiles) EXPECT_EQ(Read(file + 1), "<none>") << file;
+  EXPECT_FALSE(IsExistingFolder(Path("Filters\\AuxFiles")));
+  EXPECT_FALSE(IsExistingFolder(Path("Language\\Flags")));
+  for (const char* kept : kKept) EXPECT_EQ(Read(kept), "kept") << kept;
+}
+
 TEST_F(FileWork, PatchesBuildTheirOutputOrLeaveItAsItWasAndAreDeletedEitherWay) {
   const std::string base = Random(40000, 10), previous = "the output of an earlier installation";
   Write("Trawlix.exe", base);
