@@ -12,8 +12,6 @@
 #include <stdio.h>
 #include <string.h>
 
-static int plays;
-
 static void LogLine(const char* line) {
   char path[MAX_PATH];
   DWORD length = GetEnvironmentVariableA("TWX_SOUND_LOG", path, sizeof path);
@@ -99,6 +97,8 @@ __declspec(dllexport) UINT WINAPI midiOutSetVolume(HANDLE device, DWORD volume) 
 }
 
 #ifndef TWX_PARTIAL_LIBRARY
+static int plays;
+
 __declspec(dllexport) UINT WINAPI midiOutGetNumDevs(void) { return 2; }
 
 __declspec(dllexport) UINT WINAPI mciSendStringA(LPCSTR command, LPSTR answer, UINT answerLength, HWND notify) {

@@ -561,7 +561,9 @@ TEST_F(SetupScenario, FailedExtractionKeepsUserData) {
     ExpectUserData(installation, userData);
     EXPECT_FALSE(IsExistingFile(installation + "\\" + kTemporaryArchiveName));
     EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), "");
-    if (download != setup) EXPECT_EQ(twxtest::ListFolder(installation), before) << "nothing written";
+    if (download != setup) {
+      EXPECT_EQ(twxtest::ListFolder(installation), before) << "nothing written";
+    }
   }
 }
 
