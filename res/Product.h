@@ -73,6 +73,14 @@ inline std::string TemporaryArchivePath(const std::string& destination) {
   return destination + "\\" + kTemporaryArchiveName;
 }
 
+// Beside each of the user's data files while a setup runs: the user's bytes,
+// flushed to disk before the extraction may replace the file, and removed once
+// the restored file is on disk. A setup that was cut off leaves it for the next
+// run, which takes the user's bytes from there. Neither the payload nor the
+// product has a file of such a name.
+const char kSaveCopySuffix[] = ".$sav";
+inline std::string SaveCopyPathOf(const std::string& dataFile) { return dataFile + kSaveCopySuffix; }
+
 // In the shared helper folder: the helper and the instance file it holds open
 // while it runs (beside itself, wherever it was started).
 const char kHelperInstanceFileName[] = "QBox.tmp";

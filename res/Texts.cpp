@@ -77,3 +77,5 @@ const char kNoticeNewBrowserNt[] =
     "possibility either to install MS Internet Explorer 7+ or, to install Trawlix under Windows Vista or higher.";
 
 const char kFinishTitle[] = "Trawlix(TM) v5.3 has been installed";
+
+const wchar_t kSessionEndRefused[] = L"Trawlix Setup is installing Trawlix. Please wait until it has finished.";

@@ -29,3 +29,7 @@ extern const char kMessageNoFolderPrefix[];   // followed by the destination fol
 extern const char kMessageNoFolderSuffix[];   // ... and this
 extern const char kNoticeNewBrowserNt[];      // the destination dialog's notice on the NT family
 extern const char kFinishTitle[];             // the finish dialog's title
+
+// Why a log-off or shutdown waits while the setup works (Windows Vista on shows
+// it); the system takes it in UTF-16.
+extern const wchar_t kSessionEndRefused[];

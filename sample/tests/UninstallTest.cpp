@@ -51,11 +51,14 @@ class Uninstaller : public ::testing::Test {
 TEST_F(Uninstaller, LeavesWhatOthersKeptInTheFolderTheGroupAndTheHelperFolder) {
   const std::string kept[] = {GroupFolderPath(places_.userPrograms) + "\\notes.txt", places_.destination + "\\My notes.txt",
                               places_.helperFolder + "\\other.dll"};
+  // A save copy that a setup cut off left beside a data file goes.
+  const std::string copy = SaveCopyPathOf(places_.destination + "\\TWXData\\Set.db");
   for (const std::string& file : kept) ASSERT_TRUE(twxtest::WriteWholeFile(file, "mine"));
+  ASSERT_TRUE(twxtest::WriteWholeFile(copy, "the user's sets"));
   EXPECT_FALSE(twx::Uninstall(places_)) << "the folder stays for the user's file";
   for (const std::string& file : kept) EXPECT_EQ(twxtest::ReadWholeFileOr(file, ""), "mine");
   for (const std::string& gone : {ProgramPath(places_.destination), UninstallerPath(places_.destination),
-                                  places_.destination + "\\Filters", GroupShortcut()})
+                                  places_.destination + "\\Filters", GroupShortcut(), copy})
     EXPECT_FALSE(Exists(gone)) << gone;
 }
 

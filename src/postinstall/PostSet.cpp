@@ -215,7 +215,9 @@ bool RunPostInstall(const std::string& destination, TMessagePump pump) {
   DeleteFilePath(PatchPathOf(program));
   Pump(pump);
 
-  RestoreCustomFiles(destination);
+  // A user file that cannot be written back is no success, though the steps
+  // after it run as after a failed patch; its save copy stays for the next run.
+  const bool restored = RestoreCustomFiles(destination);
   Pump(pump);
   RemoveObsoleteFiles(destination, pump);
   CheckDocumentFilters(destination);
@@ -226,5 +228,5 @@ bool RunPostInstall(const std::string& destination, TMessagePump pump) {
   InstallSearchBoxHelper(destination, SharedHelperFolder);
   Pump(pump);
   Pump(pump);
-  return patched;
+  return patched && restored;
 }

@@ -2,8 +2,9 @@
 // the program group, the uninstall entry, the browser button, the programs
 // rebuilt from their delta patches, the user's data put back, an earlier
 // version's leftovers removed, the language chosen and the search-box helper
-// started. Only the delta patches decide whether the installation succeeded;
-// every other step fails silently and the sequence goes on.
+// started. Only the delta patches and the user's data files written back
+// decide whether the installation succeeded; every other step fails silently
+// and the sequence goes on.
 #pragma once
 #ifdef _WIN32
 
@@ -15,8 +16,8 @@
 
 // The post-install sequence, run once after a successful extraction into
 // destination. Waits about ten seconds first (pumping), then configures. True
-// when all three delta patches were applied; a failed patch skips the patches
-// after it but none of the other steps.
+// when all three delta patches were applied and the user's data files written
+// back; a failed patch skips the patches after it but none of the other steps.
 bool RunPostInstall(const std::string& destination, TMessagePump pump);
 
 // Replaces every shortcut of the "Trawlmark" program group with the four of

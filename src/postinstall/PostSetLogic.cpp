@@ -4,8 +4,11 @@
 #include <vector>
 
 #include "ApplyPth.h"
+#include "ArchiveFormat.h"
+#include "CRC_32.h"
 #include "FileUtils.h"
 #include "GlobalData.h"
+#include "Product.h"
 
 TWriteBytes PostSetWriteBytes = WriteFileBytes;
 
@@ -47,9 +50,45 @@ std::string LoadCustomFile(const std::string& path, const std::string& header) {
   return bytes;
 }
 
+namespace {
+
+const size_t kSaveCopyTrailer = 8;
+
+uint32_t CheckValueOf(const std::string& bytes) {
+  return UpdateCrc32(bytes.data(), static_cast<int32_t>(bytes.size()), vhz::kCheckStart);
+}
+
+}  // namespace
+
+std::string SaveCopyOf(const std::string& content) {
+  uint8_t trailer[kSaveCopyTrailer];
+  vhz::PutLE(trailer, static_cast<uint32_t>(content.size()), 4);
+  vhz::PutLE(trailer + 4, CheckValueOf(content), 4);
+  return content + std::string(reinterpret_cast<const char*>(trailer), sizeof trailer);
+}
+
+std::string CaptureCustomFile(const std::string& path, const std::string& header, bool* fromCopy) {
+  std::string copy;
+  if (ReadFileToString(SaveCopyPathOf(path), &copy) && copy.size() >= kSaveCopyTrailer) {
+    const size_t size = copy.size() - kSaveCopyTrailer;
+    const uint8_t* trailer = reinterpret_cast<const uint8_t*>(copy.data()) + size;
+    const uint32_t length = vhz::GetU32(trailer), check = vhz::GetU32(trailer + 4);
+    copy.resize(size);
+    *fromCopy = length == size && check == CheckValueOf(copy) && copy.compare(0, header.size(), header) == 0;
+    if (*fromCopy) return copy;
+  }
+  *fromCopy = false;
+  return LoadCustomFile(path, header);
+}
+
 bool SaveCustomFiles(const std::string& destination) {
-  for (TCustomFileToSave& record : CustomFiles)
-    record.Content = LoadCustomFile(destination + "\\" + record.FileName, record.Header);
+  for (TCustomFileToSave& record : CustomFiles) {
+    const std::string path = destination + "\\" + record.FileName;
+    bool fromCopy = false;
+    record.Content = CaptureCustomFile(path, record.Header, &fromCopy);
+    if (!record.Content.empty() && !fromCopy && !WriteStringToFile(SaveCopyOf(record.Content), SaveCopyPathOf(path)))
+      return false;
+  }
   return true;
 }
 
@@ -64,15 +103,35 @@ std::string ConvertEngineSetNames(const std::string& content) {
   }
 }
 
-void RestoreCustomFiles(const std::string& destination, bool convertSetNames) {
+bool RestoreCustomFiles(const std::string& destination, bool convertSetNames) {
+  bool restored = true;
   for (TCustomFileToSave& record : CustomFiles) {
-    if (record.Content.empty()) continue;
+    const std::string path = destination + "\\" + record.FileName;
     // The capture itself stays as the user had it, for a second restore after
     // a failed installation.
     const bool convert = convertSetNames && record.Header == kEngineSetsHeader;
-    WriteStringToFile(convert ? ConvertEngineSetNames(record.Content) : record.Content,
-                      destination + "\\" + record.FileName);
+    if (!record.Content.empty() &&
+        !WriteStringToFile(convert ? ConvertEngineSetNames(record.Content) : record.Content, path)) {
+      restored = false;
+      continue;
+    }
+    DeleteFilePath(SaveCopyPathOf(path));
   }
+  return restored;
+}
+
+bool RunWorkSteps(const std::string& destination, TMessagePump pump, TWorkStep extract, TWorkStep postInstall) {
+  try {
+    if (SaveCustomFiles(destination) && extract(destination, pump) && postInstall(destination, pump)) return true;
+  } catch (...) {
+  }
+  // The step that would have restored them has not run, or did not finish.
+  // Should this fail too, the save copies stay for the next run.
+  try {
+    RestoreCustomFiles(destination, false);
+  } catch (...) {
+  }
+  return false;
 }
 
 bool ApplyPatch(const std::string& basePath, const std::string& outputPath, const std::string& patchPath) {

@@ -30,16 +30,42 @@ extern TWriteBytes PostSetWriteBytes;
 // The file's bytes when it can be read and begins with header, otherwise "".
 std::string LoadCustomFile(const std::string& path, const std::string& header);
 
-// Captures the CustomFiles of an earlier installation in destination (each
-// record's Content; "" for a missing or foreign file). Always true.
+// A save copy (SaveCopyPathOf in Product.h) holds the user's bytes followed by
+// their length and check value (UpdateCrc32), four bytes each, little-endian,
+// so that a copy cut short or damaged on the disk is known as such.
+std::string SaveCopyOf(const std::string& content);
+
+// What one user data file of destination holds for the user, in this order: a
+// whole save copy beside it that begins with header (a setup was cut off
+// there, and the file itself may be the payload's by now); otherwise the file
+// when it begins with header; otherwise "". fromCopy tells which.
+std::string CaptureCustomFile(const std::string& path, const std::string& header, bool* fromCopy);
+
+// Captures the CustomFiles of destination (each record's Content) and puts
+// every capture that is not in a save copy yet into one, on the disk, before
+// the extraction may replace the file. False when a copy could not be written:
+// nothing may be replaced then.
 bool SaveCustomFiles(const std::string& destination);
 
 // Writes every captured CustomFiles record back over the copy the extraction
 // left; the engine-set file with its obsolete set name converted, unless
 // convertSetNames is false (after a failed installation the files go back as
 // the user had them). The captures stay unconverted, so that second restore
-// may follow a converting one. Silent.
-void RestoreCustomFiles(const std::string& destination, bool convertSetNames = true);
+// may follow a converting one. A save copy goes once its file is written and
+// on the disk, or when there was nothing to write; a copy whose file could not
+// be written stays for the next run, and the result is false.
+bool RestoreCustomFiles(const std::string& destination, bool convertSetNames = true);
+
+// A work step of the setup driver after the capture: the extraction, then the
+// post-install sequence.
+typedef bool (*TWorkStep)(const std::string& destination, TMessagePump pump);
+
+// The setup's three work steps on destination: SaveCustomFiles, extract,
+// postInstall, each only after the one before succeeded. After a failure, or
+// an exception out of any of them (no memory for a large patch, say), the
+// captured files go back as the user had them; no exception goes further. True
+// when all three succeeded.
+bool RunWorkSteps(const std::string& destination, TMessagePump pump, TWorkStep extract, TWorkStep postInstall);
 
 // Every "SET=SEARCH IN ENTIRE WEB", in any mix of case, becomes
 // "SET=Search in Web" (the set was renamed; the old name finds nothing).

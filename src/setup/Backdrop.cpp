@@ -59,7 +59,9 @@ void RevealNextCaption(HWND window) {
 }
 
 LRESULT CALLBACK BackdropProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  // The default handling comes first and gives the result in every case.
+  // One window of the process that refuses is enough to keep the session.
+  if (message == WM_QUERYENDSESSION && WorkRunning) return FALSE;
+  // Otherwise the default handling comes first and gives the result.
   const LRESULT result = DefWindowProcA(window, message, wParam, lParam);
   switch (message) {
     case WM_CREATE: Badge = LoadBitmapA(GetModuleHandleA(nullptr), TWX_RESOURCE_NAME(IDB_BADGE)); break;

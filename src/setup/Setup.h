@@ -20,6 +20,8 @@ extern UINT_PTR ProgressRunning;
 extern int CurrentMusicVolume;
 // Created by the destination dialog for its folder field; deleted at clean-up.
 extern HFONT DestinationFieldFont;
+// True while the work steps run: the backdrop refuses to let the session end.
+extern bool WorkRunning;
 
 // Dispatches every message waiting in the thread's queue and returns when it
 // is empty. The work steps call it from their long loops.

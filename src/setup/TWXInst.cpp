@@ -28,6 +28,7 @@ UINT_PTR AnimationRunning = 0;
 UINT_PTR ProgressRunning = 0;
 int CurrentMusicVolume = 0;
 HFONT DestinationFieldFont = nullptr;
+bool WorkRunning = false;
 
 namespace {
 
@@ -93,16 +94,30 @@ bool RunDialogs(bool xpDialogs) {
                          DestinationDialogProc, 0) == 1;
 }
 
-// The three work steps; the first failure ends the chain. The user's data
-// files were captured before the extraction overwrote them: after a failure
-// they go back as they were, since the step that would restore them has not
-// run (or did not finish).
-bool RunWorkSteps() {
-  if (!SaveCustomFiles(DestinationFolder)) return false;
-  if (ExtractPayload(DestinationFolder, PumpMessages) && RunPostInstall(DestinationFolder, PumpMessages))
-    return true;
-  RestoreCustomFiles(DestinationFolder, false);
-  return false;
+// A log-off or shutdown while the work runs would end the setup half-way:
+// the backdrop refuses it then, and from Windows Vista on the system shows the
+// user why. Older systems lack the functions for the reason.
+void HoldOffSessionEnd(bool hold) {
+  typedef BOOL(WINAPI * PReasonCreate)(HWND, LPCWSTR);
+  typedef BOOL(WINAPI * PReasonDestroy)(HWND);
+  WorkRunning = hold;
+  if (!BackdropWindow) return;
+  HMODULE user = LoadSystemLibrary("user32.dll");
+  if (!hold) {
+    if (const PReasonDestroy destroy = LibraryFunction<PReasonDestroy>(user, "ShutdownBlockReasonDestroy"))
+      destroy(BackdropWindow);
+  } else if (const PReasonCreate create = LibraryFunction<PReasonCreate>(user, "ShutdownBlockReasonCreate")) {
+    create(BackdropWindow, kSessionEndRefused);
+  }
+}
+
+// The three work steps; the first failure ends the chain and puts the user's
+// data files back as they were (RunWorkSteps of the post-install logic).
+bool RunWork() {
+  HoldOffSessionEnd(true);
+  const bool installed = RunWorkSteps(DestinationFolder, PumpMessages, ExtractPayload, RunPostInstall);
+  HoldOffSessionEnd(false);
+  return installed;
 }
 
 void WaitForAnimations() {
@@ -162,7 +177,7 @@ void RunSetup() {
     KeepStatusAboveBackdrop();
     AnimationRunning = StartTimer(BackdropWindow, IDT_BACKDROP_CAPTIONS, 2000);
     ProgressRunning = StartTimer(StatusWindow, IDT_STATUS_PROGRESS, 300);
-    const bool installed = RunWorkSteps();
+    const bool installed = RunWork();
     WaitForAnimations();
     SetForegroundWindow(BackdropWindow);
     KeepStatusAboveBackdrop();

@@ -40,6 +40,9 @@ TFileHandle OpenOwnFileForReadWrite(const std::string& path);
 bool ReadFileBytes(TFileHandle file, void* buffer, int32_t count, int32_t* delivered);
 // Writes all count bytes; false when they could not all be written.
 bool WriteFileBytes(TFileHandle file, const void* buffer, int32_t count);
+// Hands everything written to the file to the disk before it returns, so that a
+// power cut after it cannot lose or tear it. False when the disk reported an error.
+bool FlushFile(TFileHandle file);
 bool SeekFile(TFileHandle file, int64_t position);
 // Current position, or -1.
 int64_t FilePosition(TFileHandle file);
@@ -57,8 +60,8 @@ bool CreateFolder(const std::string& path);
 // Removes a folder only when it is empty; false otherwise.
 bool RemoveFolder(const std::string& path);
 // Moves the file from over the file to, replacing it: whoever opens to sees the
-// old or the new file whole, never a mixture. False, with both left as they
-// were, when the move failed.
+// old or the new file whole, never a mixture, and the move is on the disk when
+// it returns (Windows 98 and Me cannot write a move through). False, with both left as they were, when the move failed.
 bool ReplaceFilePath(const std::string& from, const std::string& to);
 // The current directory, without a trailing separator unless it is a root.
 std::string CurrentFolder();

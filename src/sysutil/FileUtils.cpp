@@ -112,6 +112,9 @@ bool WriteFileBeside(const std::string& path, const void* bytes, size_t count, T
     ok = write(file, static_cast<const uint8_t*>(bytes) + done, piece);
     done += static_cast<size_t>(piece);
   }
+  // On the disk before it takes the old file's place: after a power cut the
+  // name holds the old bytes or the new ones, never a file that was not written.
+  if (ok) ok = FlushFile(file);
   if (!CloseFile(file)) ok = false;
   if (ok) ok = ReplaceFilePath(temporary, path);
   if (!ok) DeleteFilePath(temporary);

@@ -67,6 +67,7 @@ typedef bool (*TWriteBytes)(TFileHandle file, const void* buffer, int32_t count)
 // it first (an old one, or a link of that name, removed; the new one created
 // exclusively, never through a link), which then takes the file's place: a
 // write that fails part-way, on a full disk for instance, leaves the old file
-// whole, and path may be the file the bytes were read from. False when
-// anything failed; no temporary file is left.
+// whole, and path may be the file the bytes were read from. The new file is
+// flushed to the disk before it replaces the old one, and the move is written
+// through. False when anything failed; no temporary file is left.
 bool WriteFileBeside(const std::string& path, const void* bytes, size_t count, TWriteBytes write);

@@ -165,6 +165,8 @@ bool WriteFileBytes(TFileHandle file, const void* buffer, int32_t count) {
   return true;
 }
 
+bool FlushFile(TFileHandle file) { return fsync(file) == 0; }
+
 bool SeekFile(TFileHandle file, int64_t position) {
   return position >= 0 && lseek(file, static_cast<off_t>(position), SEEK_SET) == static_cast<off_t>(position);
 }
@@ -191,7 +193,17 @@ bool CreateFolder(const std::string& path) { return mkdir(NativePath(path).c_str
 bool RemoveFolder(const std::string& path) { return rmdir(NativePath(path).c_str()) == 0; }
 
 bool ReplaceFilePath(const std::string& from, const std::string& to) {
-  return rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0;
+  const std::string target = NativePath(to);
+  if (rename(NativePath(from).c_str(), target.c_str()) != 0) return false;
+  // The new name lives in the folder: it is on the disk once the folder is.
+  const size_t slash = target.rfind('/');
+  const int folder = open(slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash).c_str(),
+                          O_RDONLY | O_DIRECTORY);
+  if (folder >= 0) {
+    fsync(folder);
+    close(folder);
+  }
+  return true;
 }
 
 std::string CurrentFolder() {

@@ -145,6 +145,8 @@ bool WriteFileBytes(TFileHandle file, const void* buffer, int32_t count) {
   return true;
 }
 
+bool FlushFile(TFileHandle file) { return FlushFileBuffers(file) != 0; }
+
 bool SeekFile(TFileHandle file, int64_t position) {
   LARGE_INTEGER to;
   to.QuadPart = position;

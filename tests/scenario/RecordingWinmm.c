@@ -6,11 +6,15 @@
    older library would lack them. Loaded before the setup's first window, it
    also logs where each window of the setup's thread is first shown, a dialog
    that changes size while the user can use it and a timer of no window; and it
-   refuses the windows whose class or title TWX_REFUSE_WINDOWS names. */
+   refuses the windows whose class or title TWX_REFUSE_WINDOWS names. With
+   TWX_STOP_AT it stops the setup at a moment of its work, for the test to end
+   it there as a crash or a power cut would. */
 #include <windows.h>
 
 #include <stdio.h>
 #include <string.h>
+
+void* ReplaceImport(const char* library, const char* function, void* replacement); /* ../support */
 
 static void LogLine(const char* line) {
   char path[MAX_PATH];
@@ -70,12 +74,59 @@ static LRESULT CALLBACK WatchTimers(int code, WPARAM wParam, LPARAM lParam) {
   return CallNextHookEx(NULL, code, wParam, lParam);
 }
 
+/* The moment, "<function> <end of its argument>": right after the setup's
+   first call of MoveFileExA (the name moved to), DeleteFileA or Sleep (the
+   milliseconds) with such an argument, the setup logs "stopped at <moment>"
+   and waits for ever. */
+static char stopAt[300];
+static BOOL(WINAPI* moveFile)(LPCSTR, LPCSTR, DWORD);
+static BOOL(WINAPI* deleteFile)(LPCSTR);
+static void(WINAPI* sleepFor)(DWORD);
+
+static void StopIfAt(const char* function, const char* argument) {
+  const size_t length = strlen(function), argumentLength = strlen(argument);
+  const char* end = stopAt + length + 1;
+  char line[340];
+  if (strncmp(stopAt, function, length) || stopAt[length] != ' ' || argumentLength < strlen(end) ||
+      lstrcmpiA(argument + argumentLength - strlen(end), end))
+    return;
+  snprintf(line, sizeof line, "stopped at %s", stopAt);
+  LogLine(line);
+  for (;;) sleepFor(INFINITE);
+}
+
+static BOOL WINAPI WatchedMoveFile(LPCSTR from, LPCSTR to, DWORD flags) {
+  const BOOL moved = moveFile(from, to, flags);
+  StopIfAt("MoveFileExA", to);
+  return moved;
+}
+
+static BOOL WINAPI WatchedDeleteFile(LPCSTR path) {
+  const BOOL deleted = deleteFile(path);
+  StopIfAt("DeleteFileA", path);
+  return deleted;
+}
+
+static void WINAPI WatchedSleep(DWORD milliseconds) {
+  char text[16];
+  snprintf(text, sizeof text, "%lu", (unsigned long)milliseconds);
+  sleepFor(milliseconds);
+  StopIfAt("Sleep", text);
+}
+
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   (void)instance, (void)reserved;
   if (reason == DLL_PROCESS_ATTACH) {
     SetWindowsHookExA(WH_CBT, WatchCreation, NULL, GetCurrentThreadId());
     SetWindowsHookExA(WH_CALLWNDPROCRET, WatchWindows, NULL, GetCurrentThreadId());
     SetWindowsHookExA(WH_GETMESSAGE, WatchTimers, NULL, GetCurrentThreadId());
+    const DWORD stopLength = GetEnvironmentVariableA("TWX_STOP_AT", stopAt, sizeof stopAt);
+    if (stopLength > 0 && stopLength < sizeof stopAt) {
+      sleepFor = Sleep;
+      moveFile = (BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD))ReplaceImport("kernel32.dll", "MoveFileExA", WatchedMoveFile);
+      deleteFile = (BOOL(WINAPI*)(LPCSTR))ReplaceImport("kernel32.dll", "DeleteFileA", WatchedDeleteFile);
+      ReplaceImport("kernel32.dll", "Sleep", WatchedSleep);
+    }
   }
   return TRUE;
 }

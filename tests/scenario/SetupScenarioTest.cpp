@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -300,14 +301,15 @@ class SetupScenario : public ::testing::Test {
     }
   }
 
-  // A run through licence, destination and work: the finish dialog, or null.
-  HWND InstallToFinish(std::string* destination) {
+  // A run through licence and destination to the work: the folder proposed,
+  // or "" when the screens did not come.
+  std::string StartInstallation() {
     Start();
     HWND dialog = AcceptLicence();
-    if (!dialog) return nullptr;
-    *destination = robot::WindowText(robot::Control(dialog, IDC_DESTINATION_FIELD));
+    if (!dialog) return "";
+    const std::string destination = robot::WindowText(robot::Control(dialog, IDC_DESTINATION_FIELD));
     robot::ClickButton(dialog, IDC_INSTALL);
-    return Finish();
+    return destination;
   }
 
   // The extraction-failed message once it is shown (after the wait for the screens), its text
@@ -537,18 +539,24 @@ TEST_F(SetupScenario, OldBrowserNotice) {
 
 // An upgrade from a download damaged by one bit, then from one cut short:
 // each time the extraction-failed message and nothing written. Then from the
-// whole download, whose extraction fails half-way: the user's data files,
-// which the extraction had already overwritten, are put back as they were.
+// whole download, but the engine sets cannot be written back over the copy
+// the extraction left: the same message, the other data files back as they
+// were, and the user's sets in their save copy for the next run.
 TEST_F(SetupScenario, FailedExtractionKeepsUserData) {
   Prepare();
   const std::string installation = "C:\\Apps\\Trawlix", setup = twxtest::ReadWholeFileOr(kSetupCopy, "");
   const std::vector<std::string> userData = MakeEarlierInstallation(installation, "the earlier program");
-  // A folder where the extraction must write a program, late in the archive.
-  MakeFolderPath(UninstallerPath(installation) + "\\in use");
   const std::vector<std::string> before = twxtest::ListFolder(installation);
+  const std::string sets = installation + "\\" + CustomFiles[2].FileName;
   std::string flipped = setup;
   flipped[flipped.size() - 5000] ^= 0x10;  // inside the archive's body, before a certificate table
   for (const std::string& download : {flipped, setup.substr(0, setup.size() - 100000), setup}) {
+    std::vector<std::string> inPlace = userData;
+    if (download == setup) {
+      // Where the restore writes the file before it takes the old one's place.
+      MakeFolderPath(sets + ".$$$");
+      inPlace[2] = twxtest::ReadWholeFileOr(twxtest::PayloadPath(CustomFiles[2].FileName), "-");
+    }
     ASSERT_TRUE(twxtest::WriteWholeFile(kSetupCopy, download));
     Start();
     HWND dialog = AcceptLicence();
@@ -558,9 +566,10 @@ TEST_F(SetupScenario, FailedExtractionKeepsUserData) {
     EXPECT_EQ(Focus(dialog), robot::Control(dialog, IDC_INSTALL));
     robot::ClickButton(dialog, IDC_INSTALL);
     ExpectExtractionFailedMessage(download == setup ? "extraction-failed" : "");
-    ExpectUserData(installation, userData);
+    ExpectUserData(installation, inPlace);
+    EXPECT_EQ(twxtest::ReadWholeFileOr(SaveCopyPathOf(sets), "").compare(0, userData[2].size(), userData[2]) == 0,
+              download == setup);
     EXPECT_FALSE(IsExistingFile(installation + "\\" + kTemporaryArchiveName));
-    EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), "");
     if (download != setup) {
       EXPECT_EQ(twxtest::ListFolder(installation), before) << "nothing written";
     }
@@ -574,8 +583,8 @@ TEST_F(SetupScenario, FailedExtractionKeepsUserData) {
 // without the hot-key box replaces both shortcuts with ones without a hot-key.
 TEST_F(SetupScenario, FinishOptionsWithoutMidiThenSilently) {
   Prepare(kLibraryWithoutMidi);
-  std::string folder;
-  HWND finish = InstallToFinish(&folder);
+  std::string folder = StartInstallation();
+  HWND finish = Finish();
   ASSERT_NE(finish, nullptr);
   robot::ClickButton(finish, IDC_DESKTOP_BOX);
   robot::ClickButton(finish, IDC_ASSOCIATION_BOX);
@@ -590,7 +599,8 @@ TEST_F(SetupScenario, FinishOptionsWithoutMidiThenSilently) {
 
   Prepare(kNoLibrary);
   ASSERT_TRUE(DeleteFileA(kSoundLog));
-  finish = InstallToFinish(&folder);
+  folder = StartInstallation();
+  finish = Finish();
   ASSERT_NE(finish, nullptr);
   HWND list = robot::Control(finish, IDC_HOTKEY_LIST);
   for (const bool ticked : {false, true, false}) {  // the list follows the box
@@ -629,7 +639,9 @@ TEST_F(SetupScenario, LowColourDepthAndLicenceRefused) {
 // the devices at full volume. Then an upgrade over the user's own installation:
 // the old folder proposed and fixed, the user's data through (the old
 // engine-set name converted), a shortcut the user added to the group gone, the
-// running helper of the same version left alone. The uninstaller then leaves
+// running helper of the same version left alone. Before it goes through, the
+// upgrade is ended at moments of its work, as the task manager, a crash or a
+// power cut would end it, and each time run again. The uninstaller then leaves
 // nothing of the installation.
 TEST_F(SetupScenario, UpgradeKeepsTheUsersData) {
   Prepare();
@@ -669,14 +681,45 @@ TEST_F(SetupScenario, UpgradeKeepsTheUsersData) {
   ASSERT_TRUE(twxtest::WriteRegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString",
                                       "\"" + UninstallerPath(folder + "\\") + "\""));
 
-  std::string proposed;
-  finish = InstallToFinish(&proposed);
+  // The moments the recording library stops the setup at for the test to end
+  // it: right after each data file was replaced, in the settling pause, between
+  // two patches, right after the data files were written back.
+  std::vector<std::string> moments;
+  for (const TCustomFileToSave& file : CustomFiles) moments.push_back("MoveFileExA \\" + file.FileName);
+  moments.insert(moments.end(), {"Sleep 100", "MoveFileExA " + EngineSetToolPath(""), "DeleteFileA \\Filters\\Markup.ini"});
+  for (const std::string& moment : moments) {
+    SetEnvironmentVariableA("TWX_STOP_AT", moment.c_str());
+    ASSERT_EQ(StartInstallation(), folder);
+    EXPECT_TRUE(twxtest::WaitUntil([&] {
+      return !Lines(twxtest::ReadWholeFileOr(kSoundLog, ""), "stopped at " + moment).empty();
+    }, kWorkWait)) << moment;
+    setup_.reset();  // ends it
+  }
+  SetEnvironmentVariableA("TWX_STOP_AT", nullptr);
+
+  // To the end. A log-off or shutdown is refused while the work runs (once
+  // the user's bytes are in their save copies), allowed again once it is over.
+  const auto endSessionAnswer = [] {
+    DWORD_PTR answer = 99;
+    SendMessageTimeoutA(FindWindowA(kBackdropClass, kSetupTitle), WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, kWorkWait,
+                        &answer);
+    return answer;
+  };
+  ASSERT_EQ(StartInstallation(), folder);
+  const std::string queryCopy = SaveCopyPathOf(folder + "\\" + CustomFiles[0].FileName);
+  EXPECT_TRUE(twxtest::WaitUntil([&] { return IsExistingFile(queryCopy); }, kWorkWait));
+  EXPECT_EQ(endSessionAnswer(), 0u);
+  finish = Finish();
   ASSERT_NE(finish, nullptr);
-  EXPECT_EQ(proposed, folder);
+  EXPECT_EQ(endSessionAnswer(), 1u);
   robot::ClickButton(finish, IDOK);
   ExpectInstalled(folder, 0x0673, true);
   userData[2].replace(userData[2].find("Search In Entire Web"), 20, "Search in Web");  // the engine sets
   ExpectUserData(folder, userData);
+  // Nothing else is left beside the data files.
+  std::map<std::string, std::vector<std::string>> beside;
+  for (const TCustomFileToSave& file : CustomFiles) beside[ParentPart(file.FileName)].push_back(NamePart(file.FileName));
+  for (const auto& data : beside) EXPECT_EQ(twxtest::ListFolder(folder + "\\" + data.first), data.second);
   EXPECT_FALSE(IsExistingFile(GroupShortcut("My queries")));
   EXPECT_TRUE(IsExistingFile(GroupShortcut(kProgramShortcutName)));
   WIN32_FILE_ATTRIBUTE_DATA after = {};

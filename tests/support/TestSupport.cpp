@@ -250,30 +250,6 @@ DWORD TProgram::WaitForExit(DWORD timeoutMs) {
   return code;
 }
 
-void* ReplaceImport(const char* library, const char* function, void* replacement) {
-  BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
-  const IMAGE_NT_HEADERS* headers =
-      reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-  const IMAGE_DATA_DIRECTORY& imports = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-  for (auto* entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); entry->Name; ++entry) {
-    if (lstrcmpiA(reinterpret_cast<const char*>(base + entry->Name), library) != 0) continue;
-    auto* name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->OriginalFirstThunk);
-    auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk);
-    for (; name->u1.AddressOfData; ++name, ++slot) {
-      if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) ||
-          std::strcmp(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData)->Name, function) != 0)
-        continue;
-      DWORD protection = 0;
-      VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE, &protection);
-      void* previous = reinterpret_cast<void*>(slot->u1.Function);
-      slot->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
-      VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, protection, &protection);
-      return previous;
-    }
-  }
-  return nullptr;
-}
-
 #else
 
 void RemoveTree(const std::string& path) {

@@ -140,7 +140,7 @@ class TProgram {
 
 // Points this program's import of library!function (which the code under test,
 // linked in, calls through) at replacement; what it held, or null.
-void* ReplaceImport(const char* library, const char* function, void* replacement);
+extern "C" void* ReplaceImport(const char* library, const char* function, void* replacement);
 #endif
 
 // Deterministic pseudo-random bytes for data-driven tests.

@@ -2,11 +2,14 @@
 // writes that leave the old file whole, the user data kept.
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include "FileUtils.h"
 #include "GlobalData.h"
 #include "IEToolbarLogic.h"
 #include "PatchBytes.h"
 #include "PostSetLogic.h"
+#include "Product.h"
 #include "TestSupport.h"
 
 namespace {
@@ -88,57 +91,104 @@ std::string Random(size_t count, uint32_t seed) { return AsText(twxtest::RandomB
 const char kEntry[] = "TWXData\\Entry.db", kQuery[] = "Queries\\NONAME.TWX", kSets[] = "TWXData\\Set.db";
 typedef std::pair<const char*, std::string> TFile;
 
-TEST_F(FileWork, AWriteOrARestoreThatFailsHalfwayLeavesTheOldFileWholeAndNoTemporaryFile) {
-  const std::string old = "Trawlmark Engine Registry\r\n" + Random(20000, 2);
-  Write(kEntry, "Trawlmark Engine Registry\r\n" + Random(30000, 5));
-  ASSERT_TRUE(SaveCustomFiles(temp.Path()));  // the user's copy, to be restored over the extracted one
-  Write(kEntry, old);
+TEST_F(FileWork, AWriteOrARestoreThatFailsHalfwayLeavesTheOldFileWholeAndTheUsersCopyForTheNextRun) {
+  const std::string old = "Trawlmark Engine Registry\r\n" + Random(20000, 2),
+                    user = "Trawlmark Engine Registry\r\n" + Random(30000, 5);
+  Write(kEntry, user);
+  PostSetWriteBytes = WriteHalfThenFail;
+  EXPECT_FALSE(SaveCustomFiles(temp.Path())) << "without the user's copy on the disk nothing may be replaced";
+  PostSetWriteBytes = WriteFileBytes;
+  ASSERT_TRUE(SaveCustomFiles(temp.Path()));
+  Write(kEntry, old);  // what the extraction leaves
   PostSetWriteBytes = WriteHalfThenFail;
   EXPECT_FALSE(WriteStringToFile(Random(9000, 3), Path(kEntry)));
-  RestoreCustomFiles(temp.Path());
+  EXPECT_FALSE(RestoreCustomFiles(temp.Path())) << "a user's file not written back is no success";
   PostSetWriteBytes = WriteFileBytes;
   EXPECT_TRUE(Read(kEntry) == old);
-  EXPECT_EQ(twxtest::ListFolder(Path("TWXData")), std::vector<std::string>{"Entry.db"});
+  EXPECT_TRUE(Read(SaveCopyPathOf(kEntry)) == SaveCopyOf(user)) << "the user's copy stays for the next run";
+  EXPECT_EQ(twxtest::ListFolder(Path("TWXData")).size(), 2u) << "and nothing else";
   ASSERT_TRUE(WriteStringToFile(old + std::string("\0\x1A", 2), Path(kEntry)));
   EXPECT_TRUE(Read(kEntry) == old + std::string("\0\x1A", 2));
 }
 
+// The capture after a setup that was cut off: a whole save copy is the user's
+// over whatever the file holds by then (the payload's, perhaps); a damaged copy,
+// or one of another file, never. The copy is on the disk before the extraction
+// may replace the file, and gone once the file is back.
+TEST_F(FileWork, TheNextRunTakesTheUsersBytesFromAWholeSaveCopyFirst) {
+  const std::string none = "<none>", user = "Trawlmark Engine Registry\r\nmine", payload = "Trawlmark Engine Registry\r\n",
+                    whole = SaveCopyOf(user), copy = SaveCopyPathOf(kEntry);
+  std::string changed = whole;
+  changed[30] ^= 0x20;
+  const struct {
+    std::string copy, file, captured;
+  } kRows[] = {{whole, user, user},     {whole, none, user},      {whole, payload, user},
+               {changed, user, user},   {changed, payload, payload}, {whole.substr(1), none, none},
+               {SaveCopyOf("Trawlmark Query Folder"), payload, payload},
+               {none, user, user},      {none, none, none},       {none, payload, payload}};
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(&row - kRows);
+    for (const std::string& file : {Path(kEntry), Path(copy)}) DeleteFilePath(file);
+    if (row.copy != none) Write(copy, row.copy);
+    if (row.file != none) Write(kEntry, row.file);
+    ASSERT_TRUE(SaveCustomFiles(temp.Path()));
+    EXPECT_TRUE(Read(copy) == (row.captured == none ? row.copy : SaveCopyOf(row.captured)));
+    Write(kEntry, "extracted");
+    EXPECT_TRUE(RestoreCustomFiles(temp.Path()));
+    EXPECT_EQ(Read(kEntry), row.captured == none ? "extracted" : row.captured);
+    EXPECT_EQ(Read(copy), none);
+  }
+}
+
+// How a row of the test below ends the work steps around the capture: the
+// extraction leaves the payload's files (their headers), the post-install
+// sequence writes the user's back (step 12); then either may fail or throw.
+enum TEnding { kCompletes, kFails, kThrows };
+TEnding gExtractEnds, gPostInstallEnds;
+bool Ends(TEnding ending) {
+  if (ending == kThrows) throw std::bad_alloc();
+  return ending == kCompletes;
+}
+bool ExtractThenEnd(const std::string& destination, TMessagePump) {
+  for (const TCustomFileToSave& file : CustomFiles)
+    twxtest::WriteWholeFile(destination + "\\" + file.FileName, file.Header + "\r\n");
+  return Ends(gExtractEnds);
+}
+bool RestoreThenEnd(const std::string& destination, TMessagePump) {
+  return RestoreCustomFiles(destination) && Ends(gPostInstallEnds);
+}
+
 TEST_F(FileWork, UserFilesWithTheirHeaderComeBackAndOnlyTheSetsLoseTheObsoleteSetName) {
-  for (TCustomFileToSave& record : CustomFiles) record.Content = "stale";
-  EXPECT_TRUE(SaveCustomFiles(temp.Path()));  // a fresh installation: nothing to capture
-  Write(kEntry, "extracted");
-  RestoreCustomFiles(temp.Path());
-  EXPECT_EQ(Read(kEntry), "extracted");
   const std::string queryHead = "Trawlmark Query Folder\r\n", setsHead = "Trawlmark Engine Sets\r\n",
                     entryHead = "Trawlmark Engine Registry\r\n";
   const std::string query = queryHead + std::string("Query=cats|SET=SEARCH IN ENTIRE WEB\r\n\0\xff", 40),
                     entry = entryHead + "ENGINE=Web|set=search in entire web\r\n",
                     sets = setsHead + "SET=Search in Entire Web\r\nSET=SEARCH IN ENTIRE\tWEB";
-  // A damaged header, or one in another case, is not captured; after a failed
-  // installation the files go back as they were.
+  // A damaged header, or one in another case, is not captured. After a step
+  // that failed or threw (after the restore, too) the files go back as the
+  // user had them.
   const struct {
     std::string query, sets;
-    bool convert;
+    TEnding extract, postInstall;
     std::string querySaved, setsSaved;
-  } kRows[] = {{query.substr(0, 21), "t" + sets.substr(1), true, queryHead, setsHead},
-               {query, sets, true, query, setsHead + "SET=Search in Web\r\nSET=SEARCH IN ENTIRE\tWEB"},
-               {query, sets, false, query, sets}};
+  } kRows[] = {{query.substr(0, 21), "t" + sets.substr(1), kCompletes, kCompletes, queryHead, setsHead},
+               {query, sets, kCompletes, kCompletes, query, setsHead + "SET=Search in Web\r\nSET=SEARCH IN ENTIRE\tWEB"},
+               {query, sets, kCompletes, kFails, query, sets},
+               {query, sets, kCompletes, kThrows, query, sets},
+               {query, sets, kThrows, kCompletes, query, sets}};
   for (const auto& row : kRows) {
+    SCOPED_TRACE(&row - kRows);
     for (const TFile& file : std::vector<TFile>{{kQuery, row.query}, {kEntry, entry}, {kSets, row.sets}})
       Write(file.first, file.second);
-    EXPECT_TRUE(SaveCustomFiles(temp.Path()));
-    // What the extraction puts there.
-    for (const TFile& file : std::vector<TFile>{{kQuery, queryHead}, {kEntry, entryHead}, {kSets, setsHead}})
-      Write(file.first, file.second);
-    RestoreCustomFiles(temp.Path(), row.convert);
+    gExtractEnds = row.extract;
+    gPostInstallEnds = row.postInstall;
+    EXPECT_EQ(RunWorkSteps(temp.Path(), nullptr, ExtractThenEnd, RestoreThenEnd),
+              row.extract == kCompletes && row.postInstall == kCompletes);
     EXPECT_EQ(Read(kQuery), row.querySaved);
     EXPECT_TRUE(Read(kEntry) == entry) << "the engine registry comes back";
     EXPECT_EQ(Read(kSets), row.setsSaved);
+    EXPECT_EQ(twxtest::ListFolder(Path("TWXData")), (std::vector<std::string>{"Entry.db", "Set.db"}));
   }
-  // A step after the restore failed: the files go back once more, as the user had them.
-  RestoreCustomFiles(temp.Path());
-  RestoreCustomFiles(temp.Path(), false);
-  EXPECT_EQ(Read(kSets), sets);
 }
 
 // What the installation holds besides them stays: the product's other files, the user's files.
