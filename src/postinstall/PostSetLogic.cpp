@@ -124,6 +124,7 @@ bool RunWorkSteps(const std::string& destination, TMessagePump pump, TWorkStep e
   try {
     if (SaveCustomFiles(destination) && extract(destination, pump) && postInstall(destination, pump)) return true;
   } catch (...) {
+    // Out of memory for a large patch, say: the user's files go back all the same.
   }
   // The step that would have restored them has not run, or did not finish.
   // Should this fail too, the save copies stay for the next run.
