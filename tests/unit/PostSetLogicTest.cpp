@@ -142,7 +142,7 @@ TEST_F(FileWork, TheNextRunTakesTheUsersBytesFromAWholeSaveCopyFirst) {
 
 // How a row of the test below ends the work steps around the capture: the
 // extraction leaves the payload's files (their headers), the post-install
-// sequence writes the user's back (step 12); then either may fail or throw.
+// sequence writes the user's back; then either may fail or throw.
 enum TEnding { kCompletes, kFails, kThrows };
 TEnding gExtractEnds, gPostInstallEnds;
 bool Ends(TEnding ending) {
