@@ -61,7 +61,8 @@ bool CreateFolder(const std::string& path);
 bool RemoveFolder(const std::string& path);
 // Moves the file from over the file to, replacing it: whoever opens to sees the
 // old or the new file whole, never a mixture, and the move is on the disk when
-// it returns (Windows 98 and Me cannot write a move through). False, with both left as they were, when the move failed.
+// it returns (Windows 98 and Me cannot write a move through). False, with both
+// left as they were, when the move failed.
 bool ReplaceFilePath(const std::string& from, const std::string& to);
 // The current directory, without a trailing separator unless it is a root.
 std::string CurrentFolder();
