@@ -43,10 +43,12 @@ osslsigncode verify -CAfile cert.pem -in TrawlixSetup.exe >verify.log 2>&1 || { 
 "$vhzip" extract TrawlixSetup.exe -C extracted >/dev/null && diff -r "$packed" extracted ||
   fail "the signed setup's payload does not extract to the packed tree"
 
-# One byte changed inside the payload, before the certificate table.
+# One byte changed inside the payload, before the certificate table: all its
+# bits flipped, so that it differs whatever the build put there.
 cp TrawlixSetup.exe damaged.exe
 at=$(($(table_offset damaged.exe) - 5000))
-printf '\377' | dd of=damaged.exe bs=1 seek=$at conv=notrunc status=none
+byte=$(od -An -tu1 -j$at -N1 damaged.exe | tr -d ' ')
+printf "\\$(printf '%03o' $((byte ^ 255)))" | dd of=damaged.exe bs=1 seek=$at conv=notrunc status=none
 cmp -s damaged.exe TrawlixSetup.exe && fail "the damaged copy is no different"
 osslsigncode verify -CAfile cert.pem -in damaged.exe >damaged.log 2>&1 && fail "the damaged setup's signature verifies"
 "$vhzip" verify damaged.exe 2>damaged.txt && fail "vhzip verify takes the damaged setup"
