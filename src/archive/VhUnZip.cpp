@@ -187,7 +187,12 @@ TFileHandle CreateEntryOutput() {
 bool ReplaceEarlierFile() {
   if (!gState.replacing) return true;
   if (ReplaceFilePath(gState.outputPath, gState.currentPath)) return true;
-  return DeleteFileName(gState.currentPath) && ReplaceFilePath(gState.outputPath, gState.currentPath);
+  if (DeleteFileName(gState.currentPath) && ReplaceFilePath(gState.outputPath, gState.currentPath)) return true;
+  // Once the earlier file has gone (a scanner may still hold its name), the
+  // verified copy beside it is the only version left: it stays, for the next
+  // run or the user.
+  if (PathKind(gState.currentPath, false) != kPathFile) gState.outputCreated = false;
+  return false;
 }
 
 // After a failed entry: a copy beside the earlier file goes, the earlier file
