@@ -219,6 +219,7 @@ std::string PatchSourcePath(const std::string& relative) {
 bool MakeInstalledProduct(const std::string& folder) {
   return CopyTree(TWX_PAYLOAD_DIR, folder) && CopyTree(TWX_PAYLOAD_SOURCES_DIR, folder);
 }
+bool MakeExtractedPayload(const std::string& folder) { return CopyTree(TWX_PAYLOAD_PACKED_DIR, folder); }
 
 TProgram::~TProgram() {
   if (!process_.hProcess) return;

@@ -119,6 +119,8 @@ std::string PatchSourcePath(const std::string& relative);
 
 // The folder as an installation leaves it: the payload with the patched programs.
 bool MakeInstalledProduct(const std::string& folder);
+// The folder as the extraction leaves it: the payload with the delta patches.
+bool MakeExtractedPayload(const std::string& folder);
 
 // A started program; the destructor ends it if a test left it running.
 class TProgram {

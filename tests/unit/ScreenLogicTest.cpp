@@ -67,11 +67,13 @@ TEST(SetupLogic, TheFadeInRunsToFortySixAndWelcomesOnceOnTheFifthTick) {
   EXPECT_EQ(welcomeTick, 5);
 }
 
-TEST(TextRules, WorkingFolderUninstallStringAndBrowserVersion) {
+TEST(TextRules, WorkingFolderYearStampUninstallStringAndBrowserVersion) {
   EXPECT_EQ(ShortcutWorkingFolder("D:\\Tools\\Trawlix\\Trawlix.exe"), "D:\\Tools\\Trawlix");
   EXPECT_EQ(ShortcutWorkingFolder("C:\\Trawlix.exe"), "C:\\");  // a root keeps its backslash
   EXPECT_EQ(UnquoteUninstallString("\"C:\\A B\\uninst.exe\" /S"), "C:\\A B\\uninst.exe\" /S");
   EXPECT_EQ(UnquoteUninstallString("\""), "");
+  EXPECT_EQ(StampYear("(c) YYYY, YYYY", 987), "(c)  987, YYYY");  // right-aligned in four, the first only
+  EXPECT_EQ(StampYear("no year", 2024), "no year");
   const std::pair<const char*, int> kVersions[] = {{"11.0.9600", 11}, {"9a.1", 0}, {".5", 0}, {"99999999999.1", 0}};
   for (const auto& row : kVersions) EXPECT_EQ(BrowserMajorVersionOf(row.first), row.second) << row.first;
 }

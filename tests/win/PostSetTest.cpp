@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "Global.h"
+#include "GlobalData.h"
 #include "IEToolbarUnit.h"
 #include "PostSet.h"
 #include "Product.h"
+#include "ShellLinks.h"
 #include "SystemLibrary.h"
 #include "TestSupport.h"
 
@@ -150,11 +152,14 @@ TEST_F(Registry, UninstallEntryExtensionAndQueryFolderTypeAreTerminatedStrings) 
 
   const std::string destination = "C:\\Program Files" + std::string(kProductFolder), exe = ProgramPath(destination);
   EXPECT_TRUE(RegisterBrowserExtension(exe));
-  // Eight strings, each with its terminating zero.
+  // Eight strings, each with its terminating zero; the prefix's Windows is XP or later.
   const std::string extension = Snapshot(HKEY_LOCAL_MACHINE, kExtensionKey);
   EXPECT_EQ(Count(extension, "|1|"), 8u);
-  EXPECT_EQ(Count(extension, std::string("\0\n", 2)), 8u);
-  EXPECT_EQ(ReadRegRaw(HKEY_LOCAL_MACHINE, kExtensionKey, "Exec"), Z(exe));
+  for (const auto& value : std::map<std::string, std::string>{
+           {"ButtonText", "Trawlix"}, {"clsid", "{1FBA04EE-3024-11D2-8F1F-0000F87ABD16}"}, {"Default Visible", "Yes"},
+           {"Exec", exe}, {"HotIcon", exe + ",1004"}, {"Icon", exe + ",1003"}, {"MenuStatusBar", "Runs Trawlmark"},
+           {"MenuText", "Run Trawlix"}})
+    EXPECT_EQ(ReadRegRaw(HKEY_LOCAL_MACHINE, kExtensionKey, value.first), Z(value.second));
 
   // The extension is taken over; what else another program keeps there stays.
   const std::string type = kQueryFolderType, command = type + "\\shell\\open\\command";
@@ -237,6 +242,115 @@ TEST_F(Registry, EveryLoadedUserButTheTemplateGetsTheButtonAndUnknownLayoutsStay
     EXPECT_EQ(ReadRegRaw(root(user), key(user, kMappingKey), "NextId", &type), Dword(user.expectedNextId));
     EXPECT_EQ(type, user.mappingType);
   }
+}
+
+// Where a first installation goes and the helper is shared, or the earlier
+// installation, as the registry and the disk have them; every value that
+// cannot be read, or is too long for its buffer, gives drive C:.
+TEST_F(Registry, ProbesFallBackToDriveCForEveryValueTheyCannotReadAndStampTheYear) {
+  twxtest::TempFolder temp;
+  const std::string earlier = temp.Join("Earlier"), quoted = "\"" + UninstallerPath(earlier) + "\"";
+  MakeFolderPath(earlier);
+  ASSERT_TRUE(twxtest::WriteWholeFile(ProgramPath(earlier), "the program"));
+  // Doubled backslashes before "uninst.exe" still lead to the folder: a string of so many characters.
+  const auto entry = [&](size_t length) {
+    return "\"" + earlier + std::string(length - 13 - earlier.size(), '\\') + "\\uninst.exe\"";
+  };
+  const std::string p259(259, 'p'), c259(259, 'c');
+  const struct {
+    std::string programFiles, commonFiles, uninstall;  // "-": none
+    bool program;
+    std::string destination, helper;
+  } kRows[] = {{"-", "-", "-", true, "C:\\VarnTech\\Trawlix", "C:\\VarnTech"},
+               {"D:\\Progs", "E:\\Common", quoted, true, earlier, "E:\\Common\\VarnTech"},
+               {"D:\\Progs", "E:\\Common", quoted.substr(1, quoted.size() - 2), true, earlier, "E:\\Common\\VarnTech"},
+               {"D:\\Progs", "E:\\Common", quoted, false, "D:\\Progs\\VarnTech\\Trawlix", "E:\\Common\\VarnTech"},
+               {p259 + "p", c259, entry(261), true, "C:\\VarnTech\\Trawlix", c259 + "\\VarnTech"},
+               {p259, c259 + "c", entry(260), true, earlier, "C:\\VarnTech"},
+               {p259, "-", entry(260), false, p259 + "\\VarnTech\\Trawlix", "C:\\VarnTech"}};
+  const size_t year = WelcomeText.find("YYYY");
+  ASSERT_NE(year, std::string::npos);
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(&row - kRows);
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE");
+    const std::pair<std::string, std::string> kValues[] = {
+        {"ProgramFilesDir", row.programFiles}, {"CommonFilesDir", row.commonFiles}, {"", row.uninstall}};
+    for (const auto& value : kValues)
+      ASSERT_TRUE(value.second == "-" || twxtest::WriteRegString(HKEY_LOCAL_MACHINE, value.first.empty() ? kUninstallKey : "Software\\Microsoft\\Windows\\CurrentVersion", value.first.empty() ? "UninstallString" : value.first, value.second));
+    if (!row.program) DeleteFileA(ProgramPath(earlier).c_str());
+    ProbeEnvironment();
+    EXPECT_EQ(DefaultDestination, row.destination);
+    EXPECT_EQ(ExistingInstallation, row.destination == earlier);
+    EXPECT_EQ(SharedHelperFolder, row.helper);
+    if (!row.program) twxtest::WriteWholeFile(ProgramPath(earlier), "the program");
+  }
+  SYSTEMTIME now;
+  GetSystemTime(&now);
+  EXPECT_EQ(WelcomeText.substr(year, 4), std::to_string(now.wYear));
+}
+
+// The post-install sequence as the setup runs it after the extraction,
+// without its pauses, on Windows 2000, the system's language as each row
+// has it and the Programs folder the test's: a patch that fails ends the
+// chain and the result, not the steps after it.
+LANGID gLanguage;
+LANGID WINAPI SystemLanguage() { return gLanguage; }
+void WINAPI NoPause(DWORD) {}
+
+TEST_F(Registry, PostInstallPatchesInTurnThenPrunesLanguagesAndKeepsTheHelperOffBeforeXp) {
+  twxtest::TempFolder temp;
+  ProgramsFolder = temp.Join("Programs");
+  ASSERT_TRUE(CreateFolder(ProgramsFolder));
+  SharedHelperFolder = temp.Join("Shared");
+  OsVersion = OSVERSIONINFOA();
+  OsVersion.dwMajorVersion = 5;
+  void* sleep = twxtest::ReplaceImport("kernel32.dll", "Sleep", reinterpret_cast<void*>(NoPause));
+  void* language = twxtest::ReplaceImport("kernel32.dll", "GetSystemDefaultLangID", reinterpret_cast<void*>(SystemLanguage));
+  gLanguage = 0x0409;
+  const char* const kMade[] = {"SrchCfg.exe", "Help\\TWXHelp.exe", "Trawlix.exe"};
+  for (const bool whole : {false, true}) {
+    SCOPED_TRACE(whole ? "every patch" : "the engine tool's patch missing");
+    const std::string destination = temp.Join(whole ? "whole" : "broken");
+    ASSERT_TRUE(twxtest::MakeExtractedPayload(destination));
+    if (!whole) DeleteFileA((destination + "\\SrchCfg.pch").c_str());
+    EXPECT_EQ(RunPostInstall(destination, nullptr), whole);
+    for (const char* made : kMade)
+      EXPECT_TRUE(twxtest::ReadWholeFileOr(destination + "\\" + made, "") ==
+                  twxtest::ReadWholeFileOr(whole ? twxtest::PatchSourcePath(made) : twxtest::PayloadPath(made), ""))
+          << made;
+    EXPECT_EQ(IsExistingFile(destination + "\\Help\\TWXHelp.pch"), !whole) << "not attempted after the failure";
+    EXPECT_FALSE(IsExistingFile(destination + "\\Trawlix.pch")) << "deleted whether it ran or not";
+    EXPECT_EQ(twxtest::ListFolder(LanguageFolderPath(destination)),
+              (std::vector<std::string>{"English.TWL", "German.TWL", "User Defined(Other).TWL"}));
+    EXPECT_FALSE(IsExistingFile(PayloadHelperPath(destination)));
+    EXPECT_FALSE(IsExistingFolder(SharedHelperFolder));
+    EXPECT_EQ(ReadRegRaw(HKEY_LOCAL_MACHINE, kRunKey, kRunValue), "");
+    const std::pair<const char*, std::string> kShortcuts[] = {{"Trawlix", "\\Trawlix.exe"}, {"Trawlix Help", "\\Help\\TWXHelp.exe"},
+        {"Trawlix Report Library", "\\Library"}, {"Trawlix License Agreement", "\\License.txt"}};
+    for (const auto& shortcut : kShortcuts)
+      EXPECT_EQ(UpperAscii(twxtest::ReadLink(ProgramsFolder + "\\Trawlmark\\" + shortcut.first + ".lnk").target),
+                UpperAscii(destination + shortcut.second));
+  }
+  // The language kept while its file is there, else the system's (written
+  // without its file), else left as it was; in section "Queries".
+  const std::string destination = temp.Join("whole"), settings = SettingsPath(destination);
+  const struct {
+    const char* before;
+    LANGID system;
+    const char* after;
+  } kLanguages[] = {{"German", 0x0409, "German"},  {"Dutch", 0x0409, "English"}, {"", 0x0813, "Dutch"},
+                    {"Klingon", 0x041E, "Klingon"}, {"", 0x0C04, "Chinese Traditional"}, {"", 0x0804, "Chinese Traditional"},
+                    {"", 0x0401, "Arabic"}, {"", 0x0436, "Afrikaans"}, {"", 0x0418, "Romanian"}, {"x", 0x0609, "x"}};
+  for (const auto& row : kLanguages) {
+    WritePrivateProfileStringA("Queries", "Language", row.before, settings.c_str());
+    gLanguage = row.system;
+    SelectLanguage(destination);
+    char value[64];
+    GetPrivateProfileStringA("Queries", "Language", "-", value, sizeof value, settings.c_str());
+    EXPECT_STREQ(value, row.after) << std::hex << row.system;
+  }
+  twxtest::ReplaceImport("kernel32.dll", "Sleep", sleep);
+  twxtest::ReplaceImport("kernel32.dll", "GetSystemDefaultLangID", language);
 }
 
 // The first filter of the product, which needs the shared engine beside it,
