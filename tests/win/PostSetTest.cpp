@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <tuple>
 #include <vector>
 
 #include "Global.h"
@@ -26,6 +27,7 @@ using twxtest::WriteRegValue;
 const char kToolbarKey[] = "Software\\Microsoft\\Internet Explorer\\Toolbar";
 const char kMappingKey[] = "Software\\Microsoft\\Internet Explorer\\Extensions\\CmdMapping";
 const char kLayoutValue[] = "{1E796980-9CC5-11D1-A83F-00C04FC99D61}";
+const char kWindowsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion";
 
 // A string as REG_SZ data is stored (with its terminating zero); a DWORD's bytes.
 std::string Z(const std::string& text) { return text + std::string(1, '\0'); }
@@ -259,30 +261,29 @@ TEST_F(Registry, ProbesFallBackToDriveCForEveryValueTheyCannotReadAndStampTheYea
   const std::string p259(259, 'p'), c259(259, 'c');
   const struct {
     std::string programFiles, commonFiles, uninstall;  // "-": none
-    bool program;
     std::string destination, helper;
-  } kRows[] = {{"-", "-", "-", true, "C:\\VarnTech\\Trawlix", "C:\\VarnTech"},
-               {"D:\\Progs", "E:\\Common", quoted, true, earlier, "E:\\Common\\VarnTech"},
-               {"D:\\Progs", "E:\\Common", quoted.substr(1, quoted.size() - 2), true, earlier, "E:\\Common\\VarnTech"},
-               {"D:\\Progs", "E:\\Common", quoted, false, "D:\\Progs\\VarnTech\\Trawlix", "E:\\Common\\VarnTech"},
-               {p259 + "p", c259, entry(261), true, "C:\\VarnTech\\Trawlix", c259 + "\\VarnTech"},
-               {p259, c259 + "c", entry(260), true, earlier, "C:\\VarnTech"},
-               {p259, "-", entry(260), false, p259 + "\\VarnTech\\Trawlix", "C:\\VarnTech"}};
+  } kRows[] = {{"-", "-", "-", "C:\\VarnTech\\Trawlix", "C:\\VarnTech"},
+               {"D:\\Progs", "E:\\Common", quoted, earlier, "E:\\Common\\VarnTech"},
+               {"D:\\Progs", "E:\\Common", quoted.substr(1, quoted.size() - 2), earlier, "E:\\Common\\VarnTech"},
+               {p259 + "p", c259, entry(261), "C:\\VarnTech\\Trawlix", c259 + "\\VarnTech"},
+               {p259, c259 + "c", entry(260), earlier, "C:\\VarnTech"},
+               // From here on the earlier folder has lost its program.
+               {"D:\\Progs", "E:\\Common", quoted, "D:\\Progs\\VarnTech\\Trawlix", "E:\\Common\\VarnTech"},
+               {p259, "-", entry(260), p259 + "\\VarnTech\\Trawlix", "C:\\VarnTech"}};
   const size_t year = WelcomeText.find("YYYY");
   ASSERT_NE(year, std::string::npos);
   for (const auto& row : kRows) {
     SCOPED_TRACE(&row - kRows);
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE");
-    const std::pair<std::string, std::string> kValues[] = {
-        {"ProgramFilesDir", row.programFiles}, {"CommonFilesDir", row.commonFiles}, {"", row.uninstall}};
-    for (const auto& value : kValues)
-      ASSERT_TRUE(value.second == "-" || twxtest::WriteRegString(HKEY_LOCAL_MACHINE, value.first.empty() ? kUninstallKey : "Software\\Microsoft\\Windows\\CurrentVersion", value.first.empty() ? "UninstallString" : value.first, value.second));
-    if (!row.program) DeleteFileA(ProgramPath(earlier).c_str());
+    for (const auto& value : {std::make_tuple(kWindowsKey, "ProgramFilesDir", row.programFiles),
+                              {kWindowsKey, "CommonFilesDir", row.commonFiles}, {kUninstallKey, "UninstallString", row.uninstall}})
+      ASSERT_TRUE(std::get<2>(value) == "-" || twxtest::WriteRegString(HKEY_LOCAL_MACHINE, std::get<0>(value),
+                                                                       std::get<1>(value), std::get<2>(value)));
+    if (&row == kRows + 5) DeleteFileA(ProgramPath(earlier).c_str());
     ProbeEnvironment();
     EXPECT_EQ(DefaultDestination, row.destination);
     EXPECT_EQ(ExistingInstallation, row.destination == earlier);
     EXPECT_EQ(SharedHelperFolder, row.helper);
-    if (!row.program) twxtest::WriteWholeFile(ProgramPath(earlier), "the program");
   }
   SYSTEMTIME now;
   GetSystemTime(&now);
@@ -334,20 +335,17 @@ TEST_F(Registry, PostInstallPatchesInTurnThenPrunesLanguagesAndKeepsTheHelperOff
   // The language kept while its file is there, else the system's (written
   // without its file), else left as it was; in section "Queries".
   const std::string destination = temp.Join("whole"), settings = SettingsPath(destination);
-  const struct {
-    const char* before;
-    LANGID system;
-    const char* after;
-  } kLanguages[] = {{"German", 0x0409, "German"},  {"Dutch", 0x0409, "English"}, {"", 0x0813, "Dutch"},
-                    {"Klingon", 0x041E, "Klingon"}, {"", 0x0C04, "Chinese Traditional"}, {"", 0x0804, "Chinese Traditional"},
-                    {"", 0x0401, "Arabic"}, {"", 0x0436, "Afrikaans"}, {"", 0x0418, "Romanian"}, {"x", 0x0609, "x"}};
+  const std::tuple<const char*, LANGID, const char*> kLanguages[] = {  // before, the system's, after
+      {"German", 0x0409, "German"}, {"Dutch", 0x0409, "English"}, {"", 0x0813, "Dutch"}, {"Klingon", 0x041E, "Klingon"},
+      {"", 0x0C04, "Chinese Traditional"}, {"", 0x0804, "Chinese Traditional"}, {"", 0x0401, "Arabic"},
+      {"", 0x0436, "Afrikaans"}, {"", 0x0418, "Romanian"}, {"x", 0x0609, "x"}};
   for (const auto& row : kLanguages) {
-    WritePrivateProfileStringA("Queries", "Language", row.before, settings.c_str());
-    gLanguage = row.system;
+    WritePrivateProfileStringA("Queries", "Language", std::get<0>(row), settings.c_str());
+    gLanguage = std::get<1>(row);
     SelectLanguage(destination);
     char value[64];
     GetPrivateProfileStringA("Queries", "Language", "-", value, sizeof value, settings.c_str());
-    EXPECT_STREQ(value, row.after) << std::hex << row.system;
+    EXPECT_STREQ(value, std::get<2>(row)) << std::hex << gLanguage;
   }
   twxtest::ReplaceImport("kernel32.dll", "Sleep", sleep);
   twxtest::ReplaceImport("kernel32.dll", "GetSystemDefaultLangID", language);
