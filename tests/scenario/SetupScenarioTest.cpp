@@ -11,12 +11,14 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "AccessTrace.h"
 #include "FileUtils.h"
 #include "GlobalData.h"
 #include "HelperInstance.h"
@@ -173,6 +175,74 @@ void ExpectDrawnAt(HMODULE setup, LPCSTR name, int x, int y, int maxX, TCaller c
   EXPECT_EQ(shown, own);
   EXPECT_NE(through, RGB(0, 0, 0));
   EXPECT_GT(GetBValue(through), GetRValue(through));
+}
+
+// Who may change what in an installation: only administrators its programs,
+// libraries and the folders that hold them; every user its data. relative:
+// inside the destination or the helper's folder, upper case.
+enum TUse { kProgramUse, kDataUse, kWrittenFileUse };
+const char* const kUseNames[] = {"program", "data", "a file users write"};
+const DWORD kUsersWrite = FILE_WRITE_DATA | FILE_APPEND_DATA, kAccessControl = WRITE_DAC | WRITE_OWNER;
+TUse UseOf(const std::string& relative) {
+  if (relative == "TRAWLIX.INI" || relative == "QBOX.TMP") return kWrittenFileUse;
+  const std::string first = relative.substr(0, relative.find('\\'));
+  return first == "QUERIES" || first == "TWXDATA" || first == "LIBRARY" ? kDataUse : kProgramUse;
+}
+bool Fits(TUse use, DWORD rights) {
+  if (use == kDataUse) return (rights & 0x000101FF) == 0x000101FF && !(rights & kAccessControl);
+  if (use == kWrittenFileUse) return (rights & kUsersWrite) == kUsersWrite && !(rights & (DELETE | kAccessControl));
+  const DWORD change = kUsersWrite | FILE_WRITE_EA | FILE_WRITE_ATTRIBUTES | FILE_DELETE_CHILD | DELETE | kAccessControl;
+  return !(rights & change) && (rights & (FILE_READ_DATA | FILE_EXECUTE)) == (FILE_READ_DATA | FILE_EXECUTE);
+}
+
+size_t AccessTraceLength() {
+  const char* trace = std::getenv("TWX_ACCESS_TRACE");
+  return trace ? twxtest::ReadWholeFileOr(trace, "").size() : 0;
+}
+
+twxtest::TOwnAccess Inherited(std::vector<std::pair<const char*, DWORD>> entries) {
+  twxtest::TOwnAccess access;
+  for (const auto& entry : entries)
+    access.aces.push_back({entry.first, true, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, entry.second});
+  return access;
+}
+
+// What Everyone, Users and Authenticated Users may do with every file and
+// folder of the installation's folders, worked out from the access lists the
+// setup asked for since the server's trace had the length from (Wine keeps
+// none to read back). The folders above are as a drive's root is on Windows
+// Vista and later, where Authenticated Users may change what is made below;
+// earlier names folders an earlier setup left open to everyone.
+void ExpectOnlyDataWritable(const std::vector<std::string>& folders, size_t from,
+                            const std::vector<std::string>& earlier, TCaller caller = twxtest::Caller()) {
+  const testing::ScopedTrace trace(caller.file, caller.line, "");
+  const char* file = std::getenv("TWX_ACCESS_TRACE");
+  ASSERT_NE(file, nullptr) << "run_scenario keeps the server's trace when TWX_TRACE_ACCESS is set";
+  twxtest::TAccessReplay replay;
+  replay.own[twxtest::AccessKey(folders[0].substr(0, 2))] =
+      Inherited({{"S-1-5-18", FILE_ALL_ACCESS}, {"S-1-5-32-544", FILE_ALL_ACCESS}, {"S-1-5-11", 0x001301BF},
+                 {"S-1-5-32-545", FILE_GENERIC_READ | FILE_GENERIC_EXECUTE}});
+  for (const std::string& folder : earlier)
+    replay.own[twxtest::AccessKey(folder)] = Inherited({{"S-1-1-0", 0x000101FF}});
+  std::istringstream lines(twxtest::ReadWholeFileOr(file, "").substr(from));
+  for (std::string line; std::getline(lines, line);) twxtest::Feed(&replay, line);
+  EXPECT_EQ(replay.unplaced, std::vector<std::string>());
+  std::string wrong;
+  size_t objects = 0;
+  for (const std::string& folder : folders) {
+    std::vector<std::pair<std::string, bool>> found = {{folder, true}};
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+      found.push_back({entry.path().string(), entry.is_directory()});
+    for (const auto& object : found) {
+      const TUse use = UseOf(UpperAscii(object.first.substr(std::min(object.first.size(), folder.size() + 1))));
+      const DWORD rights =
+          twxtest::Rights(replay, object.first, object.second, {"S-1-1-0", "S-1-5-32-545", "S-1-5-11"});
+      if (!Fits(use, rights)) wrong += object.first + ": " + kUseNames[use] + ", users may " + Hex(rights) + "\n";
+      ++objects;
+    }
+  }
+  EXPECT_GT(objects, 25u);
+  EXPECT_EQ(wrong, "");
 }
 
 class SetupScenario : public ::testing::Test {
@@ -420,6 +490,8 @@ TEST_F(SetupScenario, DefaultInstallation) {
   Screenshot("finish");
   robot::ClickButton(finish, IDOK);
   ExpectInstalled(folder, 0x0673, true);
+  std::string helper = ReadRegString(HKEY_LOCAL_MACHINE, kRunKey, kRunValue);
+  ExpectOnlyDataWritable({folder, ParentPart(helper.substr(1, helper.size() - 2))}, 0, {});
 
   // What the setup asked of the multimedia library, in order.
   const std::string log = twxtest::ReadWholeFileOr(kSoundLog, "");
@@ -684,6 +756,7 @@ TEST_F(SetupScenario, UpgradeKeepsTheUsersData) {
   // The moments the recording library stops the setup at for the test to end
   // it: right after each data file was replaced, in the settling pause, between
   // two patches, right after the data files were written back.
+  const size_t upgradeStart = AccessTraceLength();
   std::vector<std::string> moments;
   for (const TCustomFileToSave& file : CustomFiles) moments.push_back("MoveFileExA \\" + file.FileName);
   moments.insert(moments.end(), {"Sleep 100", "MoveFileExA " + EngineSetToolPath(""), "DeleteFileA \\Filters\\Markup.ini"});
@@ -714,6 +787,9 @@ TEST_F(SetupScenario, UpgradeKeepsTheUsersData) {
   EXPECT_EQ(endSessionAnswer(), 1u);
   robot::ClickButton(finish, IDOK);
   ExpectInstalled(folder, 0x0673, true);
+  // As over an installation of an earlier setup, which left both folders and
+  // everything in them open to everyone.
+  ExpectOnlyDataWritable({folder, ParentPart(helper)}, upgradeStart, {folder, ParentPart(helper)});
   userData[2].replace(userData[2].find("Search In Entire Web"), 20, "Search in Web");  // the engine sets
   ExpectUserData(folder, userData);
   // Nothing else is left beside the data files.
@@ -739,8 +815,7 @@ TEST_F(SetupScenario, UpgradeKeepsTheUsersData) {
 }
 
 // A folder typed in the folder browser that does not exist yet: the browser
-// asks, the setup creates it and installs there. (Wine keeps no access lists,
-// so the Everyone entry the folder is created with cannot be read back here.)
+// asks, the setup creates it and installs there.
 // On a screen of exactly 16 bits per pixel (no colour notice) where neither the
 // backdrop nor the status window can be made: no timer runs for them, and the
 // music still fades out at the end. The first hot-key of the list.
