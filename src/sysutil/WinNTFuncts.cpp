@@ -1,5 +1,6 @@
 #include "WinNTFuncts.h"
 
+#include "ShellLinks.h"
 #include "SysUtilLogic.h"
 #include "SystemLibrary.h"
 
@@ -36,7 +37,9 @@ const TAccessEntry kProgramFolderEntries[] = {
      SUB_CONTAINERS_AND_OBJECTS_INHERIT},
     {SECURITY_NT_AUTHORITY, 2, {SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_USERS},
      FILE_GENERIC_READ | FILE_GENERIC_EXECUTE, SUB_CONTAINERS_AND_OBJECTS_INHERIT}};
-const int kMaxEntries = 3;
+const int kProgramFolderEntryCount = 3;
+// One more for the user who installs without being an administrator.
+const int kMaxEntries = kProgramFolderEntryCount + 1;
 
 struct TAccessEntries {
   const TAccessEntry* entries;
@@ -48,7 +51,7 @@ TAccessEntries EntriesOf(TAccessKind kind) {
     case kSharedFileAccess: return {kSharedFileEntries, 1};
     case kProgramFolderAccess: break;
   }
-  return {kProgramFolderEntries, kMaxEntries};
+  return {kProgramFolderEntries, kProgramFolderEntryCount};
 }
 
 bool UsesAccessList(const OSVERSIONINFOA& version) {
@@ -79,10 +82,24 @@ bool MakeAbsolute(TSharedFolderSecurity* security) {
                         reinterpret_cast<PSID>(parts + daclSize + saclSize + ownerSize), &groupSize) != 0;
 }
 
+void SetTrustee(EXPLICIT_ACCESS_A* entry, PSID sid, DWORD rights, DWORD inheritance) {
+  entry->grfAccessPermissions = rights;
+  entry->grfAccessMode = SET_ACCESS;
+  entry->grfInheritance = inheritance;
+  entry->Trustee.pMultipleTrustee = nullptr;
+  entry->Trustee.MultipleTrusteeOperation = NO_MULTIPLE_TRUSTEE;
+  entry->Trustee.TrusteeForm = TRUSTEE_IS_SID;
+  entry->Trustee.TrusteeType = TRUSTEE_IS_UNKNOWN;
+  entry->Trustee.ptstrName = static_cast<LPSTR>(sid);
+}
+
 // The kind's entries set into oldAcl (null: a list of their own); any earlier
-// entry for the same group is replaced. ERROR_SUCCESS, with *newAcl to be freed
-// with LocalFree.
-DWORD BuildAccessList(TAccessKind kind, PSetEntriesInAclA setEntriesInAcl, PACL oldAcl, PACL* newAcl) {
+// entry for the same group is replaced. A program folder also lets
+// installingUser (when there is one) do anything below it: a user who may
+// install only for themselves must be able to write and later upgrade their
+// own installation. ERROR_SUCCESS, with *newAcl to be freed with LocalFree.
+DWORD BuildAccessList(TAccessKind kind, PSID installingUser, PSetEntriesInAclA setEntriesInAcl, PACL oldAcl,
+                      PACL* newAcl) {
   *newAcl = nullptr;
   const TAccessEntries wanted = EntriesOf(kind);
   EXPLICIT_ACCESS_A entries[kMaxEntries] = {};
@@ -95,16 +112,12 @@ DWORD BuildAccessList(TAccessKind kind, PSetEntriesInAclA setEntriesInAcl, PACL 
       result = GetLastError() != 0 ? GetLastError() : ERROR_INVALID_SID;
       break;
     }
-    entries[i].grfAccessPermissions = entry.rights;
-    entries[i].grfAccessMode = SET_ACCESS;
-    entries[i].grfInheritance = entry.inheritance;
-    entries[i].Trustee.pMultipleTrustee = nullptr;
-    entries[i].Trustee.MultipleTrusteeOperation = NO_MULTIPLE_TRUSTEE;
-    entries[i].Trustee.TrusteeForm = TRUSTEE_IS_SID;
-    entries[i].Trustee.TrusteeType = TRUSTEE_IS_UNKNOWN;
-    entries[i].Trustee.ptstrName = static_cast<LPSTR>(sids[i]);
+    SetTrustee(&entries[i], sids[i], entry.rights, entry.inheritance);
   }
-  if (result == ERROR_SUCCESS) result = setEntriesInAcl(wanted.count, entries, oldAcl, newAcl);
+  ULONG count = wanted.count;
+  if (kind == kProgramFolderAccess && installingUser)
+    SetTrustee(&entries[count++], installingUser, FILE_ALL_ACCESS, SUB_CONTAINERS_AND_OBJECTS_INHERIT);
+  if (result == ERROR_SUCCESS) result = setEntriesInAcl(count, entries, oldAcl, newAcl);
   for (PSID sid : sids)
     if (sid) FreeSid(sid);
   if (result != ERROR_SUCCESS) *newAcl = nullptr;
@@ -124,7 +137,7 @@ bool PrepareSharedFolderSecurity(const std::string& parent, const TSecurityFunct
     return false;
   }
   const bool absolute = MakeAbsolute(security);
-  if (BuildAccessList(kSharedFolderAccess, functions.setEntriesInAcl, parentDacl, &security->newAcl) !=
+  if (BuildAccessList(kSharedFolderAccess, nullptr, functions.setEntriesInAcl, parentDacl, &security->newAcl) !=
       ERROR_SUCCESS)
     return false;
   // Without the absolute form the self-relative one is tried; the system refuses
@@ -139,11 +152,12 @@ bool PrepareSharedFolderSecurity(const std::string& parent, const TSecurityFunct
 // inherits nothing from its parent, so that whatever the parent lets users do
 // below it (a drive's root lets them modify what they create) does not reach
 // the programs.
-bool PrepareOwnSecurity(TAccessKind kind, const TSecurityFunctions& functions, TSharedFolderSecurity* security) {
+bool PrepareOwnSecurity(TAccessKind kind, PSID installingUser, const TSecurityFunctions& functions,
+                        TSharedFolderSecurity* security) {
   if (!functions.setEntriesInAcl || !functions.initializeSecurityDescriptor ||
       (kind == kProgramFolderAccess && !functions.setSecurityDescriptorControl))
     return false;
-  if (BuildAccessList(kind, functions.setEntriesInAcl, nullptr, &security->newAcl) != ERROR_SUCCESS ||
+  if (BuildAccessList(kind, installingUser, functions.setEntriesInAcl, nullptr, &security->newAcl) != ERROR_SUCCESS ||
       !functions.initializeSecurityDescriptor(&security->absolute, SECURITY_DESCRIPTOR_REVISION) ||
       !SetSecurityDescriptorDacl(&security->absolute, TRUE, security->newAcl, FALSE))
     return false;
@@ -154,11 +168,11 @@ bool PrepareOwnSecurity(TAccessKind kind, const TSecurityFunctions& functions, T
   return true;
 }
 
-bool PrepareSecurity(TAccessKind kind, const std::string& parent, const TSecurityFunctions& functions,
+bool PrepareSecurity(TAccessKind kind, const std::string& parent, const TSharedFolderSystem& system,
                      TSharedFolderSecurity* security) {
   *security = TSharedFolderSecurity();
-  if (!(kind == kSharedFolderAccess ? PrepareSharedFolderSecurity(parent, functions, security)
-                                    : PrepareOwnSecurity(kind, functions, security)))
+  if (!(kind == kSharedFolderAccess ? PrepareSharedFolderSecurity(parent, system.security, security)
+                                    : PrepareOwnSecurity(kind, system.installingUser, system.security, security)))
     return false;
   security->attributes.nLength = sizeof security->attributes;
   security->attributes.bInheritHandle = FALSE;
@@ -169,7 +183,8 @@ bool PrepareSecurity(TAccessKind kind, const std::string& parent, const TSecurit
 // An existing object of the installation: a program folder's list replaced,
 // the entry set into the list of anything else. What the object inherits is
 // worked out again by the system, for it and for everything below it. Silent.
-void SetExistingAccess(const std::string& path, TAccessKind kind, const TSecurityFunctions& functions) {
+void SetExistingAccess(const std::string& path, TAccessKind kind, const TSharedFolderSystem& system) {
+  const TSecurityFunctions& functions = system.security;
   if (!functions.setEntriesInAcl || !functions.setNamedSecurityInfo) return;
   std::string name = path;
   PACL own = nullptr;
@@ -180,7 +195,7 @@ void SetExistingAccess(const std::string& path, TAccessKind kind, const TSecurit
                                       nullptr, &ownDescriptor) != ERROR_SUCCESS))
     return;
   PACL list = nullptr;
-  if (BuildAccessList(kind, functions.setEntriesInAcl, own, &list) == ERROR_SUCCESS) {
+  if (BuildAccessList(kind, system.installingUser, functions.setEntriesInAcl, own, &list) == ERROR_SUCCESS) {
     const SECURITY_INFORMATION what =
         DACL_SECURITY_INFORMATION |
         (kind == kProgramFolderAccess ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
@@ -208,7 +223,7 @@ bool CreateWithAccessUsing(const std::string& path, TAccessKind kind, const TSha
   if (existing != INVALID_FILE_ATTRIBUTES) {
     // Something of another kind under that name is left as it is.
     const bool folder = (existing & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    if (lists && folder == (kind != kSharedFileAccess)) SetExistingAccess(path, kind, system.security);
+    if (lists && folder == (kind != kSharedFileAccess)) SetExistingAccess(path, kind, system);
     return true;
   }
   if (kind == kSharedFileAccess) {
@@ -223,7 +238,7 @@ bool CreateWithAccessUsing(const std::string& path, TAccessKind kind, const TSha
     }
   }
   TSharedFolderSecurity security = TSharedFolderSecurity();
-  if (lists) PrepareSecurity(kind, plan.parent, system.security, &security);
+  if (lists) PrepareSecurity(kind, plan.parent, system, &security);
   LPSECURITY_ATTRIBUTES attributes = security.ready ? &security.attributes : nullptr;
   bool created;
   if (kind == kSharedFileAccess) {
@@ -238,7 +253,35 @@ bool CreateWithAccessUsing(const std::string& path, TAccessKind kind, const TSha
   return created;
 }
 
-TSharedFolderSystem MachineSharedFolderSystem(HMODULE* advapi32) {
+namespace {
+
+// The user the setup runs as, when that user is not an administrator: an
+// administrator's installation needs no entry of its own, and a user's own
+// program folder would otherwise be closed to them.
+PSID NonAdministratorUser(HMODULE advapi32, TUserSid* userSid) {
+  typedef BOOL(WINAPI * POpenProcessToken)(HANDLE, DWORD, PHANDLE);
+  typedef BOOL(WINAPI * PGetTokenInformation)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD);
+  typedef BOOL(WINAPI * PCopySid)(DWORD, PSID, PSID);
+  const POpenProcessToken openToken = LibraryFunction<POpenProcessToken>(advapi32, "OpenProcessToken");
+  const PGetTokenInformation tokenInformation = LibraryFunction<PGetTokenInformation>(advapi32, "GetTokenInformation");
+  const PCopySid copySid = LibraryFunction<PCopySid>(advapi32, "CopySid");
+  if (!openToken || !tokenInformation || !copySid || IsAdministrator()) return nullptr;
+  HANDLE token = nullptr;
+  if (!openToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return nullptr;
+  union {
+    TOKEN_USER user;
+    BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+  } information;
+  DWORD size = 0;
+  const bool known = tokenInformation(token, TokenUser, &information, sizeof information, &size) &&
+                     copySid(sizeof userSid->bytes, userSid->bytes, information.user.User.Sid);
+  CloseHandle(token);
+  return known ? userSid->bytes : nullptr;
+}
+
+}  // namespace
+
+TSharedFolderSystem MachineSharedFolderSystem(HMODULE* advapi32, TUserSid* userSid) {
   TSharedFolderSystem system = {};
   system.version.dwOSVersionInfoSize = sizeof system.version;
   if (!GetVersionExA(&system.version)) system.version = OSVERSIONINFOA();
@@ -253,6 +296,7 @@ TSharedFolderSystem MachineSharedFolderSystem(HMODULE* advapi32) {
       LibraryFunction<PInitializeSecurityDescriptor>(*advapi32, "InitializeSecurityDescriptor");
   functions.setSecurityDescriptorControl =
       LibraryFunction<PSetSecurityDescriptorControl>(*advapi32, "SetSecurityDescriptorControl");
+  system.installingUser = *advapi32 ? NonAdministratorUser(*advapi32, userSid) : nullptr;
   return system;
 }
 
@@ -260,7 +304,8 @@ namespace {
 
 bool CreateWithAccess(const std::string& path, TAccessKind kind) {
   HMODULE advapi32 = nullptr;
-  const bool done = CreateWithAccessUsing(path, kind, MachineSharedFolderSystem(&advapi32));
+  TUserSid user;
+  const bool done = CreateWithAccessUsing(path, kind, MachineSharedFolderSystem(&advapi32, &user));
   if (advapi32) FreeLibrary(advapi32);
   return done;
 }

@@ -30,7 +30,9 @@ bool CreateSharedFolder(const std::string& path);
 
 // A program folder: a missing one is created with an access list of its own
 // that inherits nothing from its parent; an existing one (an earlier setup made
-// it writable for everyone) gets that list in place of its own. Results as for
+// it writable for everyone) gets that list in place of its own. A user who is
+// not an administrator and installs for themselves keeps the right to change
+// their own installation (no other user gets it). Results as for
 // CreateSharedFolder.
 bool CreateProgramFolder(const std::string& path);
 
@@ -72,20 +74,25 @@ struct TSharedFolderSecurity {
 void ReleaseSharedFolderSecurity(TSharedFolderSecurity* security);
 
 // What the operations take from the system, so that the fall-backs can be
-// exercised: the version (all 0 when unknown), the security functions and the
-// creation of folders and files.
+// exercised: the version (all 0 when unknown), the security functions, the
+// creation of folders and files, and the user who runs the setup when that
+// user is not an administrator (null otherwise, or when it cannot be told).
 struct TSharedFolderSystem {
   OSVERSIONINFOA version;
   TSecurityFunctions security;
   BOOL(WINAPI* createDirectory)(LPCSTR path, LPSECURITY_ATTRIBUTES attributes);
   HANDLE(WINAPI* createFile)(LPCSTR path, DWORD access, DWORD sharing, LPSECURITY_ATTRIBUTES attributes,
                              DWORD disposition, DWORD flags, HANDLE model);
+  PSID installingUser;
 };
 enum TAccessKind { kSharedFolderAccess, kProgramFolderAccess, kSharedFileAccess };
 bool CreateWithAccessUsing(const std::string& path, TAccessKind kind, const TSharedFolderSystem& system);
 // What this machine offers; the security functions only on Windows 2000 and
 // later. *advapi32 receives the library they come from (null when not loaded),
-// to be freed after the creation.
-TSharedFolderSystem MachineSharedFolderSystem(HMODULE* advapi32);
+// to be freed after the creation; installingUser points into *userSid.
+struct TUserSid {
+  BYTE bytes[SECURITY_MAX_SID_SIZE];
+};
+TSharedFolderSystem MachineSharedFolderSystem(HMODULE* advapi32, TUserSid* userSid);
 
 #endif

@@ -102,7 +102,9 @@ OSVERSIONINFOA Version(DWORD platform, DWORD major, DWORD minor) {
 TEST(AccessLists, WhoMayChangeWhatAndEveryWayBackToPlainFoldersOrNone) {
   twxtest::TempFolder temp;
   HMODULE advapi32 = nullptr;
-  const TSharedFolderSystem machine = MachineSharedFolderSystem(&advapi32);
+  TUserSid machineUser;
+  const TSharedFolderSystem machine = MachineSharedFolderSystem(&advapi32, &machineUser);
+  EXPECT_EQ(machine.installingUser, nullptr) << "Wine's user is an administrator";
   TSecurityFunctions all = machine.security;
   ASSERT_TRUE(all.getNamedSecurityInfo && all.setEntriesInAcl && all.setNamedSecurityInfo &&
               all.initializeSecurityDescriptor && all.setSecurityDescriptorControl)
@@ -120,6 +122,10 @@ TEST(AccessLists, WhoMayChangeWhatAndEveryWayBackToPlainFoldersOrNone) {
   // file users write, a program folder of the system's and administrators'.
   const std::string kData = "WD:101ff:3", kOwn = "SY:1f01ff:3", kWritten = "WD:19f:0",
                     kProgram = "P BA:1f01ff:3 BU:1200a9:3 SY:1f01ff:3";
+  // A user who is not an administrator and installs for themselves.
+  PSID user = nullptr;
+  ASSERT_TRUE(ConvertStringSidToSidA("S-1-5-21-1-2-3-1004", &user));
+  const std::string kUsersProgram = "P BA:1f01ff:3 BU:1200a9:3 S-1-5-21-1-2-3-1004:1f01ff:3 SY:1f01ff:3";
   enum TBefore { kNothing, kFolder, kFile, kFolderAbove, kFileAbove };
   const struct {
     const char* name;
@@ -130,6 +136,7 @@ TEST(AccessLists, WhoMayChangeWhatAndEveryWayBackToPlainFoldersOrNone) {
     TSecurityFunctions functions;
     bool result;
     std::vector<std::string> calls;
+    PSID installingUser = nullptr;
   } rows[] = {
       // Parents plainly; the folder with its parent's list, Everyone's read replaced.
       {"data folder", kSharedFolderAccess, "A\\B\\C", kNothing, xp, all, true,
@@ -138,6 +145,11 @@ TEST(AccessLists, WhoMayChangeWhatAndEveryWayBackToPlainFoldersOrNone) {
       {"existing data folder", kSharedFolderAccess, "A", kFolder, xp, all, true, {"get A", "set A U " + kOwn + " " + kData}},
       {"program folder", kProgramFolderAccess, "A\\B", kNothing, xp, all, true, {"dir A\\ -", "dir A\\B " + kProgram}},
       {"existing program folder", kProgramFolderAccess, "A", kFolder, xp, all, true, {"set A " + kProgram}},
+      {"a user's program folder", kProgramFolderAccess, "A", kNothing, xp, all, true, {"dir A " + kUsersProgram}, user},
+      {"a user's existing program folder", kProgramFolderAccess, "A", kFolder, xp, all, true, {"set A " + kUsersProgram},
+       user},
+      {"a user's data folder", kSharedFolderAccess, "A", kNothing, xp, all, true, {"get .", "dir A U " + kOwn + " " + kData},
+       user},
       {"file users write", kSharedFileAccess, "A\\f.ini", kFolderAbove, xp, all, true, {"file A\\f.ini U " + kWritten}},
       {"existing file users write", kSharedFileAccess, "f.ini", kFile, xp, all, true, {"get f.ini", "set f.ini U " + kOwn + " " + kWritten}},
       // Whatever else has the name is left as it is.
@@ -180,7 +192,8 @@ TEST(AccessLists, WhoMayChangeWhatAndEveryWayBackToPlainFoldersOrNone) {
                                                                            : twxtest::WriteWholeFile(at, "x"));
     ASSERT_TRUE(made);
     gCalls.clear();
-    TSharedFolderSystem system = {row.version, row.functions, RecordingCreateDirectory, RecordingCreateFile};
+    TSharedFolderSystem system = {row.version, row.functions, RecordingCreateDirectory, RecordingCreateFile,
+                                  row.installingUser};
     EXPECT_EQ(CreateWithAccessUsing(path, row.kind, system), row.result);
     EXPECT_EQ(gCalls, row.calls);
     const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -195,8 +208,9 @@ TEST(AccessLists, WhoMayChangeWhatAndEveryWayBackToPlainFoldersOrNone) {
   while (path.size() < 300) path += "\\abcdefghij";
   gCalls.clear();
   for (TAccessKind kind : {kSharedFolderAccess, kProgramFolderAccess, kSharedFileAccess})
-    EXPECT_FALSE(CreateWithAccessUsing(path, kind, {xp, all, RecordingCreateDirectory, RecordingCreateFile}));
+    EXPECT_FALSE(CreateWithAccessUsing(path, kind, {xp, all, RecordingCreateDirectory, RecordingCreateFile, nullptr}));
   EXPECT_EQ(gCalls, std::vector<std::string>());
+  LocalFree(user);
   if (advapi32) FreeLibrary(advapi32);
 }
 
