@@ -343,6 +343,33 @@ std::string ArtifactsFolder() {
 #endif
 }
 
+namespace {
+
+#ifdef _WIN32
+template <unsigned kCodePage>
+bool LeadByteOf(unsigned char byte) {
+  return IsDBCSLeadByteEx(kCodePage, byte) != 0;
+}
+#else
+template <unsigned kCodePage>
+bool LeadByteOf(unsigned char byte) {
+  if (kCodePage == 932) return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+  return kCodePage != 1252 && byte >= 0x81 && byte <= 0xFE;
+}
+#endif
+
+}  // namespace
+
+TLeadByteRule LeadBytesOf(unsigned codePage) {
+  switch (codePage) {
+    case 932: return LeadByteOf<932>;
+    case 936: return LeadByteOf<936>;
+    case 949: return LeadByteOf<949>;
+    case 950: return LeadByteOf<950>;
+    default: return LeadByteOf<1252>;
+  }
+}
+
 std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed) {
   std::mt19937 engine(seed);
   std::vector<uint8_t> bytes(count);
