@@ -130,6 +130,8 @@ class TProgram {
   ~TProgram();
   // Starts exe with the arguments (appended to its quoted path as they are).
   bool Start(const std::string& exe, const std::string& arguments = "");
+  // Starts exe by its wide name, which may hold characters the ANSI code page lacks.
+  bool Start(const std::wstring& exe);
   // The exit code, or STILL_ACTIVE when it did not end within timeoutMs.
   DWORD WaitForExit(DWORD timeoutMs);
   DWORD Id() const { return process_.dwProcessId; }
