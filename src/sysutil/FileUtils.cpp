@@ -33,7 +33,7 @@ std::string UpperAscii(const std::string& text, TLeadByteRule lead) {
   for (size_t at = 0, next; at < result.size(); at = next) {
     next = NextCharacter(result, at, lead);
     char& c = result[at];
-    if (next == at + 1 && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
   return result;
 }

@@ -237,7 +237,7 @@ int RunExtract(const TArguments& args) {
   const bool absolute = (!destination.empty() && destination[0] == '\\') ||
                         (destination.size() > 1 && destination[1] == ':');
   if (!absolute && !destination.empty() && destination.size() < 3) destination = ".\\" + destination;
-  // A root ("\\") keeps its backslash.
+  // A root ("\") keeps its backslash.
   std::string trimmed = WithoutTrailingBackslashes(destination);
   if (trimmed.empty()) trimmed = destination.substr(0, 1);
   MakeFolderPath(trimmed);
