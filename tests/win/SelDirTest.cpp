@@ -1,8 +1,8 @@
 // The folder browser driven as a user would: the dialog runs on a second thread
 // of this program on the test display; the list's items are made by portable
-// code. The program runs twice: in a single-byte code page and in the Japanese
-// one (932), where its folder is named in a kanji whose second byte is that
-// of "\".
+// code. The program runs in a single-byte code page and in the Japanese and
+// Chinese ones (932, 936, 950), where its folder is named in a character whose
+// second byte is that of "\".
 #include <windows.h>
 
 #include <cstdlib>
@@ -21,8 +21,16 @@ namespace {
 const char kTitle[] = "Select Destination Folder";
 const DWORD kWait = twxtest::kUntilDone;
 
-// The folder the test's tree lies in: "\x95\x5C" is a kanji in 932, a letter and a backslash elsewhere.
-std::string OwnFolderName() { return GetACP() == 932 ? "\x95\x5C" : "Root"; }
+// The folder the test's tree lies in: in a single-byte code page each of
+// these would be a letter and a backslash.
+std::string OwnFolderName() {
+  switch (GetACP()) {
+    case 932: return "\x95\x5C";
+    case 936: return "\x81\x5C";
+    case 950: return "\xA5\x5C";
+    default: return "Root";
+  }
+}
 
 struct TBrowse {
   std::string initial, result;
@@ -39,7 +47,9 @@ class FolderBrowser : public ::testing::Test {
   void SetUp() override {
     // A locale the machine lacks gives 1252 without a word.
     const char* locale = std::getenv("TWX_LOCALE");
-    if (locale && std::string(locale).rfind("ja_JP", 0) == 0) ASSERT_EQ(GetACP(), 932u) << locale;
+    const std::string language = locale ? std::string(locale).substr(0, 5) : "";
+    const UINT asked = language == "ja_JP" ? 932 : language == "zh_CN" ? 936 : language == "zh_TW" ? 950 : 1252;
+    ASSERT_EQ(GetACP(), asked) << (locale ? locale : "no locale asked for");
     programFiles_ = temp_.Join(own_ + "\\Program Files");
     for (const char* folder : {"\\Common Files", "\\Zeta", "\\Hidden"}) MakeFolderPath(programFiles_ + folder);
     std::vector<TFolderMember> made;
