@@ -37,6 +37,7 @@ using twxtest::TProgram;
 using twxtest::ReadRegString;
 using twxtest::TCaller;
 
+const wchar_t kDownloads[] = L"C:\\Downloads";
 const char kSetupCopy[] = "C:\\Downloads\\TrawlixSetup.exe";
 const char kSoundLog[] = "C:\\twx-sound.log";
 const char kPlantedMark[] = "C:\\twx-planted-loaded.txt";
@@ -140,6 +141,13 @@ DWORD WaitForHelper(const std::string& instanceFile, DWORD timeoutMs) {
     GetWindowThreadProcessId(twx::ReadHelperWindow(instanceFile), &process);
     return process != 0;
   }, timeoutMs) ? process : 0;
+}
+
+std::wstring Wide(const std::string& text) {
+  std::wstring wide(text.size() + 1, L'\0');
+  wide.resize(static_cast<size_t>(
+      MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], static_cast<int>(wide.size()))));
+  return wide;
 }
 
 // The tune's temporary file, as the setup names it.
@@ -248,18 +256,21 @@ void ExpectOnlyDataWritable(const std::vector<std::string>& folders, size_t from
 class SetupScenario : public ::testing::Test {
  protected:
   // The machine as a user's download leaves it: the setup in a folder of its
-  // own, with libraries of a stranger's beside it that Wine would prefer to
-  // its own copies, as Windows does. The multimedia library the setup gets
-  // from the system folder is the recording one (or none).
-  void Prepare(TSound sound = kRecordingLibrary) {
+  // own (named in wide characters: the ANSI code page may lack its name), with
+  // libraries of a stranger's beside it that Wine would prefer to its own
+  // copies, as Windows does. The multimedia library the setup gets from the
+  // system folder is the recording one (or none).
+  void Prepare(TSound sound = kRecordingLibrary, const std::wstring& downloads = kDownloads) {
     LocateShellFolders();
-    ASSERT_TRUE(CreateDirectoryA("C:\\Downloads", nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    downloads_ = downloads;
+    ASSERT_TRUE(CreateDirectoryW(downloads.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
     // The run may ask for the setup as a release signs it.
     const char* signedSetup = getenv("TWX_SIGNED_SETUP");
-    ASSERT_TRUE(CopyFileA(signedSetup ? signedSetup : TWX_SETUP_EXE, kSetupCopy, FALSE)) << (signedSetup ? signedSetup : "");
+    ASSERT_TRUE(CopyFileW(Wide(signedSetup ? signedSetup : TWX_SETUP_EXE).c_str(), SetupCopy().c_str(), FALSE))
+        << (signedSetup ? signedSetup : "");
     for (const char* library : {"winmm.dll", "comctl32.dll"})
-      ASSERT_TRUE(CopyFileA((std::string(TWX_PLANTED_DIR) + "\\" + library).c_str(),
-                            (std::string("C:\\Downloads\\") + library).c_str(), FALSE));
+      ASSERT_TRUE(CopyFileW(Wide(std::string(TWX_PLANTED_DIR) + "\\" + library).c_str(),
+                            (downloads + L"\\" + Wide(library)).c_str(), FALSE));
     char system[MAX_PATH];
     GetSystemDirectoryA(system, MAX_PATH);
     if (sound != kNoLibrary) {
@@ -275,8 +286,9 @@ class SetupScenario : public ::testing::Test {
   // A run of the setup; a later run replaces the earlier one, which has ended.
   void Start() {
     setup_.reset(new TProgram);
-    ASSERT_TRUE(setup_->Start(kSetupCopy));
+    ASSERT_TRUE(setup_->Start(SetupCopy()));
   }
+  std::wstring SetupCopy() const { return downloads_ + L"\\TrawlixSetup.exe"; }
 
   // A dialog or message box of the setup with this title (and, when given, a
   // control of that id), settled; null when none appeared in time.
@@ -354,6 +366,9 @@ class SetupScenario : public ::testing::Test {
     EXPECT_TRUE(twxtest::RegKeyExists(HKEY_LOCAL_MACHINE, realKey, KEY_WOW64_64KEY)) << realKey;
     EXPECT_NE(ReadRegString(HKEY_LOCAL_MACHINE, kRunKey, kRunValue).find(HelperPath(kMakerFolder) + "\""), std::string::npos);
     EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, kQueryFolderExtension, ""), association ? kQueryFolderType : "");
+    EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, std::string(kQueryFolderType) + "\\shell\\open\\command", ""),
+              association ? "\"" + program + "\" \"%1\"" : "");
+    EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kExtensionKey, "Exec"), program) << "the browser button";
     const std::pair<std::string, std::string> kShortcuts[] = {
         {GroupShortcut(kProgramShortcutName), kProgramShortcutName}, {ShortcutPath(DesktopFolder, kProductName), kProductName}};
     for (const auto& shortcut : kShortcuts) {
@@ -428,10 +443,12 @@ class SetupScenario : public ::testing::Test {
   }
 
   std::unique_ptr<TProgram> setup_;
+  std::wstring downloads_ = kDownloads;
 };
 
 TEST_F(SetupScenario, DefaultInstallation) {
-  Prepare();
+  // Downloaded into a folder whose name the ANSI code page (1252) cannot write.
+  Prepare(kRecordingLibrary, L"C:\\\u0417\u0430\u0433\u0440\u0443\u0437\u043a\u0438");
   // The oldest browser that needs no notice.
   ASSERT_TRUE(twxtest::WriteRegString(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Internet Explorer", "Version",
                                       "7.0.5730.13"));
@@ -472,7 +489,7 @@ TEST_F(SetupScenario, DefaultInstallation) {
   // fade-in at its end.
   Repaint(backdrop);
   Repaint(status);
-  HMODULE image = LoadLibraryExA(kSetupCopy, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  HMODULE image = LoadLibraryExW(SetupCopy().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(image, nullptr);
   const int kCaptionY[] = {50, 120, 190, 260, 330, 410};
   for (int k = 0; k < 6; ++k) ExpectDrawnAt(image, MAKEINTRESOURCEA(IDB_CAPTION(k)), 8, kCaptionY[k], 240);
@@ -812,6 +829,33 @@ TEST_F(SetupScenario, UpgradeKeepsTheUsersData) {
   EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kRunKey, kRunValue), "");
   EXPECT_FALSE(twxtest::RegKeyExists(HKEY_LOCAL_MACHINE, kExtensionKey));
   EXPECT_FALSE(twxtest::RegKeyExists(HKEY_CLASSES_ROOT, kQueryFolderType));
+}
+
+// A Japanese user's installation in a folder whose name ends in a kanji whose
+// second byte is that of "\" (0x95 0x5C in code page 932): found through its
+// uninstall entry, upgraded in place with the user's data converted, and named
+// by the entry, the shortcuts, the browser button and the association; nothing
+// is made where a new installation would go, and the uninstaller finds it too.
+TEST_F(SetupScenario, UpgradeInAJapaneseFolder) {
+  ASSERT_EQ(GetACP(), 932u) << "the locale ja_JP.UTF-8 is missing: scripts/bootstrap generates it";
+  Prepare();
+  const std::string folder = "C:\\\x83\x5C\x83\x74\x83\x67\x95\x5C";
+  std::vector<std::string> userData = MakeEarlierInstallation(folder, "the earlier program");
+  ASSERT_EQ(StartInstallation(), folder);
+  HWND finish = Finish();
+  ASSERT_NE(finish, nullptr);
+  robot::ClickButton(finish, IDOK);
+  ExpectInstalled(folder, 0x0673, true);
+  userData[2].replace(userData[2].find("Search In Entire Web"), 20, "Search in Web");  // the engine sets
+  ExpectUserData(folder, userData);
+  EXPECT_FALSE(IsExistingFolder(ReadRegString(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion",
+                                              "ProgramFilesDir") + kMakerFolder));
+
+  TProgram uninstaller;
+  ASSERT_TRUE(uninstaller.Start(UninstallerPath(folder), "/S"));
+  EXPECT_EQ(uninstaller.WaitForExit(kScreenWait), 0u);
+  EXPECT_TRUE(twxtest::WaitUntil([&] { return !IsExistingFolder(folder); }, kWorkWait)) << "the folder goes";
+  ExpectNothingWritten(folder);
 }
 
 // A folder typed in the folder browser that does not exist yet: the browser

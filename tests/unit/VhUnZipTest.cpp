@@ -94,6 +94,14 @@ TEST_F(Extraction, UnsafeNamesAndOverlongPathsNeverWriteAnythingAnywhere) {
   }
   for (const char* name : {"User Defined(Other).TWL", "cone\\x", "COM10", ".profile", "a..b", "CONSOLE", "LPT\xB9\xB9"})
     EXPECT_TRUE(IsSafeEntryName(name)) << name;
+  // The system splits a name only at backslashes that are characters of its
+  // code page: the second byte 0x5C of a character of 932, 936 or 950 is none.
+  const std::tuple<const char*, unsigned, bool> kDoubleByte[] = {
+      {"\x95\\..\\x.txt", 932, true}, {"\x95\\..\\x.txt", 1252, false}, {"\x81\\CON", 936, true},
+      {"\x81\\CON", 1252, false},     {"\xA5\\\\x", 950, true},          {"\xA5\\\\x", 1252, false}};
+  for (const auto& row : kDoubleByte)
+    EXPECT_EQ(IsSafeEntryName(std::get<0>(row), twxtest::LeadBytesOf(std::get<1>(row))), std::get<2>(row))
+        << std::get<0>(row) << " in " << std::get<1>(row);
   ASSERT_EQ(Extract(Archive(Entry(longest, "at the limit"))), kExtractOk);
   EXPECT_EQ(Read(longest), "at the limit");
 }
