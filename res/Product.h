@@ -61,6 +61,9 @@ inline std::string LicencePath(const std::string& destination) { return destinat
 inline std::string SettingsPath(const std::string& destination) { return destination + "\\Trawlix.ini"; }
 inline std::string LanguageFolderPath(const std::string& destination) { return destination + "\\Language"; }
 inline std::string ReportLibraryPath(const std::string& destination) { return destination + "\\Library"; }
+// What the product writes into at run time, whoever runs it: query folders, the
+// engine registry and sets, reports (below the destination folder).
+const char* const kDataFolderNames[] = {"Queries", "TWXData", "Library"};
 // The helper as the payload brings it; the setup moves it to the shared folder.
 const char kHelperFileName[] = "QBox.exe";
 inline std::string PayloadHelperPath(const std::string& destination) { return destination + "\\" + kHelperFileName; }

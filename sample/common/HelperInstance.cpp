@@ -31,43 +31,46 @@ bool RemoveStaleFile(const std::string& path) {
   return DeleteFileA(path.c_str()) != 0;
 }
 
+// Opened for writing and held with read sharing only: no second helper can
+// open it for writing, and nobody can delete it, while this one runs. A file
+// that is there is opened as it is, since a helper started by a user may write
+// it but neither create nor delete anything in its folder.
+HANDLE OpenInstanceFile(const std::string& path) {
+  return CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 }  // namespace
 
 TInstanceClaim ClaimHelperInstance(const std::string& path, HWND window, HANDLE* held) {
   *held = INVALID_HANDLE_VALUE;
-  if (!RemoveStaleFile(path)) return ReadHelperWindow(path) ? kInstanceRunning : kInstanceFailed;
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_EXISTS ? kInstanceRunning : kInstanceFailed;
+  // A stale file left read-only could be neither written nor deleted.
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+    SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  HANDLE file = OpenInstanceFile(path);
+  if (file == INVALID_HANDLE_VALUE)
+    return GetLastError() == ERROR_SHARING_VIOLATION && ReadHelperWindow(path) ? kInstanceRunning : kInstanceFailed;
   const uint32_t bits = HandleBits(window);
   const unsigned char bytes[4] = {static_cast<unsigned char>(bits), static_cast<unsigned char>(bits >> 8),
                                   static_cast<unsigned char>(bits >> 16), static_cast<unsigned char>(bits >> 24)};
   DWORD written = 0;
-  const bool ok = WriteFile(file, bytes, 4, &written, nullptr) && written == 4;
-  CloseHandle(file);
-  if (!ok) {
-    DeleteFileA(path.c_str());
-    return kInstanceFailed;
-  }
-  // Held for reading only, so that readers asking for read sharing alone can
-  // still open it; no delete sharing, so that nobody can remove it meanwhile.
-  file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                     nullptr);
-  if (file == INVALID_HANDLE_VALUE) return kInstanceRunning;
-  uint32_t stored = 0;
-  if (!ReadHandleBits(file, &stored) || stored != bits) {
-    // A second helper started at the same moment replaced the file between our
-    // write and our reopening: that one owns it.
+  // Whatever a helper that was ended left there goes.
+  if (!WriteFile(file, bytes, 4, &written, nullptr) || written != 4 || !SetEndOfFile(file)) {
     CloseHandle(file);
-    return kInstanceRunning;
+    return kInstanceFailed;
   }
   *held = file;
   return kInstanceClaimed;
 }
 
-void ReleaseHelperInstance(HANDLE held, const std::string& path) {
+void ReleaseHelperInstance(HANDLE held) {
   if (held == INVALID_HANDLE_VALUE) return;
+  // Emptied, not deleted: the next helper may be started by a user who could
+  // not make it again. Nobody takes an empty file for a running helper.
+  SetFilePointer(held, 0, nullptr, FILE_BEGIN);
+  SetEndOfFile(held);
   CloseHandle(held);
-  DeleteFileA(path.c_str());
 }
 
 HWND ReadHelperWindow(const std::string& path) {
@@ -87,7 +90,7 @@ bool StopHelper(const std::string& path, DWORD timeoutMs) {
   PostMessageA(window, WM_QUIT, 0, 0);
   const DWORD start = GetTickCount();
   for (;;) {
-    if (!Exists(path) || DeleteFileA(path.c_str())) return true;
+    if (RemoveStaleFile(path)) return true;
     if (GetTickCount() - start >= timeoutMs) return false;
     Sleep(100);
   }

@@ -19,14 +19,13 @@ const char kClassName[] = "TWXQBox";
 const char kTitle[] = "Trawlix Search Box";
 
 HANDLE instanceFile = INVALID_HANDLE_VALUE;
-std::string instancePath;
 
 LRESULT CALLBACK HelperProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_ENDSESSION:
-      // The session ends without a WM_QUIT: leave no instance file behind.
+      // The session ends without a WM_QUIT: leave no window handle behind.
       if (wParam) {
-        twx::ReleaseHelperInstance(instanceFile, instancePath);
+        twx::ReleaseHelperInstance(instanceFile);
         instanceFile = INVALID_HANDLE_VALUE;
       }
       return 0;
@@ -50,8 +49,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
                                 instance, nullptr);
   if (!window) return 1;
 
-  instancePath = HelperInstancePath(twx::ProgramFolder());
-  switch (twx::ClaimHelperInstance(instancePath, window, &instanceFile)) {
+  switch (twx::ClaimHelperInstance(HelperInstancePath(twx::ProgramFolder()), window, &instanceFile)) {
     case twx::kInstanceClaimed:
       break;
     case twx::kInstanceRunning:
@@ -67,7 +65,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
-  twx::ReleaseHelperInstance(instanceFile, instancePath);
+  twx::ReleaseHelperInstance(instanceFile);
   if (IsWindow(window)) DestroyWindow(window);
   return 0;
 }

@@ -20,7 +20,7 @@ struct HelperInstance : ::testing::Test {
 };
 
 // A file left by a helper that did not end cleanly (not held, naming no
-// window; once more read-only) is replaced by the helper's claim.
+// window; once more read-only) is taken over by the helper's claim.
 TEST_F(HelperInstance, TheHelperReplacesAStaleFileHoldsItAndQuitsWhenAsked) {
   const std::string exe = folder_.Join("QBox.exe");
   ASSERT_TRUE(CopyFileA(twxtest::PayloadPath("QBox.exe").c_str(), exe.c_str(), FALSE));
@@ -31,11 +31,11 @@ TEST_F(HelperInstance, TheHelperReplacesAStaleFileHoldsItAndQuitsWhenAsked) {
     twxtest::TProgram helper;
     ASSERT_TRUE(helper.Start(exe));
     // Not read before the helper waits for input with its file claimed: a
-    // reader holding the file keeps the helper from removing a stale one.
+    // reader holding the file keeps the helper from opening it for writing.
     ASSERT_TRUE(helper.WaitUntilIdle(twxtest::kUntilDone));
     WIN32_FILE_ATTRIBUTE_DATA data;  // attributes only: the file is never opened
     ASSERT_TRUE(twxtest::WaitUntil([&] { return GetFileAttributesExA(instance_.c_str(), GetFileExInfoStandard, &data) &&
-                                                data.nFileSizeLow == 4; }, twxtest::kUntilDone, "the claim over the stale bytes"));
+                                                data.nFileSizeLow == 4; }, twxtest::kUntilDone, "the stale fifth byte to go"));
     DWORD owner = 0;
     GetWindowThreadProcessId(twx::ReadHelperWindow(instance_), &owner);
     EXPECT_EQ(owner, helper.Id()) << "the file names the helper's live window";
@@ -46,55 +46,81 @@ TEST_F(HelperInstance, TheHelperReplacesAStaleFileHoldsItAndQuitsWhenAsked) {
   }
 }
 
-// A second helper started at the same moment: it removes the first one's
-// file and writes its own just before the first reopens the file to hold it.
+// A helper started by a user may write the instance file the setup made, but
+// neither create nor delete anything in its folder. Wine grants everything, so
+// the file functions refuse here what they would refuse such a user.
 decltype(&CreateFileA) gCreateFile = nullptr;
-HWND gRival = nullptr;
+decltype(&DeleteFileA) gDeleteFile = nullptr;
+bool gAsUser = false;
 
-HANDLE WINAPI RivalWritesFirst(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                               DWORD disposition, DWORD flags, HANDLE model) {
-  if (gRival && access == GENERIC_READ && disposition == OPEN_EXISTING) {
-    DeleteFileA(path);
-    HANDLE file = gCreateFile(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-    const uint32_t bits = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(gRival));
-    DWORD written = 0;
-    WriteFile(file, &bits, sizeof bits, &written, nullptr);
-    CloseHandle(file);
-    gRival = nullptr;
+HANDLE WINAPI UsersCreateFile(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                              DWORD disposition, DWORD flags, HANDLE model) {
+  if (gAsUser && disposition != OPEN_EXISTING && !IsExistingFile(path)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
   }
   return gCreateFile(path, access, share, security, disposition, flags, model);
 }
+BOOL WINAPI UsersDeleteFile(LPCSTR path) {
+  if (!gAsUser) return gDeleteFile(path);
+  SetLastError(ERROR_ACCESS_DENIED);
+  return FALSE;
+}
 
-TEST_F(HelperInstance, OneClaimAtATimeAndReadersSeeOnlyLiveWindows) {
-  HWND first = Popup(), second = Popup();
-  ASSERT_NE(first, nullptr);
-  ASSERT_NE(second, nullptr);
-  HANDLE held = INVALID_HANDLE_VALUE, other = INVALID_HANDLE_VALUE;
+DWORD SizeOf(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  return GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ? data.nFileSizeLow : 0xFFFFFFFFu;
+}
+
+TEST_F(HelperInstance, OneClaimAtATimeAndReadersSeeOnlyLiveWindowsAlsoForAUsersHelper) {
   gCreateFile = reinterpret_cast<decltype(&CreateFileA)>(
-      twxtest::ReplaceImport("kernel32.dll", "CreateFileA", reinterpret_cast<void*>(RivalWritesFirst)));
+      twxtest::ReplaceImport("kernel32.dll", "CreateFileA", reinterpret_cast<void*>(UsersCreateFile)));
+  gDeleteFile = reinterpret_cast<decltype(&DeleteFileA)>(
+      twxtest::ReplaceImport("kernel32.dll", "DeleteFileA", reinterpret_cast<void*>(UsersDeleteFile)));
   ASSERT_NE(gCreateFile, nullptr);
-  gRival = second;
-  EXPECT_EQ(twx::ClaimHelperInstance(instance_, first, &held), twx::kInstanceRunning) << "the rival's claim";
+  ASSERT_NE(gDeleteFile, nullptr);
+  for (const bool asUser : {false, true}) {
+    SCOPED_TRACE(asUser ? "a user's helper" : "an administrator's helper");
+    HWND first = Popup(), second = Popup();
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    gAsUser = false;
+    ASSERT_TRUE(twxtest::WriteWholeFile(instance_, ""));  // as the setup leaves it
+    gAsUser = asUser;
+    HANDLE held = INVALID_HANDLE_VALUE, other = INVALID_HANDLE_VALUE;
+    ASSERT_EQ(twx::ClaimHelperInstance(instance_, first, &held), twx::kInstanceClaimed);
+    EXPECT_EQ(twx::ClaimHelperInstance(instance_, second, &other), twx::kInstanceRunning);
+    EXPECT_EQ(other, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(twx::ReadHelperWindow(instance_), first);
+    EXPECT_FALSE(gDeleteFile(instance_.c_str())) << "held";
+    // Held by a window that is gone: no helper to stop, and no claim either.
+    DestroyWindow(first);
+    EXPECT_EQ(twx::ReadHelperWindow(instance_), nullptr);
+    EXPECT_EQ(twx::ClaimHelperInstance(instance_, second, &other), twx::kInstanceFailed);
+    EXPECT_FALSE(twx::StopHelper(instance_, 300));
+    // Released: emptied, so that the next helper, whoever starts it, can claim it.
+    twx::ReleaseHelperInstance(held);
+    EXPECT_EQ(SizeOf(instance_), 0u);
+    ASSERT_EQ(twx::ClaimHelperInstance(instance_, second, &other), twx::kInstanceClaimed);
+    twx::ReleaseHelperInstance(other);
+    DestroyWindow(second);
+    gAsUser = false;
+    EXPECT_TRUE(twx::StopHelper(instance_, 300)) << "nothing running: nothing to wait for";
+    EXPECT_FALSE(IsExistingFile(instance_));
+    // Without the setup's file only an administrator's helper gets one.
+    gAsUser = asUser;
+    held = INVALID_HANDLE_VALUE;
+    HWND third = Popup();
+    EXPECT_EQ(twx::ClaimHelperInstance(instance_, third, &held), asUser ? twx::kInstanceFailed : twx::kInstanceClaimed);
+    twx::ReleaseHelperInstance(held);
+    DestroyWindow(third);
+    gAsUser = false;
+    gDeleteFile(instance_.c_str());
+  }
   twxtest::ReplaceImport("kernel32.dll", "CreateFileA", reinterpret_cast<void*>(gCreateFile));
-  EXPECT_EQ(gRival, nullptr) << "the claim did not reopen its file";
-  EXPECT_EQ(twx::ReadHelperWindow(instance_), second);
-  ASSERT_TRUE(DeleteFileA(instance_.c_str()));
-
-  ASSERT_EQ(twx::ClaimHelperInstance(instance_, first, &held), twx::kInstanceClaimed);
-  EXPECT_EQ(twx::ClaimHelperInstance(instance_, second, &other), twx::kInstanceRunning);
-  EXPECT_EQ(other, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(twx::ReadHelperWindow(instance_), first);
-  // Held by a window that is gone: no helper to stop, and no claim either.
-  DestroyWindow(first);
-  EXPECT_EQ(twx::ReadHelperWindow(instance_), nullptr);
-  EXPECT_EQ(twx::ClaimHelperInstance(instance_, second, &other), twx::kInstanceFailed);
-  EXPECT_FALSE(twx::StopHelper(instance_, 300));
-  twx::ReleaseHelperInstance(held, instance_);
-  EXPECT_FALSE(IsExistingFile(instance_));
-  EXPECT_TRUE(twx::StopHelper(instance_, 300)) << "nothing running: nothing to wait for";
+  twxtest::ReplaceImport("kernel32.dll", "DeleteFileA", reinterpret_cast<void*>(gDeleteFile));
   ASSERT_TRUE(twxtest::WriteWholeFile(instance_, "ab"));
   EXPECT_EQ(twx::ReadHelperWindow(instance_), nullptr) << "shorter than a handle";
-  DestroyWindow(second);
 }
 
 }  // namespace

@@ -53,8 +53,7 @@ bool StartCopyInTemp(const std::string& destination, bool silent) {
   char temp[MAX_PATH + 1];
   const DWORD length = GetTempPathA(sizeof temp, temp);
   if (length == 0 || length > MAX_PATH) return false;
-  std::string folder(temp, length);
-  while (!folder.empty() && folder.back() == '\\') folder.pop_back();
+  const std::string folder = WithoutTrailingBackslashes(std::string(temp, length));
   char name[32];
   wsprintfA(name, "\\TWXUn%lX.exe", GetCurrentProcessId() ^ GetTickCount());
   const std::string copy = folder + name;

@@ -25,10 +25,8 @@ std::vector<std::string> ProductFolders(const std::string& destination) {
           destination + "\\Queries", destination + "\\TWXData", ReportLibraryPath(destination)};
 }
 
-bool SamePath(std::string a, std::string b) {
-  while (!a.empty() && a.back() == '\\') a.pop_back();
-  while (!b.empty() && b.back() == '\\') b.pop_back();
-  return UpperAscii(a) == UpperAscii(b);
+bool SamePath(const std::string& a, const std::string& b) {
+  return UpperAscii(WithoutTrailingBackslashes(a)) == UpperAscii(WithoutTrailingBackslashes(b));
 }
 
 std::string ReadStringValue(HKEY root, const char* key, const char* value) {

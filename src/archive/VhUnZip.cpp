@@ -107,10 +107,10 @@ bool ReadExactly(TFileHandle file, void* buffer, int32_t count, bool* ioError) {
   return true;
 }
 
-bool IsDeviceName(const std::string& component) {
+bool IsDeviceName(const std::string& component, TLeadByteRule lead) {
   static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
   // Windows drops blanks before the extension too: "NUL .txt" is NUL.
-  std::string stem = UpperAscii(component.substr(0, component.find('.')));
+  std::string stem = UpperAscii(component.substr(0, component.find('.')), lead);
   while (!stem.empty() && stem.back() == ' ') stem.pop_back();
   for (const char* device : kDevices) {
     if (stem == device) return true;
@@ -134,7 +134,7 @@ int32_t FileRecordRead(void* buffer, int32_t count, void*) {
 int32_t PrepareEntryPath(const std::string& destination, const std::string& name) {
   std::string folder = destination;
   for (size_t start = 0;;) {
-    const size_t end = name.find('\\', start);
+    const size_t end = FindSeparator(name, start);
     if (end == std::string::npos) break;
     folder += '\\';
     folder.append(name, start, end - start);
@@ -268,8 +268,7 @@ int32_t RunArchive(const char* archivePath, const char* destinationFolder, const
   // opened, created or deleted.
   if (archivePath == nullptr || *archivePath == '\0') return kExtractNoArchive;
   if (destinationFolder == nullptr) return kExtractCannotCreate;
-  std::string destination = destinationFolder;
-  while (!destination.empty() && destination.back() == '\\') destination.pop_back();
+  const std::string destination = WithoutTrailingBackslashes(destinationFolder);
   if (writeFiles && destination.empty()) return kExtractCannotCreate;
   const std::string path = ResolveArchiveName(archivePath, kArchiveExtension);
   gState.progress = progress;
@@ -361,9 +360,11 @@ int64_t FindMarker(const uint8_t* data, size_t size) {
   return 0;
 }
 
-int64_t FindArchiveOffset(const std::string& path, TMessagePump pump) {
-  TFileHandle file = OpenFileForRead(path);
-  if (file == kNoFile) return -1;
+namespace {
+
+// The searches and the copy work on an open file: the setup's own image is
+// opened otherwise than by its ANSI name (OpenOwnImage).
+int64_t ArchiveOffsetIn(TFileHandle file, TMessagePump pump) {
   const int64_t size = FileSize(file);
   int64_t position = 0, found = 0;
   bool failed = size < 0;
@@ -384,8 +385,50 @@ int64_t FindArchiveOffset(const std::string& path, TMessagePump pump) {
     }
     position += got;
   }
-  CloseFile(file);
   return failed ? -1 : found;
+}
+
+int64_t ArchiveEndIn(TFileHandle file, int64_t archiveOffset) {
+  const int64_t size = FileSize(file);
+  int32_t got = 0;
+  const bool read = size >= 0 && SeekFile(file, 0) && ReadFileBytes(file, gChunk, kScanChunk, &got);
+  return read ? ArchiveEnd(gChunk, static_cast<size_t>(got), archiveOffset, size) : -1;
+}
+
+bool CopyArchiveBetween(TFileHandle source, int64_t offset, int64_t end, const std::string& archivePath,
+                        TMessagePump pump) {
+  // The destination folder may hold anything under this name, a link to a
+  // file elsewhere too: that name goes, and the new file is made exclusively.
+  if (!DeleteFileName(archivePath)) RemoveLink(archivePath);
+  TFileHandle target = CreateNewFile(archivePath);
+  bool ok = target != kNoFile && SeekFile(source, offset);
+  for (int64_t position = offset; ok && position < end;) {
+    Pump(pump);
+    int32_t got = 0;
+    if (!ReadFileBytes(source, gChunk, static_cast<int32_t>(std::min<int64_t>(kScanChunk, end - position)), &got))
+      ok = false;
+    if (!ok || got == 0) break;
+    ok = WriteFileBytes(target, gChunk, got);
+    position += got;
+  }
+  if (target != kNoFile && !CloseFile(target)) ok = false;
+  return ok;
+}
+
+bool CopyArchiveOutOf(TFileHandle source, const std::string& archivePath, TMessagePump pump) {
+  const int64_t offset = ArchiveOffsetIn(source, pump);
+  const int64_t end = offset >= 0 ? ArchiveEndIn(source, offset) : -1;
+  return end >= 0 && CopyArchiveBetween(source, offset, end, archivePath, pump);
+}
+
+}  // namespace
+
+int64_t FindArchiveOffset(const std::string& path, TMessagePump pump) {
+  TFileHandle file = OpenFileForRead(path);
+  if (file == kNoFile) return -1;
+  const int64_t found = ArchiveOffsetIn(file, pump);
+  CloseFile(file);
+  return found;
 }
 
 namespace {
@@ -431,38 +474,24 @@ int64_t ArchiveEnd(const uint8_t* head, size_t headSize, int64_t archiveOffset, 
 int64_t FindArchiveEnd(const std::string& path, int64_t archiveOffset) {
   TFileHandle file = OpenFileForRead(path);
   if (file == kNoFile) return -1;
-  const int64_t size = FileSize(file);
-  int32_t got = 0;
-  const bool read = size >= 0 && SeekFile(file, 0) && ReadFileBytes(file, gChunk, kScanChunk, &got);
+  const int64_t end = ArchiveEndIn(file, archiveOffset);
   CloseFile(file);
-  return read ? ArchiveEnd(gChunk, static_cast<size_t>(got), archiveOffset, size) : -1;
+  return end;
 }
 
 bool CopyArchiveOut(const std::string& sourcePath, const std::string& archivePath, TMessagePump pump) {
-  const int64_t offset = FindArchiveOffset(sourcePath, pump);
-  const int64_t end = offset >= 0 ? FindArchiveEnd(sourcePath, offset) : -1;
-  return end >= 0 && CopyArchiveFrom(sourcePath, offset, end, archivePath, pump);
+  TFileHandle source = OpenFileForRead(sourcePath);
+  if (source == kNoFile) return false;
+  const bool ok = CopyArchiveOutOf(source, archivePath, pump);
+  CloseFile(source);
+  return ok;
 }
 
 bool CopyArchiveFrom(const std::string& sourcePath, int64_t offset, int64_t end, const std::string& archivePath,
                      TMessagePump pump) {
   TFileHandle source = OpenFileForRead(sourcePath);
   if (source == kNoFile) return false;
-  // The destination folder may hold anything under this name, a link to a
-  // file elsewhere too: that name goes, and the new file is made exclusively.
-  if (!DeleteFileName(archivePath)) RemoveLink(archivePath);
-  TFileHandle target = CreateNewFile(archivePath);
-  bool ok = target != kNoFile && SeekFile(source, offset);
-  for (int64_t position = offset; ok && position < end;) {
-    Pump(pump);
-    int32_t got = 0;
-    if (!ReadFileBytes(source, gChunk, static_cast<int32_t>(std::min<int64_t>(kScanChunk, end - position)), &got))
-      ok = false;
-    if (!ok || got == 0) break;
-    ok = WriteFileBytes(target, gChunk, got);
-    position += got;
-  }
-  if (target != kNoFile && !CloseFile(target)) ok = false;
+  const bool ok = CopyArchiveBetween(source, offset, end, archivePath, pump);
   CloseFile(source);
   return ok;
 }
@@ -531,7 +560,9 @@ bool ArchiveStartIsPlausible(const std::string& path, int64_t offset, int64_t en
 bool ExtractPayload(const std::string& destinationFolder, TMessagePump pump) {
   gPump = pump;
   const std::string archive = TemporaryArchivePath(destinationFolder);
-  bool ok = CopyArchiveOut(OwnModulePath(), archive, pump);
+  TFileHandle image = OpenOwnImage();
+  bool ok = image != kNoFile && CopyArchiveOutOf(image, archive, pump);
+  if (image != kNoFile) CloseFile(image);
   if (ok) ok = ExtractArchive(archive.c_str(), destinationFolder.c_str(), nullptr, PumpAdapter) == kExtractOk;
   DeleteFilePath(archive);
   return ok;
@@ -566,26 +597,26 @@ std::string ResolveArchiveName(const std::string& path, const std::string& defau
   std::string folder = PathPart(path);
   if (folder.empty()) {
     folder = CurrentFolder();
-    if (folder.empty() || folder.back() != '\\') folder += '\\';
+    if (!EndsWithBackslash(folder)) folder += '\\';
   }
   std::string result = folder + NamePart(path);
   if (ExtensionPart(path).empty()) result += defaultExtension;
   return result;
 }
 
-bool IsSafeEntryName(const std::string& name) {
+bool IsSafeEntryName(const std::string& name, TLeadByteRule lead) {
   if (name.empty() || name[0] == '\\') return false;
   for (const char c : name) {
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F || c == ':' || c == '/') return false;
   }
   size_t start = 0;
   for (;;) {
-    const size_t end = name.find('\\', start);
+    const size_t end = FindSeparator(name, start, lead);
     const std::string component = name.substr(start, end == std::string::npos ? std::string::npos : end - start);
     // Windows drops trailing dots and blanks, so "..", ". ." and "... " all
     // lead to the parent or to the folder itself.
     if (component.find_first_not_of(". ") == std::string::npos) return false;
-    if (IsDeviceName(component)) return false;
+    if (IsDeviceName(component, lead)) return false;
     if (end == std::string::npos) break;
     start = end + 1;
   }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ArchiveFormat.h"
+#include "FileUtils.h"  // the code page's lead-byte rule for entry names
 #include "Product.h"  // the temporary archive's name
 
 // The setup's message pump: dispatches every waiting window message and returns.
@@ -123,5 +124,7 @@ std::string ResolveArchiveName(const std::string& path, const std::string& defau
 // unexpected: empty, absolute, with a drive, a ":", a "/", a control character,
 // an empty, "." / ".." or dots-and-blanks component, or a device name (also
 // with blanks or dots before its extension, "CONIN$", "CONOUT$", "CLOCK$",
-// COM and LPT with 0 to 9 or a superscript 1, 2 or 3).
-bool IsSafeEntryName(const std::string& name);
+// COM and LPT with 0 to 9 or a superscript 1, 2 or 3). Components are split
+// where the system will split them: at the backslashes that are characters
+// of the ANSI code page.
+bool IsSafeEntryName(const std::string& name, TLeadByteRule lead = IsAnsiLeadByte);

@@ -113,11 +113,15 @@ void InstallSearchBoxHelper(const std::string& destination, const std::string& s
     GetFileVersion(payloadCopy, &newMajor, &newMinor);
     GetFileVersion(installed, &oldMajor, &oldMinor);
     // Other products of the maker share the helper: never replace a newer one.
-    if (IsNewerHelperVersion(newMajor, newMinor, oldMajor, oldMinor)) {
-      StopRunningHelper(HelperInstancePath(sharedFolder));
-      CreateSharedFolder(sharedFolder);
-      CopyFileA(payloadCopy.c_str(), installed.c_str(), FALSE);
-    }
+    const bool newer = IsNewerHelperVersion(newMajor, newMinor, oldMajor, oldMinor);
+    if (newer) StopRunningHelper(HelperInstancePath(sharedFolder));
+    // Every user's log-on starts the helper: only administrators may change
+    // its folder, also one an earlier setup left open to everyone.
+    if (newer || IsExistingFolder(sharedFolder)) CreateProgramFolder(sharedFolder);
+    if (newer) CopyFileA(payloadCopy.c_str(), installed.c_str(), FALSE);
+    // The helper, started by whoever logs on, writes its window into this file
+    // and may neither create nor delete files in the folder.
+    CreateSharedFile(HelperInstancePath(sharedFolder));
     HKEY run;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
                         &run, nullptr) == ERROR_SUCCESS) {
@@ -130,6 +134,11 @@ void InstallSearchBoxHelper(const std::string& destination, const std::string& s
     }
   }
   DeleteFileA(payloadCopy.c_str());
+}
+
+void ShareProductData(const std::string& destination) {
+  for (const char* folder : kDataFolderNames) CreateSharedFolder(destination + "\\" + folder);
+  CreateSharedFile(SettingsPath(destination));
 }
 
 std::string GetSystemLanguageName() { return LanguageNameOf(GetSystemDefaultLangID()); }
@@ -224,6 +233,7 @@ bool RunPostInstall(const std::string& destination, TMessagePump pump) {
   Pump(pump);
   PruneLanguageFiles(destination, pump);
   SelectLanguage(destination);
+  ShareProductData(destination);
   Pump(pump);
   InstallSearchBoxHelper(destination, SharedHelperFolder);
   Pump(pump);

@@ -31,9 +31,14 @@ void WriteUninstallEntry(const std::string& destination);
 
 // On Windows XP and later puts the destination's helper "QBox.exe" into
 // sharedFolder when it is newer than the copy there (asking a running helper to
-// quit first), registers it to start at log-on and starts it. The destination's
-// copy is deleted in every case.
+// quit first), makes the folder writable for administrators only, provides the
+// instance file every user's helper writes, registers the helper to start at
+// log-on and starts it. The destination's copy is deleted in every case.
 void InstallSearchBoxHelper(const std::string& destination, const std::string& sharedFolder);
+
+// Lets every user write what the product writes at run time: its data
+// folders and their contents, and the settings file (made when missing).
+void ShareProductData(const std::string& destination);
 
 // The product's name of the system's default language; "" when it has none.
 std::string GetSystemLanguageName();

@@ -240,7 +240,9 @@ double FreeDiskSpaceMB(const std::string& path) {
 }
 
 std::string PrepareDestination(const std::string& path) {
-  CreateSharedFolder(path);
+  // Before anything is extracted: nothing written from here on may be
+  // replaced by a user, also over an installation that was open to everyone.
+  CreateProgramFolder(path);
   MakeFolderPath(path);
   return IsExistingFolder(path) ? path : "";
 }

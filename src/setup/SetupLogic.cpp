@@ -22,12 +22,6 @@ bool KeepsWaiting(bool captionsRunning, bool progressRunning, uint32_t startTick
   return (captionsRunning || progressRunning) && nowTick - startTick < kAnimationWaitMs;
 }
 
-std::string WithoutTrailingBackslashes(const std::string& folder) {
-  size_t length = folder.size();
-  while (length > 0 && folder[length - 1] == '\\') --length;
-  return folder.substr(0, length);
-}
-
 uint32_t GradientPixel(int i, int y, int width, int height) {
   if (i == width - 1) return 0;
   // nearbyint rounds halves to the even neighbour, as the tile was always drawn.

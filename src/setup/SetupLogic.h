@@ -18,9 +18,6 @@ bool IsLowColourDepth(int bitsPerPixel);
 // still run, for at most 25,000 ms after start (tick counts; they wrap).
 const uint32_t kAnimationWaitMs = 25000;
 bool KeepsWaiting(bool captionsRunning, bool progressRunning, uint32_t startTick, uint32_t nowTick);
-// The destination folder as every work step gets it: no trailing backslash
-// ("C:\" becomes "C:", a path of backslashes only becomes empty).
-std::string WithoutTrailingBackslashes(const std::string& folder);
 
 // ---------------------------------------------------------------- backdrop
 // The pixel (0x00RRGGBB word, blue in the low byte) at column i of scan line y

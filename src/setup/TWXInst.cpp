@@ -9,6 +9,7 @@
 
 #include "Backdrop.h"
 #include "Dialogs.h"
+#include "FileUtils.h"
 #include "Global.h"
 #include "PostSet.h"
 #include "Product.h"

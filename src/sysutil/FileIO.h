@@ -68,6 +68,9 @@ bool ReplaceFilePath(const std::string& from, const std::string& to);
 std::string CurrentFolder();
 // The full path of the running executable.
 std::string OwnModulePath();
+// The running executable opened for reading, found by its wide name where the
+// system has one: the ANSI name of a folder the code page cannot write is lost.
+TFileHandle OpenOwnImage();
 // GetLastError on Windows, errno natively.
 uint32_t LastSystemError();
 // The path as the platform's file functions take it ("\" becomes "/" natively).

@@ -8,68 +8,132 @@ int ZStrLength(const char* text) {
   return static_cast<int>(std::strlen(text));
 }
 
-std::string UpperAscii(const std::string& text) {
+size_t NextCharacter(const std::string& text, size_t at, TLeadByteRule lead) {
+  // Below 0x80 a byte is a character of its own in every ANSI code page.
+  const unsigned char byte = static_cast<unsigned char>(text[at]);
+  if (byte >= 0x80 && at + 1 < text.size() && text[at + 1] != '\0' && lead(byte)) return at + 2;
+  return at + 1;
+}
+
+namespace {
+
+bool IsBackslashAt(const std::string& text, size_t at, size_t next) { return next == at + 1 && text[at] == '\\'; }
+
+// Where the last character of a non-empty text starts.
+size_t LastCharacterStart(const std::string& text, TLeadByteRule lead) {
+  size_t at = 0;
+  for (size_t next; (next = NextCharacter(text, at, lead)) < text.size();) at = next;
+  return at;
+}
+
+}  // namespace
+
+std::string UpperAscii(const std::string& text, TLeadByteRule lead) {
   std::string result(text);
-  for (char& c : result) {
+  for (size_t at = 0, next; at < result.size(); at = next) {
+    next = NextCharacter(result, at, lead);
+    char& c = result[at];
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
   return result;
 }
 
-int LastSeparatorPos(const char* separators, const std::string& text) {
-  for (size_t i = text.size(); i > 0; --i) {
-    const char c = text[i - 1];
+bool EndsWithNoCase(const std::string& text, const std::string& suffix, TLeadByteRule lead) {
+  if (text.size() < suffix.size()) return false;
+  const size_t from = text.size() - suffix.size();
+  size_t at = 0;
+  while (at < from) at = NextCharacter(text, at, lead);
+  return at == from && UpperAscii(text.substr(from), lead) == UpperAscii(suffix, lead);
+}
+
+int LastSeparatorPos(const char* separators, const std::string& text, TLeadByteRule lead) {
+  int found = 0;
+  for (size_t at = 0, next; at < text.size(); at = next) {
+    next = NextCharacter(text, at, lead);
+    const char c = text[at];
     // strchr would also match the terminating zero: a NUL byte is never a separator.
-    if (c != '\0' && std::strchr(separators, c) != nullptr) return static_cast<int>(i);
+    if (next == at + 1 && c != '\0' && std::strchr(separators, c) != nullptr) found = static_cast<int>(next);
   }
-  return 0;
+  return found;
 }
 
-std::string PathPart(const std::string& path) {
-  return path.substr(0, static_cast<size_t>(LastSeparatorPos("\\:", path)));
+size_t FindSeparator(const std::string& text, size_t from, TLeadByteRule lead) {
+  for (size_t at = from, next; at < text.size(); at = next) {
+    next = NextCharacter(text, at, lead);
+    if (IsBackslashAt(text, at, next)) return at;
+  }
+  return std::string::npos;
 }
 
-std::string NamePart(const std::string& path) {
-  return path.substr(static_cast<size_t>(LastSeparatorPos("\\:", path)));
+std::string PathPart(const std::string& path, TLeadByteRule lead) {
+  return path.substr(0, static_cast<size_t>(LastSeparatorPos("\\:", path, lead)));
 }
 
-std::string ExtensionPart(const std::string& path) {
-  const int p = LastSeparatorPos(".\\:", path);
+std::string NamePart(const std::string& path, TLeadByteRule lead) {
+  return path.substr(static_cast<size_t>(LastSeparatorPos("\\:", path, lead)));
+}
+
+std::string ExtensionPart(const std::string& path, TLeadByteRule lead) {
+  const int p = LastSeparatorPos(".\\:", path, lead);
   if (p > 0 && path[static_cast<size_t>(p - 1)] == '.') return path.substr(static_cast<size_t>(p - 1));
   return std::string();
 }
 
-std::string ParentPart(const std::string& path) {
-  const int p = LastSeparatorPos("\\:", path);
-  std::string result = p > 1 ? path.substr(0, static_cast<size_t>(p - 1)) : std::string();
-  while (!result.empty() && result.back() == '\\') result.pop_back();
-  return result;
+std::string ParentPart(const std::string& path, TLeadByteRule lead) {
+  const int p = LastSeparatorPos("\\:", path, lead);
+  return p > 1 ? WithoutTrailingBackslashes(path.substr(0, static_cast<size_t>(p - 1)), lead) : std::string();
+}
+
+bool EndsWithBackslash(const std::string& path, TLeadByteRule lead) {
+  return !path.empty() && IsBackslashAt(path, LastCharacterStart(path, lead), path.size());
+}
+
+std::string WithoutTrailingBackslashes(const std::string& path, TLeadByteRule lead) {
+  size_t keep = 0;
+  for (size_t at = 0, next; at < path.size(); at = next) {
+    next = NextCharacter(path, at, lead);
+    if (!IsBackslashAt(path, at, next)) keep = next;
+  }
+  return path.substr(0, keep);
+}
+
+std::string WithoutOneTrailingBackslash(const std::string& path, TLeadByteRule lead) {
+  return EndsWithBackslash(path, lead) ? path.substr(0, path.size() - 1) : path;
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name, TLeadByteRule lead) {
+  return EndsWithBackslash(folder, lead) ? folder + name : folder + "\\" + name;
+}
+
+std::string CollapseBackslashes(const std::string& text, TLeadByteRule lead) {
+  std::string collapsed;
+  collapsed.reserve(text.size());
+  bool afterBackslash = false;
+  for (size_t at = 0, next; at < text.size(); at = next) {
+    next = NextCharacter(text, at, lead);
+    const bool backslash = IsBackslashAt(text, at, next);
+    if (!(backslash && afterBackslash)) collapsed.append(text, at, next - at);
+    afterBackslash = backslash;
+  }
+  return collapsed;
 }
 
 bool IsExistingFile(const std::string& path) { return FileDosTime(path) != kNoDosTime; }
 
-// The end of the folder name that holds the one ending at end: before its last
-// "\\" and any run of them; 0 at a bare drive ("C:") or at the start.
-static size_t ParentEnd(const std::string& path, size_t end) {
-  const size_t separator = path.find_last_of("\\:", end - 1);
-  if (separator == std::string::npos || path[separator] == ':') return 0;
-  size_t parent = separator;
-  while (parent > 0 && path[parent - 1] == '\\') --parent;
-  return parent;
-}
-
-void MakeFolderPath(const std::string& path) {
-  std::string folder(path);
-  while (!folder.empty() && folder.back() == '\\') folder.pop_back();
+void MakeFolderPath(const std::string& path, TLeadByteRule lead) {
+  const std::string folder = WithoutTrailingBackslashes(path, lead);
   if (folder.size() < 3 || folder.size() > kPlatformPathLimit) return;
   // Up from the folder to the first one that exists, then down again creating
   // each: one pass each way, however many levels, with the ends as the only
-  // memory besides the path.
+  // memory besides the path. A parent ends before its last "\" and any run of
+  // them; a bare drive ("C:") or nothing ends the walk.
   std::vector<size_t> missing;
   for (size_t end = folder.size(); end >= 3;) {
-    if (IsExistingFolder(folder.substr(0, end))) break;
+    const std::string part = folder.substr(0, end);
+    if (IsExistingFolder(part)) break;
     missing.push_back(end);
-    end = ParentEnd(folder, end);
+    const std::string parent = PathPart(part, lead);
+    end = parent.empty() || parent.back() == ':' ? 0 : WithoutTrailingBackslashes(parent, lead).size();
   }
   for (size_t i = missing.size(); i > 0; --i) CreateFolder(folder.substr(0, missing[i - 1]));
 }

@@ -219,6 +219,10 @@ std::string OwnModulePath() {
   return std::string(buffer, static_cast<size_t>(n));
 }
 
+TFileHandle OpenOwnImage() { return OpenFileForRead(OwnModulePath()); }
+
+bool IsAnsiLeadByte(unsigned char) { return false; }
+
 uint32_t LastSystemError() { return static_cast<uint32_t>(errno); }
 
 bool ListFolder(const std::string& path, std::vector<TFolderMember>* items) {

@@ -223,6 +223,28 @@ std::string OwnModulePath() {
   return std::string(buffer, n);
 }
 
+TFileHandle OpenOwnImage() {
+  // The setup does not choose the folder it is started from: a download folder
+  // under a user name of another script has no name in the ANSI code page
+  // ("C:\????\..."), so the image is opened by its wide name. Windows 98 has
+  // no wide functions; there the ANSI name is all there is.
+  std::vector<wchar_t> name(MAX_PATH);
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
+    if (n == 0) return OpenFileForRead(OwnModulePath());
+    if (n < name.size()) break;
+    if (name.size() >= 32768) return kNoFile;
+    name.resize(name.size() * 2);
+  }
+  const HANDLE file = CreateFileW(name.data(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_CALL_NOT_IMPLEMENTED)
+    return OpenFileForRead(OwnModulePath());
+  return file;
+}
+
+bool IsAnsiLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != 0; }
+
 uint32_t LastSystemError() { return GetLastError(); }
 
 std::string NativePath(const std::string& path) { return path; }

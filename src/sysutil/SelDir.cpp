@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "FileUtils.h"
 #include "SelDirLogic.h"
 #include "SystemLibrary.h"
 
@@ -65,9 +66,7 @@ std::string ItemText(HWND control, UINT lengthMessage, UINT textMessage, LRESULT
 }
 
 void FillFolderList(const std::string& path) {
-  std::string folder = path;
-  if (!folder.empty() && folder.back() == '\\') folder.pop_back();
-  gFolderList = BuildFolderList(path, gSubfolder, FolderEntries(folder));
+  gFolderList = BuildFolderList(path, gSubfolder, FolderEntries(WithoutOneTrailingBackslash(path)));
   HWND list = GetDlgItem(gDialog, IDC_SELDIR_FOLDERS);
   SendMessageA(list, LB_RESETCONTENT, 0, 0);
   for (const TFolderItem& item : gFolderList.items) {

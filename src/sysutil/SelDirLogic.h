@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "FileUtils.h"
+
 // The system's answers to a folder look-up ("folder\*.*") that the logic tells apart.
 const uint32_t kLookupFound = 0;
 const uint32_t kLookupFileNotFound = 2;  // the folder exists but is empty (a drive root)
@@ -34,37 +36,38 @@ struct TFolderList {
   std::string label;  // text of the label above the path field
 };
 
+// Every rule below steps through paths by the characters of the code page
+// whose lead bytes lead gives: the system's ANSI one unless a test says.
+
 // path + "\" + subfolder, unless the path's last component already is the
 // subfolder (letter case aside); a path ending in "\" gets no second one.
-std::string AppendSubfolderName(const std::string& path, const std::string& subfolder);
-
-// Every run of backslashes made one.
-std::string CollapseBackslashes(const std::string& text);
+std::string AppendSubfolderName(const std::string& path, const std::string& subfolder,
+                                TLeadByteRule lead = IsAnsiLeadByte);
 
 // Walks up from path to the nearest folder whose look-up (lookup(folder +
 // "\*.*")) finds it; a bare drive gets its backslash back, and a path that
 // cannot be resolved at all gives currentFolder.
 typedef uint32_t (*TFolderLookup)(const std::string& pattern, void* context);
 std::string ExistingStartFolder(const std::string& path, TFolderLookup lookup, void* context,
-                                const std::string& currentFolder);
+                                const std::string& currentFolder, TLeadByteRule lead = IsAnsiLeadByte);
 
 // The list for a folder: its components from the root down (open folders), the
 // destination item, then the subfolders in the order found (closed folders;
 // hidden, system, "." and ".." and the subfolder name itself left out).
 TFolderList BuildFolderList(const std::string& path, const std::string& subfolder,
-                            const std::vector<TFolderEntry>& entries);
+                            const std::vector<TFolderEntry>& entries, TLeadByteRule lead = IsAnsiLeadByte);
 
 // The folder the item at index selected stands for: a component of the shown
 // path gives that ancestor, any other item the shown folder + "\" + its text.
 // Empty for an index outside the list.
-std::string SelectedFolderPath(const TFolderList& list, int selected);
+std::string SelectedFolderPath(const TFolderList& list, int selected, TLeadByteRule lead = IsAnsiLeadByte);
 
 // A typed path is taken when it has at least 3 characters and a drive letter
 // with colon or a leading backslash.
 bool IsFullTypedPath(const std::string& text);
 // The accepted folder from the typed text after the system made it full: one
 // trailing backslash removed (a drive root gives the bare drive, "C:").
-std::string AcceptedFolder(const std::string& fullPath);
+std::string AcceptedFolder(const std::string& fullPath, TLeadByteRule lead = IsAnsiLeadByte);
 
 std::string InvalidFolderMessage(const std::string& text);
 std::string MissingFolderQuestion(const std::string& folder);

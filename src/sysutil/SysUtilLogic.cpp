@@ -2,31 +2,33 @@
 
 #include <cstdio>
 
-std::string ShortcutWorkingFolder(const std::string& target) {
-  std::string folder = target;
-  while (!folder.empty() && folder.back() != '\\') folder.pop_back();
+#include "FileUtils.h"
+
+std::string ShortcutWorkingFolder(const std::string& target, TLeadByteRule lead) {
+  std::string folder = target.substr(0, static_cast<size_t>(LastSeparatorPos("\\", target, lead)));
   // A root keeps its backslash: "C:" alone would mean the drive's current folder.
   if (folder.size() > 3) folder.pop_back();
   return folder;
 }
 
-bool PlanSharedFolder(const std::string& path, TSharedFolderPlan* plan) {
+bool PlanSharedFolder(const std::string& path, TSharedFolderPlan* plan, TLeadByteRule lead) {
   plan->prefixes.clear();
   plan->parent.clear();
   if (path.size() > kMaxPathLength) return false;
   std::string buffer;
   buffer.reserve(path.size());
-  for (size_t i = 0; i < path.size(); ++i) {
-    const char c = path[i];
-    if (c == '\\' || c == '/') {
+  for (size_t at = 0, next; at < path.size(); at = next) {
+    next = NextCharacter(path, at, lead);
+    const char c = path[at];
+    if (next == at + 1 && (c == '\\' || c == '/')) {
       buffer += '\\';
-      if (i + 1 < path.size()) plan->prefixes.push_back(buffer);
+      if (next < path.size()) plan->prefixes.push_back(buffer);
     } else {
-      buffer += c;
+      buffer.append(path, at, next - at);
     }
   }
-  const size_t last = buffer.rfind('\\');
-  if (last != std::string::npos) plan->parent = buffer.substr(0, last);
+  const int last = LastSeparatorPos("\\", buffer, lead);
+  if (last > 0) plan->parent = buffer.substr(0, static_cast<size_t>(last - 1));
   return true;
 }
 

@@ -7,12 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "FileUtils.h"
+
 // Paths are limited to MAX_PATH (260) bytes with the terminating zero.
 const size_t kMaxPathLength = 259;
 
 // A shortcut's working folder: the target's folder without its final "\", or
 // the drive root with it (C:\Trawlix.exe gives C:\).
-std::string ShortcutWorkingFolder(const std::string& target);
+std::string ShortcutWorkingFolder(const std::string& target, TLeadByteRule lead = IsAnsiLeadByte);
 
 // What must exist before a shared folder can be created.
 struct TSharedFolderPlan {
@@ -25,7 +27,7 @@ struct TSharedFolderPlan {
   std::string parent;
 };
 // False, with nothing planned, for a path longer than kMaxPathLength.
-bool PlanSharedFolder(const std::string& path, TSharedFolderPlan* plan);
+bool PlanSharedFolder(const std::string& path, TSharedFolderPlan* plan, TLeadByteRule lead = IsAnsiLeadByte);
 
 // Overwrites the first "YYYY" with the year, right-aligned in four characters.
 // A text without the placeholder is returned unchanged.

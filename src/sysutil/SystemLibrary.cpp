@@ -1,5 +1,7 @@
 #include "SystemLibrary.h"
 
+#include "FileUtils.h"
+
 // Not declared by every SDK the setup is built with; the values are fixed.
 #ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
@@ -39,9 +41,7 @@ std::string SystemLibraryPath(const char* fileName) {
   char folder[MAX_PATH];
   const UINT length = GetSystemDirectoryA(folder, sizeof folder);
   if (length == 0 || length >= sizeof folder) return std::string();
-  std::string path(folder, length);
-  if (path.back() != '\\') path += '\\';
-  return path + fileName;
+  return JoinPath(std::string(folder, length), fileName);
 }
 
 HMODULE LoadSystemLibrary(const char* fileName) {

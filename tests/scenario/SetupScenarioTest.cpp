@@ -11,12 +11,14 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "AccessTrace.h"
 #include "FileUtils.h"
 #include "GlobalData.h"
 #include "HelperInstance.h"
@@ -35,6 +37,7 @@ using twxtest::TProgram;
 using twxtest::ReadRegString;
 using twxtest::TCaller;
 
+const wchar_t kDownloads[] = L"C:\\Downloads";
 const char kSetupCopy[] = "C:\\Downloads\\TrawlixSetup.exe";
 const char kSoundLog[] = "C:\\twx-sound.log";
 const char kPlantedMark[] = "C:\\twx-planted-loaded.txt";
@@ -144,6 +147,13 @@ DWORD WaitForHelper(const std::string& instanceFile, DWORD timeoutMs) {
   }, timeoutMs, "a helper's live window named in " + instanceFile) ? process : 0;
 }
 
+std::wstring Wide(const std::string& text) {
+  std::wstring wide(text.size() + 1, L'\0');
+  wide.resize(static_cast<size_t>(
+      MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], static_cast<int>(wide.size()))));
+  return wide;
+}
+
 // The tune's temporary file, as the setup names it.
 std::string TuneFile() {
   char folder[MAX_PATH];
@@ -179,20 +189,91 @@ void ExpectDrawnAt(HMODULE setup, LPCSTR name, int x, int y, int maxX, TCaller c
   EXPECT_GT(GetBValue(through), GetRValue(through));
 }
 
+// Who may change what in an installation: only administrators its programs,
+// libraries and the folders that hold them; every user its data. relative:
+// inside the destination or the helper's folder, upper case.
+enum TUse { kProgramUse, kDataUse, kWrittenFileUse };
+const char* const kUseNames[] = {"program", "data", "a file users write"};
+const DWORD kUsersWrite = FILE_WRITE_DATA | FILE_APPEND_DATA, kAccessControl = WRITE_DAC | WRITE_OWNER;
+TUse UseOf(const std::string& relative) {
+  if (relative == "TRAWLIX.INI" || relative == "QBOX.TMP") return kWrittenFileUse;
+  const std::string first = relative.substr(0, relative.find('\\'));
+  return first == "QUERIES" || first == "TWXDATA" || first == "LIBRARY" ? kDataUse : kProgramUse;
+}
+bool Fits(TUse use, DWORD rights) {
+  if (use == kDataUse) return (rights & 0x000101FF) == 0x000101FF && !(rights & kAccessControl);
+  if (use == kWrittenFileUse) return (rights & kUsersWrite) == kUsersWrite && !(rights & (DELETE | kAccessControl));
+  const DWORD change = kUsersWrite | FILE_WRITE_EA | FILE_WRITE_ATTRIBUTES | FILE_DELETE_CHILD | DELETE | kAccessControl;
+  return !(rights & change) && (rights & (FILE_READ_DATA | FILE_EXECUTE)) == (FILE_READ_DATA | FILE_EXECUTE);
+}
+
+size_t AccessTraceLength() {
+  const char* trace = std::getenv("TWX_ACCESS_TRACE");
+  return trace ? twxtest::ReadWholeFileOr(trace, "").size() : 0;
+}
+
+twxtest::TOwnAccess Inherited(std::vector<std::pair<const char*, DWORD>> entries) {
+  twxtest::TOwnAccess access;
+  for (const auto& entry : entries)
+    access.aces.push_back({entry.first, true, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, entry.second});
+  return access;
+}
+
+// What Everyone, Users and Authenticated Users may do with every file and
+// folder of the installation's folders, worked out from the access lists the
+// setup asked for since the server's trace had the length from (Wine keeps
+// none to read back). The folders above are as a drive's root is on Windows
+// Vista and later, where Authenticated Users may change what is made below;
+// earlier names folders an earlier setup left open to everyone.
+void ExpectOnlyDataWritable(const std::vector<std::string>& folders, size_t from,
+                            const std::vector<std::string>& earlier, TCaller caller = twxtest::Caller()) {
+  const testing::ScopedTrace trace(caller.file, caller.line, "");
+  const char* file = std::getenv("TWX_ACCESS_TRACE");
+  ASSERT_NE(file, nullptr) << "run_scenario keeps the server's trace when TWX_TRACE_ACCESS is set";
+  twxtest::TAccessReplay replay;
+  replay.own[twxtest::AccessKey(folders[0].substr(0, 2))] =
+      Inherited({{"S-1-5-18", FILE_ALL_ACCESS}, {"S-1-5-32-544", FILE_ALL_ACCESS}, {"S-1-5-11", 0x001301BF},
+                 {"S-1-5-32-545", FILE_GENERIC_READ | FILE_GENERIC_EXECUTE}});
+  for (const std::string& folder : earlier)
+    replay.own[twxtest::AccessKey(folder)] = Inherited({{"S-1-1-0", 0x000101FF}});
+  std::istringstream lines(twxtest::ReadWholeFileOr(file, "").substr(from));
+  for (std::string line; std::getline(lines, line);) twxtest::Feed(&replay, line);
+  EXPECT_EQ(replay.unplaced, std::vector<std::string>());
+  std::string wrong;
+  size_t objects = 0;
+  for (const std::string& folder : folders) {
+    std::vector<std::pair<std::string, bool>> found = {{folder, true}};
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+      found.push_back({entry.path().string(), entry.is_directory()});
+    for (const auto& object : found) {
+      const TUse use = UseOf(UpperAscii(object.first.substr(std::min(object.first.size(), folder.size() + 1))));
+      const DWORD rights =
+          twxtest::Rights(replay, object.first, object.second, {"S-1-1-0", "S-1-5-32-545", "S-1-5-11"});
+      if (!Fits(use, rights)) wrong += object.first + ": " + kUseNames[use] + ", users may " + Hex(rights) + "\n";
+      ++objects;
+    }
+  }
+  EXPECT_GT(objects, 25u);
+  EXPECT_EQ(wrong, "");
+}
+
 class SetupScenario : public ::testing::Test {
  protected:
   // The machine as a user's download leaves it: the setup in a folder of its
-  // own, with libraries of a stranger's beside it that Wine would prefer to
-  // its own copies, as Windows does. The multimedia library the setup gets
-  // from the system folder is the recording one (or none).
-  void Prepare(TSound sound = kRecordingLibrary) {
-    ASSERT_TRUE(CreateDirectoryA("C:\\Downloads", nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  // own (named in wide characters: the ANSI code page may lack its name), with
+  // libraries of a stranger's beside it that Wine would prefer to its own
+  // copies, as Windows does. The multimedia library the setup gets from the
+  // system folder is the recording one (or none).
+  void Prepare(TSound sound = kRecordingLibrary, const std::wstring& downloads = kDownloads) {
+    downloads_ = downloads;
+    ASSERT_TRUE(CreateDirectoryW(downloads.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
     // The run may ask for the setup as a release signs it.
     const char* signedSetup = getenv("TWX_SIGNED_SETUP");
-    ASSERT_TRUE(CopyFileA(signedSetup ? signedSetup : TWX_SETUP_EXE, kSetupCopy, FALSE)) << (signedSetup ? signedSetup : "");
+    ASSERT_TRUE(CopyFileW(Wide(signedSetup ? signedSetup : TWX_SETUP_EXE).c_str(), SetupCopy().c_str(), FALSE))
+        << (signedSetup ? signedSetup : "");
     for (const char* library : {"winmm.dll", "comctl32.dll"})
-      ASSERT_TRUE(CopyFileA((std::string(TWX_PLANTED_DIR) + "\\" + library).c_str(),
-                            (std::string("C:\\Downloads\\") + library).c_str(), FALSE));
+      ASSERT_TRUE(CopyFileW(Wide(std::string(TWX_PLANTED_DIR) + "\\" + library).c_str(),
+                            (downloads + L"\\" + Wide(library)).c_str(), FALSE));
     char system[MAX_PATH];
     GetSystemDirectoryA(system, MAX_PATH);
     if (sound != kNoLibrary) {
@@ -208,8 +289,9 @@ class SetupScenario : public ::testing::Test {
   // A run of the setup; a later run replaces the earlier one, which has ended.
   void Start() {
     setup_.reset(new TProgram);
-    ASSERT_TRUE(setup_->Start(kSetupCopy));
+    ASSERT_TRUE(setup_->Start(SetupCopy()));
   }
+  std::wstring SetupCopy() const { return downloads_ + L"\\TrawlixSetup.exe"; }
 
   // A dialog or message box of the setup with this title (and, when given, a
   // control of that id), settled; null when none appeared in time.
@@ -287,6 +369,9 @@ class SetupScenario : public ::testing::Test {
     EXPECT_TRUE(twxtest::RegKeyExists(HKEY_LOCAL_MACHINE, realKey, KEY_WOW64_64KEY)) << realKey;
     EXPECT_NE(ReadRegString(HKEY_LOCAL_MACHINE, kRunKey, kRunValue).find(HelperPath(kMakerFolder) + "\""), std::string::npos);
     EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, kQueryFolderExtension, ""), association ? kQueryFolderType : "");
+    EXPECT_EQ(ReadRegString(HKEY_CLASSES_ROOT, std::string(kQueryFolderType) + "\\shell\\open\\command", ""),
+              association ? "\"" + program + "\" \"%1\"" : "");
+    EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kExtensionKey, "Exec"), program) << "the browser button";
     const std::pair<std::string, std::string> kShortcuts[] = {
         {GroupShortcut(kProgramShortcutName), kProgramShortcutName}, {ShortcutPath(Desktop(), kProductName), kProductName}};
     for (const auto& shortcut : kShortcuts) {
@@ -361,10 +446,12 @@ class SetupScenario : public ::testing::Test {
   }
 
   std::unique_ptr<TProgram> setup_;
+  std::wstring downloads_ = kDownloads;
 };
 
 TEST_F(SetupScenario, DefaultInstallation) {
-  Prepare();
+  // Downloaded into a folder whose name the ANSI code page (1252) cannot write.
+  Prepare(kRecordingLibrary, L"C:\\\u0417\u0430\u0433\u0440\u0443\u0437\u043a\u0438");
   // The oldest browser that needs no notice.
   ASSERT_TRUE(twxtest::WriteRegString(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Internet Explorer", "Version",
                                       "7.0.5730.13"));
@@ -405,7 +492,7 @@ TEST_F(SetupScenario, DefaultInstallation) {
   // fade-in at its end.
   Repaint(backdrop);
   Repaint(status);
-  HMODULE image = LoadLibraryExA(kSetupCopy, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  HMODULE image = LoadLibraryExW(SetupCopy().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(image, nullptr);
   const int kCaptionY[] = {50, 120, 190, 260, 330, 410};
   for (int k = 0; k < 6; ++k) ExpectDrawnAt(image, MAKEINTRESOURCEA(IDB_CAPTION(k)), 8, kCaptionY[k], 240);
@@ -423,6 +510,8 @@ TEST_F(SetupScenario, DefaultInstallation) {
   Screenshot("finish");
   robot::ClickButton(finish, IDOK);
   ExpectInstalled(folder, 0x0673, true);
+  std::string helper = ReadRegString(HKEY_LOCAL_MACHINE, kRunKey, kRunValue);
+  ExpectOnlyDataWritable({folder, ParentPart(helper.substr(1, helper.size() - 2))}, 0, {});
 
   // What the setup asked of the multimedia library, in order.
   const std::string log = twxtest::ReadWholeFileOr(kSoundLog, "");
@@ -688,6 +777,7 @@ TEST_F(SetupScenario, UpgradeKeepsTheUsersData) {
   // The moments the recording library stops the setup at for the test to end
   // it: right after each data file was replaced, in the settling pause, between
   // two patches, right after the data files were written back.
+  const size_t upgradeStart = AccessTraceLength();
   std::vector<std::string> moments;
   for (const TCustomFileToSave& file : CustomFiles) moments.push_back("MoveFileExA \\" + file.FileName);
   moments.insert(moments.end(), {"Sleep 100", "MoveFileExA " + EngineSetToolPath(""), "DeleteFileA \\Filters\\Markup.ini"});
@@ -717,6 +807,9 @@ TEST_F(SetupScenario, UpgradeKeepsTheUsersData) {
   EXPECT_EQ(endSessionAnswer(), 1u);
   robot::ClickButton(finish, IDOK);
   ExpectInstalled(folder, 0x0673, true);
+  // As over an installation of an earlier setup, which left both folders and
+  // everything in them open to everyone.
+  ExpectOnlyDataWritable({folder, ParentPart(helper)}, upgradeStart, {folder, ParentPart(helper)});
   userData[2].replace(userData[2].find("Search In Entire Web"), 20, "Search in Web");  // the engine sets
   ExpectUserData(folder, userData);
   // Nothing else is left beside the data files.
@@ -741,9 +834,35 @@ TEST_F(SetupScenario, UpgradeKeepsTheUsersData) {
   EXPECT_FALSE(twxtest::RegKeyExists(HKEY_CLASSES_ROOT, kQueryFolderType));
 }
 
+// A Japanese user's installation in a folder whose name ends in a kanji whose
+// second byte is that of "\" (0x95 0x5C in code page 932): found through its
+// uninstall entry, upgraded in place with the user's data converted, and named
+// by the entry, the shortcuts, the browser button and the association; nothing
+// is made where a new installation would go, and the uninstaller finds it too.
+TEST_F(SetupScenario, UpgradeInAJapaneseFolder) {
+  ASSERT_EQ(GetACP(), 932u) << "the locale ja_JP.UTF-8 is missing: scripts/bootstrap generates it";
+  Prepare();
+  const std::string folder = "C:\\\x83\x5C\x83\x74\x83\x67\x95\x5C";
+  std::vector<std::string> userData = MakeEarlierInstallation(folder, "the earlier program");
+  ASSERT_EQ(StartInstallation(), folder);
+  HWND finish = Finish();
+  ASSERT_NE(finish, nullptr);
+  robot::ClickButton(finish, IDOK);
+  ExpectInstalled(folder, 0x0673, true);
+  userData[2].replace(userData[2].find("Search In Entire Web"), 20, "Search in Web");  // the engine sets
+  ExpectUserData(folder, userData);
+  EXPECT_FALSE(IsExistingFolder(ReadRegString(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion",
+                                              "ProgramFilesDir") + kMakerFolder));
+
+  TProgram uninstaller;
+  ASSERT_TRUE(uninstaller.Start(UninstallerPath(folder), "/S"));
+  EXPECT_EQ(uninstaller.WaitForExit(kScreenWait), 0u);
+  twxtest::WaitUntil([&] { return !IsExistingFolder(folder); }, kWorkWait, "the uninstalled folder to go");
+  ExpectNothingWritten(folder);
+}
+
 // A folder typed in the folder browser that does not exist yet: the browser
-// asks, the setup creates it and installs there. (Wine keeps no access lists,
-// so the Everyone entry the folder is created with cannot be read back here.)
+// asks, the setup creates it and installs there.
 // On a screen of exactly 16 bits per pixel (no colour notice) where neither the
 // backdrop nor the status window can be made: no timer runs for them, and the
 // music still fades out at the end. The first hot-key of the list.

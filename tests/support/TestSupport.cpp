@@ -258,6 +258,15 @@ bool TProgram::Start(const std::string& exe, const std::string& arguments) {
                         &process_) != 0;
 }
 
+bool TProgram::Start(const std::wstring& exe) {
+  exe_ = "the program started by its wide name";
+  std::wstring commandLine = L"\"" + exe + L"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  return CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process_) != 0;
+}
+
 bool TProgram::WaitUntilIdle(DWORD timeoutMs) {
   const DWORD idle = process_.hProcess ? WaitForInputIdle(process_.hProcess, WaitBound(timeoutMs)) : WAIT_FAILED;
   if (idle == WAIT_TIMEOUT) NeverCame(exe_ + " to wait for input");
@@ -340,6 +349,30 @@ std::string ArtifactsFolder() {
 #else
   return folder;
 #endif
+}
+
+namespace {
+
+template <unsigned kCodePage>
+bool LeadByteOf(unsigned char byte) {
+#ifdef _WIN32
+  return IsDBCSLeadByteEx(kCodePage, byte) != 0;
+#else
+  if (kCodePage == 932) return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+  return kCodePage != 1252 && byte >= 0x81 && byte <= 0xFE;
+#endif
+}
+
+}  // namespace
+
+TLeadByteRule LeadBytesOf(unsigned codePage) {
+  switch (codePage) {
+    case 932: return LeadByteOf<932>;
+    case 936: return LeadByteOf<936>;
+    case 949: return LeadByteOf<949>;
+    case 950: return LeadByteOf<950>;
+    default: return LeadByteOf<1252>;
+  }
 }
 
 std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "FileUtils.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -139,6 +141,8 @@ class TProgram {
   ~TProgram();
   // Starts exe with the arguments (appended to its quoted path as they are).
   bool Start(const std::string& exe, const std::string& arguments = "");
+  // Starts exe by its wide name, which may hold characters the ANSI code page lacks.
+  bool Start(const std::wstring& exe);
   // The exit code, or STILL_ACTIVE (and a failure) when it did not end within timeoutMs.
   DWORD WaitForExit(DWORD timeoutMs);
   DWORD Id() const { return process_.dwProcessId; }
@@ -154,6 +158,11 @@ class TProgram {
 // linked in, calls through) at replacement; what it held, or null.
 extern "C" void* ReplaceImport(const char* library, const char* function, void* replacement);
 #endif
+
+// The lead bytes of code page 932, 936, 949 or 950, or of a single-byte one
+// (1252): under Windows the system's own (IsDBCSLeadByteEx), natively as the
+// code pages' tables give them.
+TLeadByteRule LeadBytesOf(unsigned codePage);
 
 // Deterministic pseudo-random bytes for data-driven tests.
 std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed);

@@ -1,12 +1,15 @@
 // The rules behind the setup's screens, the folder browser and the shortcuts,
 // without any window: animations run whole, as the timers drive them. The
 // browser's walk to the nearest folder and its typed paths are seen in its window test.
+#include <tuple>
+
 #include <gtest/gtest.h>
 
 #include "FileIO.h"
 #include "SelDirLogic.h"
 #include "SetupLogic.h"
 #include "SysUtilLogic.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -45,9 +48,6 @@ TEST(SetupLogic, EveryGateOnEachSideOfItsBound) {
   EXPECT_EQ(UnrollHeight(95, 100), 99);
   EXPECT_EQ(UnrollHeight(96, 100), -1) << "the full height is never set";
   EXPECT_EQ(HotKeyChoiceText(kHotKeyChoices - 1), "Ctrl + Alt + F12");
-  EXPECT_EQ(WithoutTrailingBackslashes("C:\\A\\\\"), "C:\\A");
-  EXPECT_EQ(WithoutTrailingBackslashes("C:\\"), "C:");
-  EXPECT_EQ(WithoutTrailingBackslashes("\\\\"), "");
   EXPECT_EQ(BrowsedDestination("D:"), "D:\\");
   EXPECT_EQ(DriveRootOf("c:\\VarnTech\\Trawlix"), "C:\\");
   EXPECT_EQ(DriveRootOf("\\\\server\\share"), "\\\\\\") << "no drive: a root whose query fails";
@@ -67,9 +67,28 @@ TEST(SetupLogic, TheFadeInRunsToFortySixAndWelcomesOnceOnTheFifthTick) {
   EXPECT_EQ(welcomeTick, 5);
 }
 
-TEST(TextRules, WorkingFolderYearStampUninstallStringAndBrowserVersion) {
-  EXPECT_EQ(ShortcutWorkingFolder("D:\\Tools\\Trawlix\\Trawlix.exe"), "D:\\Tools\\Trawlix");
-  EXPECT_EQ(ShortcutWorkingFolder("C:\\Trawlix.exe"), "C:\\");  // a root keeps its backslash
+// A kanji of code page 932 whose second byte is that of "\"; in 1252 the
+// same bytes are a letter and a backslash.
+#define HYO "\x95\x5C"
+
+TEST(TextRules, WorkingFolderSharedFolderYearStampUninstallStringAndBrowserVersion) {
+  const std::tuple<const char*, unsigned, const char*> kTargets[] = {
+      {"D:\\Tools\\Trawlix\\Trawlix.exe", 1252, "D:\\Tools\\Trawlix"},
+      {"C:\\Trawlix.exe", 1252, "C:\\"},  // a root keeps its backslash
+      {"C:\\" HYO "x.exe", 932, "C:\\"}, {"C:\\" HYO "x.exe", 1252, "C:\\\x95"}};
+  for (const auto& row : kTargets)
+    EXPECT_EQ(ShortcutWorkingFolder(std::get<0>(row), twxtest::LeadBytesOf(std::get<1>(row))), std::get<2>(row))
+        << std::get<0>(row) << " in " << std::get<1>(row);
+  // The folders made plainly before the shared one, and the one whose access list it takes.
+  const std::tuple<unsigned, std::vector<std::string>, const char*> kPlans[] = {
+      {932, {"C:\\", "C:\\" HYO "\\"}, "C:\\" HYO},
+      {1252, {"C:\\", "C:\\\x95\\", "C:\\" HYO "\\"}, "C:\\" HYO}};
+  for (const auto& row : kPlans) {
+    TSharedFolderPlan plan;
+    ASSERT_TRUE(PlanSharedFolder("C:/" HYO "\\x", &plan, twxtest::LeadBytesOf(std::get<0>(row))));
+    EXPECT_EQ(plan.prefixes, std::get<1>(row)) << std::get<0>(row);
+    EXPECT_EQ(plan.parent, std::get<2>(row)) << std::get<0>(row);
+  }
   EXPECT_EQ(UnquoteUninstallString("\"C:\\A B\\uninst.exe\" /S"), "C:\\A B\\uninst.exe\" /S");
   EXPECT_EQ(UnquoteUninstallString("\""), "");
   EXPECT_EQ(StampYear("(c) YYYY, YYYY", 987), "(c)  987, YYYY");  // right-aligned in four, the first only
@@ -98,6 +117,31 @@ TEST(FolderList, ShowsPathDestinationAndVisibleSubfoldersWithTheirIndentation) {
   EXPECT_NE(added.label.find("\"Trawlix\""), std::string::npos) << "the label says the subfolder will be added";
   EXPECT_EQ(named.label.find("\"Trawlix\""), std::string::npos);
   EXPECT_EQ(Shown(BuildFolderList("C:\\", "Trawlix", {})), "C:\\:0 Trawlix:-6 @0");
+  // Folders named in double-byte characters, split by their code page's
+  // characters, and by bytes in a single-byte one: 0x83 0x54 is a katakana of
+  // 932, 0x81 0x5C a character of 936.
+  const struct {
+    const char* path;
+    unsigned codePage;
+    const char *shown, *destination, *appended;  // the list, its last item's folder, the subfolder added
+  } kRows[] = {
+      {"C:\\" HYO "\\" HYO, 932, "C:\\:0 " HYO ":6 " HYO ":12 Trawlix:-18 @2", "C:\\" HYO "\\" HYO "\\Trawlix",
+       "C:\\" HYO "\\" HYO "\\Trawlix"},
+      {"C:\\" HYO "\\" HYO, 1252, "C:\\:0 \x95:6 \x95:12 Trawlix:-18 @2", "C:\\\x95\\\x95\\Trawlix",
+       "C:\\" HYO "\\" HYO "Trawlix"},
+      {"D:\\\x83" "Trawlix", 932, "D:\\:0 \x83Trawlix:6 Trawlix:-12 @1", "D:\\\x83Trawlix\\Trawlix",
+       "D:\\\x83Trawlix\\Trawlix"},
+      {"D:\\\x83" "Trawlix", 1252, "D:\\:0 \x83Trawlix:-6 @1", "D:\\\x83Trawlix", "D:\\\x83Trawlix\\Trawlix"},
+      {"E:\\\x81\\Trawlix", 936, "E:\\:0 \x81\\Trawlix:-6 @1", "E:\\\x81\\Trawlix", "E:\\\x81\\Trawlix\\Trawlix"},
+      {"E:\\\x81\\Trawlix", 1252, "E:\\:0 \x81:6 Trawlix:-12 @2", "E:\\\x81\\Trawlix", "E:\\\x81\\Trawlix"}};
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(std::string(row.path) + " in " + std::to_string(row.codePage));
+    const TLeadByteRule lead = twxtest::LeadBytesOf(row.codePage);
+    const TFolderList list = BuildFolderList(row.path, "Trawlix", {}, lead);
+    EXPECT_EQ(Shown(list), row.shown);
+    EXPECT_EQ(SelectedFolderPath(list, static_cast<int>(list.items.size()) - 1, lead), row.destination);
+    EXPECT_EQ(AppendSubfolderName(row.path, "Trawlix", lead), row.appended);
+  }
 }
 
 }  // namespace

@@ -20,8 +20,8 @@ std::vector<std::string> gCalls;
 void Note(const char* file, int32_t percent) { gCalls.push_back(NamePart(file) + " " + std::to_string(percent)); }
 #ifdef _WIN32
 std::string gImage;
-DWORD WINAPI StandInImage(HMODULE, LPSTR buffer, DWORD size) {
-  return lstrcpynA(buffer, gImage.c_str(), static_cast<int>(size)), static_cast<DWORD>(gImage.size());
+DWORD WINAPI StandInImage(HMODULE, LPWSTR buffer, DWORD size) {
+  return static_cast<DWORD>(MultiByteToWideChar(CP_ACP, 0, gImage.c_str(), -1, buffer, static_cast<int>(size)) - 1);
 }
 #endif
 
@@ -71,7 +71,7 @@ TEST_F(Extraction, EntriesLandInTheirFoldersWithTimesAndAttributesOverReadOnlyCo
   // The setup's own step, with a stand-in for its executable: the pump before
   // the scan's chunk and the copy's, as the entry's file is made, for its one
   // piece of output and at the end. A payload of the check value alone writes nothing.
-  auto* own = twxtest::ReplaceImport("kernel32.dll", "GetModuleFileNameA", reinterpret_cast<void*>(StandInImage));
+  auto* own = twxtest::ReplaceImport("kernel32.dll", "GetModuleFileNameW", reinterpret_cast<void*>(StandInImage));
   for (const Bytes& payload : {Archive(Entry("step.txt", "made")), Bytes(4, 0xFF)}) {
     gImage = temp.Join("setup.exe");
     ASSERT_TRUE(twxtest::WriteWholeFile(gImage, "MZ" + PayloadMarker() + AsText(payload)));
@@ -82,7 +82,7 @@ TEST_F(Extraction, EntriesLandInTheirFoldersWithTimesAndAttributesOverReadOnlyCo
     EXPECT_EQ(gCalls.size(), payload.size() > 4 ? 5u : 3u);
     EXPECT_EQ(twxtest::ListFolder(folder), payload.size() > 4 ? std::vector<std::string>{"step.txt"} : std::vector<std::string>());
   }
-  twxtest::ReplaceImport("kernel32.dll", "GetModuleFileNameA", own);
+  twxtest::ReplaceImport("kernel32.dll", "GetModuleFileNameW", own);
 #endif
 }
 
@@ -131,6 +131,14 @@ TEST_F(Extraction, UnsafeNamesAndOverlongPathsNeverWriteAnythingAnywhere) {
   }
   for (const char* name : {"User Defined(Other).TWL", "cone\\x", "COM10", ".profile", "a..b", "CONSOLE", "LPT\xB9\xB9"})
     EXPECT_TRUE(IsSafeEntryName(name)) << name;
+  // The system splits a name only at backslashes that are characters of its
+  // code page: the second byte 0x5C of a character of 932, 936 or 950 is none.
+  const std::tuple<const char*, unsigned, bool> kDoubleByte[] = {
+      {"\x95\\..\\x.txt", 932, true}, {"\x95\\..\\x.txt", 1252, false}, {"\x81\\CON", 936, true},
+      {"\x81\\CON", 1252, false},     {"\xA5\\\\x", 950, true},          {"\xA5\\\\x", 1252, false}};
+  for (const auto& row : kDoubleByte)
+    EXPECT_EQ(IsSafeEntryName(std::get<0>(row), twxtest::LeadBytesOf(std::get<1>(row))), std::get<2>(row))
+        << std::get<0>(row) << " in " << std::get<1>(row);
   ASSERT_EQ(Extract(Archive(Entry(longest, "at the limit"))), kExtractOk);
   EXPECT_EQ(Read(longest), "at the limit");
 }

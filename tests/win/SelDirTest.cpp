@@ -1,7 +1,11 @@
 // The folder browser driven as a user would: the dialog runs on a second thread
-// of this program on the test display. Accepting a new folder (Yes) is shown by
-// the setup's scenarios; the list's items are made by portable code.
+// of this program on the test display; the list's items are made by portable
+// code. The program runs in a single-byte code page and in the Japanese and
+// Chinese ones (932, 936, 950), where its folder is named in a character whose
+// second byte is that of "\".
 #include <windows.h>
+
+#include <cstdlib>
 
 #include <gtest/gtest.h>
 
@@ -17,6 +21,17 @@ namespace {
 const char kTitle[] = "Select Destination Folder";
 const DWORD kWait = twxtest::kUntilDone;
 
+// The folder the test's tree lies in: in a single-byte code page each of
+// these would be a letter and a backslash.
+std::string OwnFolderName() {
+  switch (GetACP()) {
+    case 932: return "\x95\x5C";
+    case 936: return "\x81\x5C";
+    case 950: return "\xA5\x5C";
+    default: return "Root";
+  }
+}
+
 struct TBrowse {
   std::string initial, result;
 };
@@ -30,8 +45,17 @@ DWORD WINAPI RunBrowse(LPVOID data) {
 class FolderBrowser : public ::testing::Test {
  protected:
   void SetUp() override {
-    programFiles_ = temp_.Join("Root\\Program Files");
+    // A locale the machine lacks gives 1252 without a word.
+    const char* locale = std::getenv("TWX_LOCALE");
+    const std::string language = locale ? std::string(locale).substr(0, 5) : "";
+    const UINT asked = language == "ja_JP" ? 932 : language == "zh_CN" ? 936 : language == "zh_TW" ? 950 : 1252;
+    ASSERT_EQ(GetACP(), asked) << (locale ? locale : "no locale asked for");
+    programFiles_ = temp_.Join(own_ + "\\Program Files");
     for (const char* folder : {"\\Common Files", "\\Zeta", "\\Hidden"}) MakeFolderPath(programFiles_ + folder);
+    std::vector<TFolderMember> made;
+    ASSERT_TRUE(ListFolder(temp_.Path(), &made));
+    ASSERT_EQ(made.size(), 1u) << "the folders are made where they are named, and nothing beside them";
+    EXPECT_EQ(made[0].name, own_);
     SetFileAttributesA((programFiles_ + "\\Hidden").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY);
     ASSERT_TRUE(twxtest::WriteWholeFile(programFiles_ + "\\readme.txt", "x"));
     initial_ = programFiles_ + kProductFolder;
@@ -68,6 +92,7 @@ class FolderBrowser : public ::testing::Test {
   }
 
   twxtest::TempFolder temp_;
+  const std::string own_ = OwnFolderName();
   std::string programFiles_, initial_;
   TBrowse browse_;
   HANDLE thread_ = nullptr;
@@ -84,10 +109,11 @@ TEST_F(FolderBrowser, OpensAtTheNearestExistingFolderWalksTheListAndChecksTypedP
   EXPECT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), level);
   EXPECT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), level + 4) << "the destination, Common Files, Zeta";
   EXPECT_EQ(SendMessageA(list, LB_FINDSTRINGEXACT, level, reinterpret_cast<LPARAM>("Trawlix")), level + 1);
-  robot::SaveWindowBmp(dialog, twxtest::ArtifactsFolder() + "\\seldir_browser.bmp");
-  // Every kind of item, double-clicked as a user does (shown first): a
-  // subfolder, the destination item (the product's folder below the shown
-  // one), the shown folder's own item, then each ancestor up to the root.
+  robot::SaveWindowBmp(dialog, twxtest::ArtifactsFolder() + "\\seldir_browser_" + std::to_string(GetACP()) + ".bmp");
+  // Every kind of item, double-clicked as a user does (shown first): up to an
+  // ancestor, down into subfolders again, then a subfolder, the destination
+  // item (the product's folder below the shown one), the shown folder's own
+  // item, then each ancestor up to the root.
   const auto open = [&](LRESULT index, const std::string& path) {
     Type(dialog, "");
     SendMessageA(list, LB_SETTOPINDEX, static_cast<WPARAM>(index), 0);
@@ -99,9 +125,13 @@ TEST_F(FolderBrowser, OpensAtTheNearestExistingFolderWalksTheListAndChecksTypedP
     twxtest::WaitUntil([&] { return robot::WindowText(robot::Control(dialog, IDC_SELDIR_PATH)) == path; }, kWait,
                        "the path field to show " + path);
   };
+  // The first item of that name after the shown folder's (the search wraps round).
   const auto item = [&](const char* text) {
-    return SendMessageA(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text));
+    return SendMessageA(list, LB_FINDSTRINGEXACT, SendMessageA(list, LB_GETCURSEL, 0, 0), reinterpret_cast<LPARAM>(text));
   };
+  open(level - 2, temp_.Path());
+  open(item(own_.c_str()), temp_.Join(own_));
+  open(item("Program Files"), programFiles_);
   std::string path = programFiles_ + "\\Common Files";
   open(item("Common Files"), path);
   open(item("Trawlix"), path += "\\Trawlix");
@@ -125,13 +155,21 @@ TEST_F(FolderBrowser, OpensAtTheNearestExistingFolderWalksTheListAndChecksTypedP
   ASSERT_TRUE(Answer(InvalidFolderMessage("Data"), IDOK));
   EXPECT_TRUE(StillOpen(dialog));
   // Doubled and trailing backslashes go; No keeps the dialog open; Escape leaves.
-  const std::string data = temp_.Join("Data");
-  Type(dialog, std::string(data).insert(data.find('\\'), "\\") + "\\");
+  const std::string data = temp_.Join(own_ + "\\Trawlmark");
+  const std::string typed = std::string(data).insert(data.find('\\'), "\\") + "\\";
+  Type(dialog, typed);
   ASSERT_TRUE(robot::ClickButton(dialog, IDC_SELDIR_OK));
   ASSERT_TRUE(Answer(MissingFolderQuestion(data + "\\Trawlix"), IDNO));
   EXPECT_TRUE(StillOpen(dialog));
   robot::PressKey(robot::Control(dialog, IDC_SELDIR_PATH), VK_ESCAPE);  // its key-up may find the dialog gone
   EXPECT_EQ(Result(), initial_);
+  // Yes: the destination is the folder typed, with the product's below it.
+  dialog = Open();
+  ASSERT_NE(dialog, nullptr);
+  Type(dialog, typed);
+  ASSERT_TRUE(robot::ClickButton(dialog, IDC_SELDIR_OK));
+  ASSERT_TRUE(Answer(MissingFolderQuestion(data + "\\Trawlix"), IDYES));
+  EXPECT_EQ(Result(), data + "\\Trawlix");
 }
 
 }  // namespace

@@ -237,8 +237,9 @@ int RunExtract(const TArguments& args) {
   const bool absolute = (!destination.empty() && destination[0] == '\\') ||
                         (destination.size() > 1 && destination[1] == ':');
   if (!absolute && !destination.empty() && destination.size() < 3) destination = ".\\" + destination;
-  std::string trimmed = destination;
-  while (trimmed.size() > 1 && trimmed.back() == '\\') trimmed.pop_back();
+  // A root ("\") keeps its backslash.
+  std::string trimmed = WithoutTrailingBackslashes(destination);
+  if (trimmed.empty()) trimmed = destination.substr(0, 1);
   MakeFolderPath(trimmed);
   if (!IsExistingFolder(trimmed))
     return Fail("extract", kExitBadData, "cannot create the folder '" + args.Get("--directory") + "'");
