@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Global.h"
+#include "HelperInstance.h"
 #include "GlobalData.h"
 #include "IEToolbarUnit.h"
 #include "PostSet.h"
@@ -298,6 +299,24 @@ LANGID gLanguage;
 LANGID WINAPI SystemLanguage() { return gLanguage; }
 void WINAPI NoPause(DWORD) {}
 
+// An older helper, run by a thread of the test: its window in the instance
+// file, its program held until it has quit, as a running program's is.
+struct TOldHelper {
+  std::string instance, program;
+};
+DWORD WINAPI RunOldHelper(LPVOID data) {
+  const TOldHelper* old = static_cast<TOldHelper*>(data);
+  HANDLE program = CreateFileA(old->program.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE held;
+  twx::ClaimHelperInstance(old->instance, CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                                          nullptr, nullptr), &held);
+  for (MSG message; GetMessageA(&message, nullptr, 0, 0) > 0;) DispatchMessageA(&message);
+  Sleep(300);  // a program takes a moment to end
+  CloseHandle(program);
+  twx::ReleaseHelperInstance(held);
+  return 0;
+}
+
 TEST_F(Registry, PostInstallPatchesInTurnThenPrunesLanguagesAndKeepsTheHelperOffBeforeXp) {
   twxtest::TempFolder temp;
   ProgramsFolder = temp.Join("Programs");
@@ -349,6 +368,26 @@ TEST_F(Registry, PostInstallPatchesInTurnThenPrunesLanguagesAndKeepsTheHelperOff
   }
   twxtest::ReplaceImport("kernel32.dll", "Sleep", sleep);
   twxtest::ReplaceImport("kernel32.dll", "GetSystemDefaultLangID", language);
+
+  // On XP, over an older helper that runs: asked to quit, and waited for, it
+  // gives up its program, which the payload's copy then replaces and starts.
+  OsVersion.dwMinorVersion = 1;
+  ASSERT_TRUE(CopyFileA(twxtest::PayloadPath(kHelperFileName).c_str(), PayloadHelperPath(destination).c_str(), FALSE));
+  MakeFolderPath(SharedHelperFolder);
+  TOldHelper old = {HelperInstancePath(SharedHelperFolder), HelperPath(SharedHelperFolder)};
+  ASSERT_TRUE(twxtest::WriteWholeFile(old.program, "an older helper, without a version"));
+  HANDLE thread = CreateThread(nullptr, 0, RunOldHelper, &old, 0, nullptr);
+  twxtest::WaitUntil([&] { return twx::ReadHelperWindow(old.instance) != nullptr; }, twxtest::kUntilDone, "the old helper");
+  InstallSearchBoxHelper(destination, SharedHelperFolder);
+  EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0) << "the old helper has quit";
+  EXPECT_TRUE(twxtest::ReadWholeFileOr(old.program, "") == twxtest::ReadWholeFileOr(twxtest::PayloadPath(kHelperFileName), "-"));
+  EXPECT_FALSE(IsExistingFile(PayloadHelperPath(destination)));
+  EXPECT_EQ(twxtest::ReadRegString(HKEY_LOCAL_MACHINE, kRunKey, kRunValue), "\"" + old.program + "\"");
+  twxtest::WaitUntil([&] { return twx::ReadHelperWindow(old.instance) != nullptr; }, twxtest::kUntilDone, "the new helper");
+  EXPECT_TRUE(twx::StopHelper(old.instance, twxtest::WaitBound(twxtest::kUntilDone))) << "the new helper stopped";
+  PostThreadMessageA(GetThreadId(thread), WM_QUIT, 0, 0);
+  WaitForSingleObject(thread, twxtest::WaitBound(twxtest::kUntilDone));
+  CloseHandle(thread);
 }
 
 // The first filter of the product, which needs the shared engine beside it,
