@@ -53,8 +53,8 @@ std::string ClassName(HWND window) {
 HWND WaitForWindow(const std::string& className, const std::string& titlePrefix, DWORD timeoutMs,
                    DWORD processId, int controlId) {
   TSearch search = {&className, &titlePrefix, processId, controlId, nullptr};
-  twxtest::WaitUntil([&] { return EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search)), search.found; }, timeoutMs,
-                     "a window \"" + titlePrefix + "\" of class \"" + className + "\"");
+  twxtest::WaitUntil([&] { return EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search)), search.found; },
+                     timeoutMs, "a window \"" + titlePrefix + "\" of class \"" + className + "\"");
   return search.found;
 }
 

