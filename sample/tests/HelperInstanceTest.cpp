@@ -14,6 +14,12 @@ namespace {
 
 HWND Popup() { return CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr); }
 
+// By its attributes only: the file is never opened.
+DWORD SizeOf(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  return GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ? data.nFileSizeLow : 0xFFFFFFFFu;
+}
+
 struct HelperInstance : ::testing::Test {
   twxtest::TempFolder folder_;
   const std::string instance_ = folder_.Join("QBox.tmp");
@@ -21,7 +27,7 @@ struct HelperInstance : ::testing::Test {
 
 // A file left by a helper that did not end cleanly (not held, naming no
 // window; once more read-only) is taken over by the helper's claim.
-TEST_F(HelperInstance, TheHelperReplacesAStaleFileHoldsItAndQuitsWhenAsked) {
+TEST_F(HelperInstance, TheHelperTakesOverAStaleFileUntilItIsAskedToQuit) {
   const std::string exe = folder_.Join("QBox.exe");
   ASSERT_TRUE(CopyFileA(twxtest::PayloadPath("QBox.exe").c_str(), exe.c_str(), FALSE));
   for (DWORD attributes : {FILE_ATTRIBUTE_NORMAL, FILE_ATTRIBUTE_READONLY}) {
@@ -33,10 +39,7 @@ TEST_F(HelperInstance, TheHelperReplacesAStaleFileHoldsItAndQuitsWhenAsked) {
     // Not read before the helper waits for input with its file claimed: a
     // reader holding the file keeps the helper from opening it for writing.
     ASSERT_TRUE(helper.WaitUntilIdle(twxtest::kUntilDone));
-    WIN32_FILE_ATTRIBUTE_DATA data;  // attributes only: the file is never opened
-    ASSERT_TRUE(twxtest::WaitUntil([&] { return GetFileAttributesExA(instance_.c_str(), GetFileExInfoStandard, &data) &&
-                                                data.nFileSizeLow == 4; },
-                                   twxtest::kUntilDone, "the stale fifth byte to go"));
+    ASSERT_TRUE(twxtest::WaitUntil([&] { return SizeOf(instance_) == 4; }, twxtest::kUntilDone, "the stale fifth byte to go"));
     DWORD owner = 0;
     GetWindowThreadProcessId(twx::ReadHelperWindow(instance_), &owner);
     EXPECT_EQ(owner, helper.Id()) << "the file names the helper's live window";
@@ -68,12 +71,7 @@ BOOL WINAPI UsersDeleteFile(LPCSTR path) {
   return FALSE;
 }
 
-DWORD SizeOf(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data = {};
-  return GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ? data.nFileSizeLow : 0xFFFFFFFFu;
-}
-
-TEST_F(HelperInstance, OneClaimAtATimeAndReadersSeeOnlyLiveWindowsAlsoForAUsersHelper) {
+TEST_F(HelperInstance, OneClaimAtATimeForALiveWindowAlsoByAUsersHelper) {
   gCreateFile = reinterpret_cast<decltype(&CreateFileA)>(
       twxtest::ReplaceImport("kernel32.dll", "CreateFileA", reinterpret_cast<void*>(UsersCreateFile)));
   gDeleteFile = reinterpret_cast<decltype(&DeleteFileA)>(
