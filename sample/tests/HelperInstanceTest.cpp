@@ -76,13 +76,11 @@ TEST_F(HelperInstance, OneClaimAtATimeForALiveWindowAlsoByAUsersHelper) {
       twxtest::ReplaceImport("kernel32.dll", "CreateFileA", reinterpret_cast<void*>(UsersCreateFile)));
   gDeleteFile = reinterpret_cast<decltype(&DeleteFileA)>(
       twxtest::ReplaceImport("kernel32.dll", "DeleteFileA", reinterpret_cast<void*>(UsersDeleteFile)));
-  ASSERT_NE(gCreateFile, nullptr);
-  ASSERT_NE(gDeleteFile, nullptr);
+  ASSERT_TRUE(gCreateFile && gDeleteFile);
   for (const bool asUser : {false, true}) {
     SCOPED_TRACE(asUser ? "a user's helper" : "an administrator's helper");
     HWND first = Popup(), second = Popup();
-    ASSERT_NE(first, nullptr);
-    ASSERT_NE(second, nullptr);
+    ASSERT_TRUE(first && second);
     gAsUser = false;
     ASSERT_TRUE(twxtest::WriteWholeFile(instance_, ""));  // as the setup leaves it
     gAsUser = asUser;

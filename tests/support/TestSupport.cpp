@@ -122,25 +122,23 @@ bool WaitUntil(const std::function<bool()>& done, uint32_t timeoutMs, const std:
 TLinkInfo ReadLink(const std::string& file) {
   TLinkInfo info;
   if (FAILED(CoInitialize(nullptr))) return info;
+  WCHAR wide[MAX_PATH];
+  MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH);
   IShellLinkA* link = nullptr;
+  IPersistFile* persist = nullptr;
   if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                 reinterpret_cast<void**>(&link)))) {
-    IPersistFile* persist = nullptr;
-    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist)))) {
-      WCHAR wide[MAX_PATH];
-      MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH);
-      if (SUCCEEDED(persist->Load(wide, STGM_READ))) {
-        char text[MAX_PATH];
-        info.loaded = true;
-        if (SUCCEEDED(link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH))) info.target = text;
-        if (SUCCEEDED(link->GetWorkingDirectory(text, MAX_PATH))) info.workingFolder = text;
-        if (SUCCEEDED(link->GetDescription(text, MAX_PATH))) info.description = text;
-        link->GetHotkey(&info.hotKey);
-      }
-      persist->Release();
-    }
-    link->Release();
+                                 reinterpret_cast<void**>(&link))) &&
+      SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))) &&
+      SUCCEEDED(persist->Load(wide, STGM_READ))) {
+    char text[MAX_PATH];
+    info.loaded = true;
+    if (SUCCEEDED(link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH))) info.target = text;
+    if (SUCCEEDED(link->GetWorkingDirectory(text, MAX_PATH))) info.workingFolder = text;
+    if (SUCCEEDED(link->GetDescription(text, MAX_PATH))) info.description = text;
+    link->GetHotkey(&info.hotKey);
   }
+  if (persist) persist->Release();
+  if (link) link->Release();
   CoUninitialize();
   return info;
 }
@@ -161,14 +159,12 @@ RegistrySandbox::RegistrySandbox() {
   // A sandbox of an earlier, crashed run with the same name would not be empty.
   RegDeleteTreeA(HKEY_CURRENT_USER, scratch_.c_str());
   active_ = true;
-  for (int i = 0; i < 4; ++i) {
+  for (int i = 0; i < 4 && active_; ++i) {
     const std::string path = scratch_ + "\\" + kRootNames[i];
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &keys_[i],
-                        nullptr) != ERROR_SUCCESS)
-      active_ = false;
+    active_ = RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &keys_[i],
+                              nullptr) == ERROR_SUCCESS &&
+              RegOverridePredefKey(kRoots[i], keys_[i]) == ERROR_SUCCESS;
   }
-  for (int i = 0; i < 4 && active_; ++i)
-    if (RegOverridePredefKey(kRoots[i], keys_[i]) != ERROR_SUCCESS) active_ = false;
 }
 
 RegistrySandbox::~RegistrySandbox() {
