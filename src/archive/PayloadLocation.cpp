@@ -142,7 +142,8 @@ int64_t ArchiveEnd(const uint8_t* head, size_t headSize, int64_t archiveOffset, 
 }
 
 int64_t FindArchiveEnd(const std::string& path, int64_t archiveOffset) {
-  return WithFileOpen<int64_t>(path, -1, [archiveOffset](TFileHandle file) { return ArchiveEndIn(file, archiveOffset); });
+  return WithFileOpen<int64_t>(path, -1,
+                               [archiveOffset](TFileHandle file) { return ArchiveEndIn(file, archiveOffset); });
 }
 
 bool CopyArchiveOutOf(TFileHandle source, const std::string& archivePath, TMessagePump pump) {

@@ -258,7 +258,8 @@ bool ListFolder(const std::string& path, std::vector<TFolderMember>* items) {
   do {
     const std::string name = data.cFileName;
     if (name == "." || name == "..") continue;
-    items->push_back(TFolderMember{name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0, data.dwFileAttributes});
+    const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    items->push_back(TFolderMember{name, isFolder, data.dwFileAttributes});
   } while (FindNextFileA(find, &data));
   FindClose(find);
   return true;
