@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include "EntryNames.h"
 #include "FileIO.h"
 #include "FileUtils.h"
-#include "EntryNames.h"
 #include "PatchBytes.h"
 #include "PayloadLocation.h"
 #include "Product.h"
