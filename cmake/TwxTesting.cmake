@@ -55,7 +55,9 @@ endif()
 # (every program gets it when it is up: see run).
 function(twx_win_test_properties test)
   cmake_parse_arguments(P "DISPLAY" "" "" ${ARGN})
-  set(env "TWX_ARTIFACTS=${TWX_ARTIFACTS_DIR}")
+  # The limit goes to the program too: its waits end, each naming what it
+  # waited for, well before ctest would end it without a word.
+  set(env "TWX_ARTIFACTS=${TWX_ARTIFACTS_DIR}" "TWX_TIME_LIMIT=${TWX_TIMEOUT_WIN_PROGRAM}")
   if(P_DISPLAY)
     list(APPEND env "TWX_DISPLAY=1")
   endif()

@@ -35,12 +35,13 @@ TEST_F(HelperInstance, TheHelperReplacesAStaleFileHoldsItAndQuitsWhenAsked) {
     ASSERT_TRUE(helper.WaitUntilIdle(twxtest::kUntilDone));
     WIN32_FILE_ATTRIBUTE_DATA data;  // attributes only: the file is never opened
     ASSERT_TRUE(twxtest::WaitUntil([&] { return GetFileAttributesExA(instance_.c_str(), GetFileExInfoStandard, &data) &&
-                                                data.nFileSizeLow == 4; }, twxtest::kUntilDone)) << "the stale fifth byte goes";
+                                                data.nFileSizeLow == 4; },
+                                   twxtest::kUntilDone, "the stale fifth byte to go"));
     DWORD owner = 0;
     GetWindowThreadProcessId(twx::ReadHelperWindow(instance_), &owner);
     EXPECT_EQ(owner, helper.Id()) << "the file names the helper's live window";
     EXPECT_FALSE(DeleteFileA(instance_.c_str())) << "not held";
-    EXPECT_TRUE(twx::StopHelper(instance_, twxtest::kUntilDone));
+    EXPECT_TRUE(twx::StopHelper(instance_, twxtest::WaitBound(twxtest::kUntilDone))) << "the helper stopped";
     EXPECT_EQ(helper.WaitForExit(twxtest::kUntilDone), 0u);
     EXPECT_FALSE(IsExistingFile(instance_));
   }

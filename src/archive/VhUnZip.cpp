@@ -173,10 +173,15 @@ TFileHandle CreateEntryOutput(TExtraction* run) {
 
 // Moves the verified entry over the earlier file; a read-only one is removed
 // first, since the move may not replace it.
-bool ReplaceEarlierFile(const TExtraction& run) {
-  if (!run.replacing) return true;
-  if (ReplaceFilePath(run.outputPath, run.currentPath)) return true;
-  return DeleteFileName(run.currentPath) && ReplaceFilePath(run.outputPath, run.currentPath);
+bool ReplaceEarlierFile(TExtraction* run) {
+  if (!run->replacing) return true;
+  if (ReplaceFilePath(run->outputPath, run->currentPath)) return true;
+  if (DeleteFileName(run->currentPath) && ReplaceFilePath(run->outputPath, run->currentPath)) return true;
+  // Once the earlier file has gone (a scanner may still hold its name), the
+  // verified copy beside it is the only version left: it stays, for the next
+  // run or the user.
+  if (PathKind(run->currentPath, false) != kPathFile) run->outputCreated = false;
+  return false;
 }
 
 // After a failed entry: a copy beside the earlier file goes, the earlier file
@@ -238,7 +243,7 @@ int32_t ExtractEntry(TExtraction* run, const std::string& destination, int64_t b
     SetFileDosTime(run->output, fields.dosDateTime);
     CloseWithOneRetry(run->output);
     run->output = kNoFile;
-    if (!ReplaceEarlierFile(*run)) return kExtractCannotCreate;
+    if (!ReplaceEarlierFile(run)) return kExtractCannotCreate;
     run->outputCreated = false;
     SetAttributes(run->currentPath, fields.attributes);
   }

@@ -45,6 +45,11 @@ cp new.txt full.txt && code 0 "$V" diff new.txt "$N" -o back.pch --level 6
 (trap '' XFSZ; ulimit -f 64; "$V" apply full.txt back.pch -o full.txt) 2> err.txt && fail "a full disk"
 cmp -s full.txt new.txt && [ -z "$(ls full.txt?* 2> /dev/null)" ] || fail "a failed apply lost its base or left a file"
 code 0 "$V" apply full.txt back.pch -o full.txt && cmp -s full.txt "$N" || fail "in-place apply"
+# An entry that fills the disk: -3, named, and its part removed.
+mkdir zeros && head -c 1000000 /dev/zero > zeros/z.bin && code 0 "$V" pack zeros -o z.vhz
+(trap '' XFSZ; ulimit -f 64; "$V" extract z.vhz -C z) 2> err.txt
+grep -q "z.bin') (code -3)$" err.txt || fail "a full disk while extracting: $(cat err.txt)"
+[ -z "$(ls z)" ] || fail "a failed entry left $(ls z)"
 code 1 "$V" apply tree/empty.txt p.pch -o wrong.txt && [ ! -e wrong.txt ] || fail "a failed apply wrote its output"
 truncate -s 2G huge.bin && code 1 "$V" diff huge.bin new.txt -o huge.pch || fail "2 GiB"
 grep -q "'huge.bin' is too large" err.txt && rm huge.bin || fail "2 GiB: $(cat err.txt)"

@@ -53,17 +53,23 @@ std::string ClassName(HWND window) {
 HWND WaitForWindow(const std::string& className, const std::string& titlePrefix, DWORD timeoutMs,
                    DWORD processId, int controlId) {
   TSearch search = {&className, &titlePrefix, processId, controlId, nullptr};
-  twxtest::WaitUntil([&] { return EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search)), search.found; }, timeoutMs);
+  twxtest::WaitUntil([&] { return EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search)), search.found; },
+                     timeoutMs, "a window \"" + titlePrefix + "\" of class \"" + className + "\"");
   return search.found;
 }
 
 bool WaitForWindowGone(HWND window, DWORD timeoutMs) {
-  return twxtest::WaitUntil([&] { return !IsWindowVisible(window); }, timeoutMs);
+  char title[256] = "";
+  GetWindowTextA(window, title, sizeof title);  // sends nothing to a window that may hang
+  return twxtest::WaitUntil([&] { return !IsWindowVisible(window); }, timeoutMs,
+                            "the window \"" + std::string(title) + "\" to go");
 }
 
 HWND Settled(HWND window) {
   DWORD_PTR result = 0;
-  if (window) SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, INFINITE, &result);
+  if (window && !SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, twxtest::WaitBound(INFINITE), &result) &&
+      IsWindow(window))
+    twxtest::NeverCame("the window of class \"" + ClassName(window) + "\" to take a message");
   return window;
 }
 

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <random>
 
+#include <gtest/gtest.h>
+
 #include "FileIO.h"
 #include "FileUtils.h"
 
@@ -95,9 +97,25 @@ bool MakeLink(const std::string& target, const std::string& link, bool hard) {
   return made != INVALID_FILE_ATTRIBUTES && (made & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
-bool WaitUntil(const std::function<bool()>& done, uint32_t timeoutMs) {
+static const DWORD gProgramStart = GetTickCount();
+
+static uint32_t ProgramTimeLeft() {
+  const char* limit = std::getenv("TWX_TIME_LIMIT");
+  const DWORD allowed = limit ? static_cast<DWORD>(std::atoi(limit)) * 750 : 0, used = GetTickCount() - gProgramStart;
+  return allowed == 0 ? kUntilDone : used < allowed ? allowed - used : 0;
+}
+
+uint32_t WaitBound(uint32_t timeoutMs) { return std::min(timeoutMs, ProgramTimeLeft()); }
+
+void NeverCame(const std::string& what, TCaller caller) {
+  ADD_FAILURE_AT(caller.file, caller.line) << "waited in vain for " << what
+                                           << (ProgramTimeLeft() == 0 ? ": the test's time is up" : "");
+}
+
+bool WaitUntil(const std::function<bool()>& done, uint32_t timeoutMs, const std::string& what, TCaller caller) {
+  const uint32_t bound = WaitBound(timeoutMs);
   for (const DWORD start = GetTickCount(); !done(); Sleep(20))
-    if (GetTickCount() - start >= timeoutMs) return false;
+    if (GetTickCount() - start >= bound) return NeverCame(what, caller), false;
   return true;
 }
 
@@ -219,6 +237,7 @@ std::string PatchSourcePath(const std::string& relative) {
 bool MakeInstalledProduct(const std::string& folder) {
   return CopyTree(TWX_PAYLOAD_DIR, folder) && CopyTree(TWX_PAYLOAD_SOURCES_DIR, folder);
 }
+bool MakeExtractedPayload(const std::string& folder) { return CopyTree(TWX_PAYLOAD_PACKED_DIR, folder); }
 
 TProgram::~TProgram() {
   if (!process_.hProcess) return;
@@ -231,6 +250,7 @@ TProgram::~TProgram() {
 }
 
 bool TProgram::Start(const std::string& exe, const std::string& arguments) {
+  exe_ = exe;
   std::string commandLine = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
@@ -239,6 +259,7 @@ bool TProgram::Start(const std::string& exe, const std::string& arguments) {
 }
 
 bool TProgram::Start(const std::wstring& exe) {
+  exe_ = "the program started by its wide name";
   std::wstring commandLine = L"\"" + exe + L"\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
@@ -247,12 +268,15 @@ bool TProgram::Start(const std::wstring& exe) {
 }
 
 bool TProgram::WaitUntilIdle(DWORD timeoutMs) {
-  return process_.hProcess && WaitForInputIdle(process_.hProcess, timeoutMs) == 0 &&
-         WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+  const DWORD idle = process_.hProcess ? WaitForInputIdle(process_.hProcess, WaitBound(timeoutMs)) : WAIT_FAILED;
+  if (idle == WAIT_TIMEOUT) NeverCame(exe_ + " to wait for input");
+  return idle == 0 && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
 }
 
 DWORD TProgram::WaitForExit(DWORD timeoutMs) {
-  if (WaitForSingleObject(process_.hProcess, timeoutMs) != WAIT_OBJECT_0) return STILL_ACTIVE;
+  if (!WaitUntil([&] { return WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0; }, timeoutMs,
+                 "the end of " + exe_))
+    return STILL_ACTIVE;
   DWORD code = STILL_ACTIVE;
   GetExitCodeProcess(process_.hProcess, &code);
   return code;

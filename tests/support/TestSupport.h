@@ -16,8 +16,8 @@
 namespace twxtest {
 
 // How long a test waits for what it needs (a window, a file, a process's end):
-// as long as it takes (the value of INFINITE). No test asserts that something
-// happens within a time; the ctest timeout ends a test that hangs.
+// as long as it takes (the value of INFINITE), within the program's time
+// (WaitBound). No test asserts that something happens within a time.
 const uint32_t kUntilDone = 0xFFFFFFFFu;
 
 // A fresh, empty folder below the system's temporary folder, removed with all
@@ -71,8 +71,17 @@ struct TCaller {
 inline TCaller Caller(const char* file = __builtin_FILE(), int line = __builtin_LINE()) { return {file, line}; }
 
 #ifdef _WIN32
-// Polls done until it holds; false when timeoutMs passed first.
-bool WaitUntil(const std::function<bool()>& done, uint32_t timeoutMs);
+// ctest ends a program at its time limit without a word on what never came.
+// So every wait ends by three quarters of that limit (TWX_TIME_LIMIT seconds,
+// which ctest hands over) after the program started, and the waits after it
+// at once: a hang detector, not a speed test. The longest a wait may take from
+// now: timeoutMs, or what is left of the program's time.
+uint32_t WaitBound(uint32_t timeoutMs);
+// A wait that ended without what it waited for: a failure that names it.
+void NeverCame(const std::string& what, TCaller caller = Caller());
+// Polls done until it holds; false, and NeverCame(what), when the bound passed first.
+bool WaitUntil(const std::function<bool()>& done, uint32_t timeoutMs, const std::string& what,
+               TCaller caller = Caller());
 
 // A shortcut file read back as the shell reads it: through the shell-link
 // object and IPersistFile::Load.
@@ -121,6 +130,8 @@ std::string PatchSourcePath(const std::string& relative);
 
 // The folder as an installation leaves it: the payload with the patched programs.
 bool MakeInstalledProduct(const std::string& folder);
+// The folder as the extraction leaves it: the payload with the delta patches.
+bool MakeExtractedPayload(const std::string& folder);
 
 // A started program; the destructor ends it if a test left it running.
 class TProgram {
@@ -132,7 +143,7 @@ class TProgram {
   bool Start(const std::string& exe, const std::string& arguments = "");
   // Starts exe by its wide name, which may hold characters the ANSI code page lacks.
   bool Start(const std::wstring& exe);
-  // The exit code, or STILL_ACTIVE when it did not end within timeoutMs.
+  // The exit code, or STILL_ACTIVE (and a failure) when it did not end within timeoutMs.
   DWORD WaitForExit(DWORD timeoutMs);
   DWORD Id() const { return process_.dwProcessId; }
   // Waits until the program waits in its message loop; false when it ended first.
@@ -140,6 +151,7 @@ class TProgram {
 
  private:
   PROCESS_INFORMATION process_ = {};
+  std::string exe_;
 };
 
 // Points this program's import of library!function (which the code under test,

@@ -31,6 +31,7 @@ TEST(PathParts, WorkedValuesOddShapesAndDoubleByteCharacters) {
       {"\\\\", 1252, "\\\\", "", "", "", "", "\\"},
       {"C:x.txt", 1252, "C:", "x.txt", "C", ".txt", nullptr, nullptr},
       {"C:\\A\\\\B", 1252, "C:\\A\\\\", "B", "C:\\A", "", nullptr, "C:\\A\\B"},  // doubled backslashes before the last name
+      {"C:\\A.B\\C", 1252, "C:\\A.B\\", "C", "C:\\A.B", "", nullptr, nullptr},  // a dot in a folder's name
       {"C:\\Data\\archive.tar.gz", 1252, "C:\\Data\\", "archive.tar.gz", "C:\\Data", ".gz", nullptr, nullptr},
       {"dir.d/name", 1252, "", "dir.d/name", "", ".d/name", nullptr, nullptr},  // the forward slash is no separator
       {"", 1252, "", "", "", "", nullptr, nullptr},
@@ -69,8 +70,9 @@ TEST(FileOps, FoldersLevelByLevelUpToThePathLimitNeverBelowAFileAndNoImpossibleD
   twxtest::TempFolder temp;
   const std::string file = temp.Join("plain");
   ASSERT_TRUE(twxtest::WriteWholeFile(file, "data"));
-  std::string deepest = temp.Path(), over = temp.Path();  // one character more: nothing at all is made
-  while (deepest.size() + 2 <= kPlatformPathLimit) deepest += "\\d";
+  // Windows keeps room for an 8.3 name: no folder longer than 248 characters.
+  std::string deepest = temp.Path(), over = temp.Path();  // one character over the path limit: nothing at all is made
+  while (deepest.size() + 2 <= kPlatformPathLimit - 11) deepest += "\\d";
   while (over.size() + 102 <= kPlatformPathLimit) over += "\\" + std::string(100, 'o');
   for (const std::string& path : {temp.Join("D\\E\\\\\\"), file + "\\sub\\deeper", deepest,
                                   over + "\\" + std::string(kPlatformPathLimit - over.size(), 'o')})

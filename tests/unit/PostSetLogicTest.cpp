@@ -55,7 +55,7 @@ TEST(PostSetTables, IconsSwitchAtXpHelpersAtANewerVersionAndSetNamesConvertInAny
     return values[4].Value + "|" + values[5].Value;
   };
   EXPECT_EQ(icons(4, 10), icons(5, 0));
-  EXPECT_NE(icons(5, 0), icons(5, 1)) << "Windows XP draws with alpha";
+  EXPECT_EQ(icons(5, 0), "C:\\Trawlix\\Trawlix.exe,1002|C:\\Trawlix\\Trawlix.exe,1001") << "before XP, without alpha";
   EXPECT_EQ(icons(5, 1), icons(10, 0));
   // The installed helper is 5.3: each side of each part's bound.
   const std::pair<unsigned, unsigned> kHelpers[] = {{5, 4}, {6, 0}, {5, 3}, {5, 2}, {4, 9}};

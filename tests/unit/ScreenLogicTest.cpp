@@ -72,7 +72,7 @@ TEST(SetupLogic, TheFadeInRunsToFortySixAndWelcomesOnceOnTheFifthTick) {
 // same bytes are a letter and a backslash.
 #define HYO "\x95\x5C"
 
-TEST(TextRules, WorkingFolderSharedFolderUninstallStringAndBrowserVersion) {
+TEST(TextRules, WorkingFolderSharedFolderYearStampUninstallStringAndBrowserVersion) {
   const std::tuple<const char*, unsigned, const char*> kTargets[] = {
       {"D:\\Tools\\Trawlix\\Trawlix.exe", 1252, "D:\\Tools\\Trawlix"},
       {"C:\\Trawlix.exe", 1252, "C:\\"},  // a root keeps its backslash
@@ -92,6 +92,8 @@ TEST(TextRules, WorkingFolderSharedFolderUninstallStringAndBrowserVersion) {
   }
   EXPECT_EQ(UnquoteUninstallString("\"C:\\A B\\uninst.exe\" /S"), "C:\\A B\\uninst.exe\" /S");
   EXPECT_EQ(UnquoteUninstallString("\""), "");
+  EXPECT_EQ(StampYear("(c) YYYY, YYYY", 987), "(c)  987, YYYY");  // right-aligned in four, the first only
+  EXPECT_EQ(StampYear("no year", 2024), "no year");
   const std::pair<const char*, int> kVersions[] = {{"11.0.9600", 11}, {"9a.1", 0}, {".5", 0}, {"99999999999.1", 0}};
   for (const auto& row : kVersions) EXPECT_EQ(BrowserMajorVersionOf(row.first), row.second) << row.first;
 }

@@ -18,6 +18,16 @@ namespace {
 
 using namespace patchbytes;
 
+// The progress calls, as entry name and figure; and the pumps.
+std::vector<std::string> gCalls;
+void Note(const char* file, int32_t percent) { gCalls.push_back(NamePart(file) + " " + std::to_string(percent)); }
+#ifdef _WIN32
+std::string gImage;
+DWORD WINAPI StandInImage(HMODULE, LPWSTR buffer, DWORD size) {
+  return static_cast<DWORD>(MultiByteToWideChar(CP_ACP, 0, gImage.c_str(), -1, buffer, static_cast<int>(size)) - 1);
+}
+#endif
+
 class Extraction : public ::testing::Test {
  protected:
   // The destination lies inside a parent, so that a write outside it shows up there.
@@ -53,6 +63,30 @@ TEST_F(Extraction, EntriesLandInTheirFoldersWithTimesAndAttributesOverReadOnlyCo
     EXPECT_EQ(Extract(damaged, "secret"), kExtractDamaged) << damaged.size();
     EXPECT_EQ(Read("data.db"), "<missing>") << "refused before any file is written";
   }
+  // An archive of 200 bytes: each entry's figure is where its data starts,
+  // halves going to the even neighbour (12.5 and 37.5); the end says 100 with
+  // the last path, also after an archive without entries (its check value alone).
+  gCalls.clear();
+  ASSERT_EQ(Extract(Archive(Entry("abc", "12") + Entry("xyz", std::string(98, 'x'))), nullptr, Note), kExtractOk);
+  ASSERT_EQ(Extract(Bytes(4, 0xFF), nullptr, Note), kExtractOk);
+  EXPECT_EQ(gCalls, (std::vector<std::string>{"abc 12", "abc 12", "xyz 38", "xyz 38", "xyz 100", "xyz 100"}));
+#ifdef _WIN32
+  // The setup's own step, with a stand-in for its executable: the pump before
+  // the scan's chunk and the copy's, as the entry's file is made, for its one
+  // piece of output and at the end. A payload of the check value alone writes nothing.
+  auto* own = twxtest::ReplaceImport("kernel32.dll", "GetModuleFileNameW", reinterpret_cast<void*>(StandInImage));
+  for (const Bytes& payload : {Archive(Entry("step.txt", "made")), Bytes(4, 0xFF)}) {
+    gImage = temp.Join("setup.exe");
+    ASSERT_TRUE(twxtest::WriteWholeFile(gImage, "MZ" + PayloadMarker() + AsText(payload)));
+    const std::string folder = temp.Join(std::to_string(payload.size()));
+    MakeFolderPath(folder);
+    gCalls.clear();
+    EXPECT_TRUE(ExtractPayload(folder, [] { gCalls.push_back("pump"); }));
+    EXPECT_EQ(gCalls.size(), payload.size() > 4 ? 5u : 3u);
+    EXPECT_EQ(twxtest::ListFolder(folder).size(), payload.size() > 4 ? 1u : 0u);
+  }
+  twxtest::ReplaceImport("kernel32.dll", "GetModuleFileNameW", own);
+#endif
 }
 
 TEST_F(Extraction, FailedEntriesGiveSixAndKeepWhatWasWrittenBefore) {
@@ -60,18 +94,22 @@ TEST_F(Extraction, FailedEntriesGiveSixAndKeepWhatWasWrittenBefore) {
   const uint32_t check = Check(content);
   Bytes overlong = Record("long.bin", 7, StreamFor(content), check);
   overlong[2 + 8 + 4 + 4 + 4] += 4;  // data length field, low byte: runs into the check value
-  const std::tuple<const char*, Bytes, bool> kRows[] = {  // what, the entry, whether it runs to the body's end
-      {"a data byte more than the stream takes", Record("e.bin", 7, StreamFor(content) + Bytes{0}, check), 0},
-      {"wrong length", Record("e.bin", 8, StreamFor(content), check), 0},
-      {"wrong contents check", Record("e.bin", 7, StreamFor(content), check ^ 1), 0},
-      {"data past the body", overlong, 1},
-      {"a record cut short", Bytes{5, 0, 'a', 'b'}, 1}};
+  // What, the entry, whether it runs to the body's end, what its file holds afterwards.
+  const std::tuple<const char*, Bytes, bool, const char*> kRows[] = {
+      {"a data byte more than the stream takes", Record("e.bin", 7, StreamFor(content) + Bytes{0}, check), 0,
+       "payload"},
+      {"wrong length", Record("e.bin", 8, StreamFor(content), check), 0, "payload"},
+      {"wrong contents check", Record("e.bin", 7, StreamFor(content), check ^ 1), 0, "payload"},
+      {"data past the body", overlong, 1, "<missing>"},
+      {"a record cut short", Bytes{5, 0, 'a', 'b'}, 1, "<missing>"}};
   for (const auto& row : kRows) {
     SCOPED_TRACE(std::get<0>(row));
+    DeleteFilePath(Path("e.bin"));
     const Bytes after = std::get<2>(row) ? Bytes() : Entry("never.txt", "x");
     EXPECT_EQ(Extract(Archive(Entry("first.txt", "ok") + std::get<1>(row) + after)), kExtractBadEntry);
     EXPECT_EQ(Read("first.txt"), "ok");
     EXPECT_EQ(Read("never.txt"), "<missing>");
+    EXPECT_EQ(Read("e.bin"), std::get<3>(row)) << "what was written before the failure";
     EXPECT_NE(FileDosTime(Path("e.bin")), kSomeTime) << "no time stamp on a failed entry";
   }
   const Bytes zeros(100000, 0);  // never more than the listed length is written
@@ -80,9 +118,9 @@ TEST_F(Extraction, FailedEntriesGiveSixAndKeepWhatWasWrittenBefore) {
 }
 
 TEST_F(Extraction, UnsafeNamesAndOverlongPathsNeverWriteAnythingAnywhere) {
-  std::string longest;  // a path at the platform's limit, in components of 200
+  std::string longest;  // a path at the platform's limit, in components of 200, its folder within Windows' 248
   const size_t room = kPlatformPathLimit - destination.size() - 1;
-  while (longest.size() + 201 < room) longest += std::string(200, 'n') + "\\";
+  while (longest.size() + 213 < room) longest += std::string(200, 'n') + "\\";
   longest += std::string(room - longest.size(), 'n');
   for (const std::string& name : std::vector<std::string>{
            "", "\\abs.txt", "/abs.txt", "C:\\x.txt", "C:x.txt", "..\\escape.txt", "a\\..\\..\\escape.txt", "a\\..",
@@ -180,10 +218,16 @@ TEST_F(Extraction, MissingArchiveOrDestinationNamesThatCannotBeTakenAndVerifyWri
   ASSERT_TRUE(twxtest::WriteWholeFile(Path("data.db"), "old"));
   swapPath = Path("data.db");
   EXPECT_EQ(Extract(Archive(Entry("data.db", "new")), nullptr, SwapForFolder), kExtractCannotCreate);
+  EXPECT_EQ(Read("data.db.$$$"), "new") << "the earlier file is gone: the verified copy is all there is";
   ASSERT_TRUE(twxtest::WriteWholeFile(archive, AsText(Archive(Entry("a\\b.txt", "b")))));
   EXPECT_EQ(VerifyArchive(archive.c_str(), nullptr, nullptr), kExtractOk);
   EXPECT_FALSE(IsExistingFile(archive));
-  EXPECT_EQ(Listed(), (std::vector<std::string>{"data.db", "taken"}));
+  EXPECT_EQ(Listed(), (std::vector<std::string>{"data.db", "data.db.$$$", "taken"}));
+  // The archive's name completed: the current folder, the default extension
+  // unless the name has one (a dot in a folder's name is none).
+  EXPECT_EQ(ResolveArchiveName("setup", ".vhz"), stray.substr(0, stray.size() - 4) + "setup.vhz");
+  EXPECT_EQ(ResolveArchiveName("C:\\A.B\\C", ".vhz"), "C:\\A.B\\C.vhz");
+  EXPECT_EQ(ResolveArchiveName("D:x.pak", ".vhz"), "D:x.pak");
 }
 
 TEST(Payload, TheFirstUpperCaseMarkerCountsAcrossChunksAndAFileWithoutOneIsTheArchive) {

@@ -1,17 +1,21 @@
-// The registry values the post-install steps write, where the setup's
-// scenarios do not read them, against a registry of the test's own
-// (every root redirected into a scratch key, HKEY_USERS with made-up users).
+// The post-install steps and the start-up probes, where the setup's scenarios
+// cannot see them, against a registry of the test's own (every root
+// redirected into a scratch key, HKEY_USERS with made-up users).
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <tuple>
 #include <vector>
 
 #include "Global.h"
+#include "GlobalData.h"
+#include "HelperInstance.h"
 #include "IEToolbarUnit.h"
 #include "PostSet.h"
 #include "Product.h"
+#include "ShellLinks.h"
 #include "SystemLibrary.h"
 #include "TestSupport.h"
 
@@ -24,6 +28,7 @@ using twxtest::WriteRegValue;
 const char kToolbarKey[] = "Software\\Microsoft\\Internet Explorer\\Toolbar";
 const char kMappingKey[] = "Software\\Microsoft\\Internet Explorer\\Extensions\\CmdMapping";
 const char kLayoutValue[] = "{1E796980-9CC5-11D1-A83F-00C04FC99D61}";
+const char kWindowsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion";
 
 // A string as REG_SZ data is stored (with its terminating zero); a DWORD's bytes.
 std::string Z(const std::string& text) { return text + std::string(1, '\0'); }
@@ -150,11 +155,14 @@ TEST_F(Registry, UninstallEntryExtensionAndQueryFolderTypeAreTerminatedStrings) 
 
   const std::string destination = "C:\\Program Files" + std::string(kProductFolder), exe = ProgramPath(destination);
   EXPECT_TRUE(RegisterBrowserExtension(exe));
-  // Eight strings, each with its terminating zero.
+  // Eight strings, each with its terminating zero; the prefix's Windows is XP or later.
   const std::string extension = Snapshot(HKEY_LOCAL_MACHINE, kExtensionKey);
   EXPECT_EQ(Count(extension, "|1|"), 8u);
-  EXPECT_EQ(Count(extension, std::string("\0\n", 2)), 8u);
-  EXPECT_EQ(ReadRegRaw(HKEY_LOCAL_MACHINE, kExtensionKey, "Exec"), Z(exe));
+  for (const auto& value : std::map<std::string, std::string>{
+           {"ButtonText", "Trawlix"}, {"clsid", "{1FBA04EE-3024-11D2-8F1F-0000F87ABD16}"}, {"Default Visible", "Yes"},
+           {"Exec", exe}, {"HotIcon", exe + ",1004"}, {"Icon", exe + ",1003"}, {"MenuStatusBar", "Runs Trawlmark"},
+           {"MenuText", "Run Trawlix"}})
+    EXPECT_EQ(ReadRegRaw(HKEY_LOCAL_MACHINE, kExtensionKey, value.first), Z(value.second));
 
   // The extension is taken over; what else another program keeps there stays.
   const std::string type = kQueryFolderType, command = type + "\\shell\\open\\command";
@@ -237,6 +245,154 @@ TEST_F(Registry, EveryLoadedUserButTheTemplateGetsTheButtonAndUnknownLayoutsStay
     EXPECT_EQ(ReadRegRaw(root(user), key(user, kMappingKey), "NextId", &type), Dword(user.expectedNextId));
     EXPECT_EQ(type, user.mappingType);
   }
+}
+
+// Where a first installation goes and the helper is shared, or the earlier
+// installation, as the registry and the disk have them; every value that
+// cannot be read, or is too long for its buffer, gives drive C:.
+TEST_F(Registry, ProbesFallBackToDriveCForEveryValueTheyCannotReadAndStampTheYear) {
+  twxtest::TempFolder temp;
+  const std::string earlier = temp.Join("Earlier"), quoted = "\"" + UninstallerPath(earlier) + "\"";
+  MakeFolderPath(earlier);
+  ASSERT_TRUE(twxtest::WriteWholeFile(ProgramPath(earlier), "the program"));
+  // Doubled backslashes before "uninst.exe" still lead to the folder: a string of so many characters.
+  const auto entry = [&](size_t length) {
+    return "\"" + earlier + std::string(length - 13 - earlier.size(), '\\') + "\\uninst.exe\"";
+  };
+  const std::string p259(259, 'p'), c259(259, 'c');
+  const struct {
+    std::string programFiles, commonFiles, uninstall;  // "-": none
+    std::string destination, helper;
+  } kRows[] = {{"-", "-", "-", "C:\\VarnTech\\Trawlix", "C:\\VarnTech"},
+               {"D:\\Progs", "E:\\Common", quoted, earlier, "E:\\Common\\VarnTech"},
+               {"D:\\Progs", "E:\\Common", quoted.substr(1, quoted.size() - 2), earlier, "E:\\Common\\VarnTech"},
+               {p259 + "p", c259, entry(261), "C:\\VarnTech\\Trawlix", c259 + "\\VarnTech"},
+               {p259, c259 + "c", entry(260), earlier, "C:\\VarnTech"},
+               // From here on the earlier folder has lost its program.
+               {"D:\\Progs", "E:\\Common", quoted, "D:\\Progs\\VarnTech\\Trawlix", "E:\\Common\\VarnTech"},
+               {p259, "-", entry(260), p259 + "\\VarnTech\\Trawlix", "C:\\VarnTech"}};
+  const size_t year = WelcomeText.find("YYYY");
+  ASSERT_NE(year, std::string::npos);
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(&row - kRows);
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE");
+    for (const auto& value : {std::make_tuple(kWindowsKey, "ProgramFilesDir", row.programFiles),
+                              {kWindowsKey, "CommonFilesDir", row.commonFiles},
+                              {kUninstallKey, "UninstallString", row.uninstall}})
+      ASSERT_TRUE(std::get<2>(value) == "-" || twxtest::WriteRegString(HKEY_LOCAL_MACHINE, std::get<0>(value),
+                                                                       std::get<1>(value), std::get<2>(value)));
+    if (&row == kRows + 5) DeleteFileA(ProgramPath(earlier).c_str());
+    ProbeEnvironment();
+    EXPECT_EQ(DefaultDestination, row.destination);
+    EXPECT_EQ(ExistingInstallation, row.destination == earlier);
+    EXPECT_EQ(SharedHelperFolder, row.helper);
+  }
+  SYSTEMTIME now;  // the year as Greenwich has it
+  GetSystemTime(&now);
+  EXPECT_EQ(WelcomeText.substr(year, 4), std::to_string(now.wYear));
+}
+
+// An older helper, run by a thread of the test: its window in the instance
+// file, its program held until it has quit, as a running program's is.
+struct TOldHelper {
+  std::string instance, program;
+};
+DWORD WINAPI RunOldHelper(LPVOID data) {
+  const TOldHelper* old = static_cast<TOldHelper*>(data);
+  HANDLE program = CreateFileA(old->program.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE held;
+  twx::ClaimHelperInstance(old->instance, CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                                          nullptr, nullptr), &held);
+  for (MSG message; GetMessageA(&message, nullptr, 0, 0) > 0;) DispatchMessageA(&message);
+  Sleep(300);  // a program takes a moment to end
+  CloseHandle(program);
+  twx::ReleaseHelperInstance(held);
+  return 0;
+}
+
+// The post-install sequence as the setup runs it after the extraction,
+// without its pauses, on Windows 2000, the system's language as each row has
+// it and the Programs folder the test's: a patch that fails ends the chain and
+// the result, not the steps after it. Then the helper on XP.
+LANGID gLanguage;
+LANGID WINAPI SystemLanguage() { return gLanguage; }
+void WINAPI NoPause(DWORD) {}
+
+TEST_F(Registry, PostInstallPatchesInTurnPrunesLanguagesAndStopsAnOlderHelperFromXpOn) {
+  twxtest::TempFolder temp;
+  ProgramsFolder = temp.Join("Programs");
+  ASSERT_TRUE(CreateFolder(ProgramsFolder));
+  SharedHelperFolder = temp.Join("Shared");
+  OsVersion = OSVERSIONINFOA();
+  OsVersion.dwMajorVersion = 5;
+  void* sleep = twxtest::ReplaceImport("kernel32.dll", "Sleep", reinterpret_cast<void*>(NoPause));
+  void* language =
+      twxtest::ReplaceImport("kernel32.dll", "GetSystemDefaultLangID", reinterpret_cast<void*>(SystemLanguage));
+  gLanguage = 0x0409;
+  const char* const kMade[] = {"SrchCfg.exe", "Help\\TWXHelp.exe", "Trawlix.exe"};
+  for (const bool whole : {false, true}) {
+    SCOPED_TRACE(whole ? "every patch" : "the engine tool's patch missing");
+    const std::string destination = temp.Join(whole ? "whole" : "broken");
+    ASSERT_TRUE(twxtest::MakeExtractedPayload(destination));
+    if (!whole) DeleteFileA((destination + "\\SrchCfg.pch").c_str());
+    EXPECT_EQ(RunPostInstall(destination, nullptr), whole);
+    for (const char* made : kMade)
+      EXPECT_TRUE(twxtest::ReadWholeFileOr(destination + "\\" + made, "") ==
+                  twxtest::ReadWholeFileOr(whole ? twxtest::PatchSourcePath(made) : twxtest::PayloadPath(made), ""))
+          << made;
+    EXPECT_EQ(IsExistingFile(destination + "\\Help\\TWXHelp.pch"), !whole) << "not attempted after the failure";
+    EXPECT_FALSE(IsExistingFile(destination + "\\Trawlix.pch")) << "deleted whether it ran or not";
+    EXPECT_EQ(twxtest::ListFolder(LanguageFolderPath(destination)),
+              (std::vector<std::string>{"English.TWL", "German.TWL", "User Defined(Other).TWL"}));
+    EXPECT_FALSE(IsExistingFile(PayloadHelperPath(destination)));
+    EXPECT_FALSE(IsExistingFolder(SharedHelperFolder));
+    EXPECT_EQ(ReadRegRaw(HKEY_LOCAL_MACHINE, kRunKey, kRunValue), "");
+    const std::pair<const char*, std::string> kShortcuts[] = {
+        {"Trawlix", "\\Trawlix.exe"}, {"Trawlix Help", "\\Help\\TWXHelp.exe"}, {"Trawlix Report Library", "\\Library"},
+        {"Trawlix License Agreement", "\\License.txt"}};
+    for (const auto& shortcut : kShortcuts)
+      EXPECT_EQ(UpperAscii(twxtest::ReadLink(ProgramsFolder + "\\Trawlmark\\" + shortcut.first + ".lnk").target),
+                UpperAscii(destination + shortcut.second));
+  }
+  // The language kept while its file is there, else the system's (written
+  // without its file), else left as it was; in section "Queries".
+  const std::string destination = temp.Join("whole"), settings = SettingsPath(destination);
+  const std::tuple<const char*, LANGID, const char*> kLanguages[] = {  // before, the system's, after
+      {"German", 0x0409, "German"}, {"Dutch", 0x0409, "English"}, {"", 0x0813, "Dutch"}, {"Klingon", 0x041E, "Klingon"},
+      {"", 0x0C04, "Chinese Traditional"}, {"", 0x0804, "Chinese Traditional"}, {"", 0x0401, "Arabic"},
+      {"", 0x0436, "Afrikaans"}, {"", 0x0418, "Romanian"}, {"x", 0x0609, "x"}};
+  for (const auto& row : kLanguages) {
+    WritePrivateProfileStringA("Queries", "Language", std::get<0>(row), settings.c_str());
+    gLanguage = std::get<1>(row);
+    SelectLanguage(destination);
+    char value[64];
+    GetPrivateProfileStringA("Queries", "Language", "-", value, sizeof value, settings.c_str());
+    EXPECT_STREQ(value, std::get<2>(row)) << std::hex << gLanguage;
+  }
+  twxtest::ReplaceImport("kernel32.dll", "Sleep", sleep);
+  twxtest::ReplaceImport("kernel32.dll", "GetSystemDefaultLangID", language);
+
+  // On XP, over an older helper that runs: asked to quit, and waited for, it
+  // gives up its program, which the payload's copy then replaces and starts.
+  OsVersion.dwMinorVersion = 1;
+  ASSERT_TRUE(CopyFileA(twxtest::PayloadPath(kHelperFileName).c_str(), PayloadHelperPath(destination).c_str(), FALSE));
+  MakeFolderPath(SharedHelperFolder);
+  TOldHelper old = {HelperInstancePath(SharedHelperFolder), HelperPath(SharedHelperFolder)};
+  ASSERT_TRUE(twxtest::WriteWholeFile(old.program, "an older helper, without a version"));
+  HANDLE thread = CreateThread(nullptr, 0, RunOldHelper, &old, 0, nullptr);
+  const auto helperRuns = [&] { return twx::ReadHelperWindow(old.instance) != nullptr; };
+  twxtest::WaitUntil(helperRuns, twxtest::kUntilDone, "the old helper");
+  InstallSearchBoxHelper(destination, SharedHelperFolder);
+  EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0) << "the old helper has quit";
+  EXPECT_TRUE(twxtest::ReadWholeFileOr(old.program, "") ==
+              twxtest::ReadWholeFileOr(twxtest::PayloadPath(kHelperFileName), "-"));
+  EXPECT_FALSE(IsExistingFile(PayloadHelperPath(destination)));
+  EXPECT_EQ(twxtest::ReadRegString(HKEY_LOCAL_MACHINE, kRunKey, kRunValue), "\"" + old.program + "\"");
+  twxtest::WaitUntil(helperRuns, twxtest::kUntilDone, "the new helper");
+  EXPECT_TRUE(twx::StopHelper(old.instance, twxtest::WaitBound(twxtest::kUntilDone))) << "the new helper stopped";
+  PostThreadMessageA(GetThreadId(thread), WM_QUIT, 0, 0);
+  WaitForSingleObject(thread, twxtest::WaitBound(twxtest::kUntilDone));
+  CloseHandle(thread);
 }
 
 // The first filter of the product, which needs the shared engine beside it,

@@ -72,7 +72,9 @@ class FolderBrowser : public ::testing::Test {
   }
   // The dialog's result once it has ended.
   std::string Result() {
-    if (thread_ && WaitForSingleObject(thread_, kWait) == WAIT_OBJECT_0 && CloseHandle(thread_)) thread_ = nullptr;
+    if (thread_ && twxtest::WaitUntil([&] { return WaitForSingleObject(thread_, 0) == WAIT_OBJECT_0; }, kWait,
+                                      "the browser to end") && CloseHandle(thread_))
+      thread_ = nullptr;
     return browse_.result;
   }
   bool StillOpen(HWND dialog) { return IsWindowVisible(robot::Settled(dialog)) != FALSE; }
@@ -120,8 +122,8 @@ TEST_F(FolderBrowser, OpensAtTheNearestExistingFolderWalksTheListAndChecksTypedP
     const LPARAM at = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
     for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
       PostMessageA(list, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, at);
-    EXPECT_TRUE(twxtest::WaitUntil([&] { return robot::WindowText(robot::Control(dialog, IDC_SELDIR_PATH)) == path; }, kWait))
-        << path;
+    twxtest::WaitUntil([&] { return robot::WindowText(robot::Control(dialog, IDC_SELDIR_PATH)) == path; }, kWait,
+                       "the path field to show " + path);
   };
   // The first item of that name after the shown folder's (the search wraps round).
   const auto item = [&](const char* text) {
