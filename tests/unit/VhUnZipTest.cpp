@@ -81,7 +81,7 @@ TEST_F(Extraction, EntriesLandInTheirFoldersWithTimesAndAttributesOverReadOnlyCo
     const std::string folder = temp.Join(std::to_string(payload.size()));
     MakeFolderPath(folder);
     gCalls.clear();
-    EXPECT_TRUE(ExtractPayload(folder, [] { gCalls.push_back("pump"); }));
+    EXPECT_TRUE(ExtractPayload(folder, folder + "\\payload.tmp", [] { gCalls.push_back("pump"); }));
     EXPECT_EQ(gCalls.size(), payload.size() > 4 ? 5u : 3u);
     EXPECT_EQ(twxtest::ListFolder(folder).size(), payload.size() > 4 ? 1u : 0u);
   }
