@@ -20,8 +20,8 @@
 
 #include "AccessTrace.h"
 #include "FileUtils.h"
-#include "GlobalData.h"
 #include "HelperInstance.h"
+#include "PostSetLogic.h"
 #include "Product.h"
 #include "Robot.h"
 #include "ShellLinks.h"

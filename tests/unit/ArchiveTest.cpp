@@ -10,9 +10,9 @@ namespace {
 using namespace patchbytes;
 
 Bytes Scrambled(const std::string& passPhrase, Bytes plain, size_t piece) {
-  InitKeystream(passPhrase);
+  TKeystream keystream = InitKeystream(passPhrase);
   for (size_t at = 0; at < plain.size(); at += piece)
-    ApplyKeystream(plain.data() + at, static_cast<int32_t>(std::min(piece, plain.size() - at)));
+    ApplyKeystream(&keystream, plain.data() + at, static_cast<int32_t>(std::min(piece, plain.size() - at)));
   return plain;
 }
 

@@ -5,7 +5,6 @@
 #include <new>
 
 #include "FileUtils.h"
-#include "GlobalData.h"
 #include "IEToolbarLogic.h"
 #include "PatchBytes.h"
 #include "PostSetLogic.h"
@@ -52,8 +51,8 @@ TEST(ToolbarLayout, TheButtonGoesAfterTheFirstMarkedRecordOrAtTheEndAndOnlyOnce)
 
 TEST(PostSetTables, IconsSwitchAtXpHelpersAtANewerVersionAndSetNamesConvertInAnyAsciiCase) {
   const auto icons = [](uint32_t major, uint32_t minor) {
-    ComposeExtensionValues("C:\\Trawlix\\Trawlix.exe", major, minor);
-    return std::string(ExtensionValues[4].Value) + "|" + ExtensionValues[5].Value;
+    const std::vector<TNameValue> values = ComposeExtensionValues("C:\\Trawlix\\Trawlix.exe", major, minor);
+    return values[4].Value + "|" + values[5].Value;
   };
   EXPECT_EQ(icons(4, 10), icons(5, 0));
   EXPECT_EQ(icons(5, 0), "C:\\Trawlix\\Trawlix.exe,1002|C:\\Trawlix\\Trawlix.exe,1001") << "before XP, without alpha";

@@ -8,7 +8,8 @@
 #include "FileIO.h"
 #include "SelDirLogic.h"
 #include "SetupLogic.h"
-#include "SysUtilLogic.h"
+#include "FileUtils.h"
+#include "GlobalLogic.h"
 #include "TestSupport.h"
 
 namespace {
@@ -100,7 +101,7 @@ TEST(TextRules, WorkingFolderSharedFolderYearStampUninstallStringAndBrowserVersi
 // The list as "text:indentation" items and the shown folder's index.
 std::string Shown(const TFolderList& list) {
   std::string out;
-  for (const TFolderItem& item : list.items) out += item.text + ":" + std::to_string(item.data) + " ";
+  for (const TFolderItem& item : list.items) out += item.text + ":" + std::to_string(item.indent) + " ";
   return out + "@" + std::to_string(list.currentLevel);
 }
 

@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include "EntryNames.h"
 #include "FileIO.h"
 #include "FileUtils.h"
 #include "PatchBytes.h"
+#include "PayloadLocation.h"
+#include "Product.h"
 #include "TestSupport.h"
 #include "VhUnZip.h"
 
@@ -78,7 +81,7 @@ TEST_F(Extraction, EntriesLandInTheirFoldersWithTimesAndAttributesOverReadOnlyCo
     const std::string folder = temp.Join(std::to_string(payload.size()));
     MakeFolderPath(folder);
     gCalls.clear();
-    EXPECT_TRUE(ExtractPayload(folder, [] { gCalls.push_back("pump"); }));
+    EXPECT_TRUE(ExtractPayload(folder, folder + "\\payload.tmp", [] { gCalls.push_back("pump"); }));
     EXPECT_EQ(gCalls.size(), payload.size() > 4 ? 5u : 3u);
     EXPECT_EQ(twxtest::ListFolder(folder).size(), payload.size() > 4 ? 1u : 0u);
   }
@@ -249,11 +252,11 @@ Bytes ImageHeader(bool plus, uint32_t entries, uint32_t optionalSize, uint32_t t
   h[0] = 'M', h[1] = 'Z', h[0x3C] = 0x80;
   std::memcpy(&h[0x80], "PE\0\0", 4);
   const size_t optional = 0x80 + 24, directory = optional + (plus ? 112 : 96);
-  vhz::PutLE(&h[0x80 + 4 + 16], optionalSize, 2);
-  vhz::PutLE(&h[optional], plus ? 0x20B : 0x10B, 2);
-  vhz::PutLE(&h[directory - 4], entries, 4);
-  vhz::PutLE(&h[directory + 4 * 8], table, 4);
-  vhz::PutLE(&h[directory + 4 * 8 + 4], tableSize, 4);
+  PutLE(&h[0x80 + 4 + 16], optionalSize, 2);
+  PutLE(&h[optional], plus ? 0x20B : 0x10B, 2);
+  PutLE(&h[directory - 4], entries, 4);
+  PutLE(&h[directory + 4 * 8], table, 4);
+  PutLE(&h[directory + 4 * 8 + 4], tableSize, 4);
   return h;
 }
 

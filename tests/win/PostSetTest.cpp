@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "Global.h"
-#include "GlobalData.h"
 #include "HelperInstance.h"
 #include "IEToolbarUnit.h"
 #include "PostSet.h"

@@ -13,7 +13,7 @@
 
 #include "FileUtils.h"
 #include "TestSupport.h"
-#include "WinNTFuncts.h"
+#include "AccessListSystem.h"
 
 namespace {
 
