@@ -50,20 +50,13 @@ TEST(ToolbarLayout, TheButtonGoesAfterTheFirstMarkedRecordOrAtTheEndAndOnlyOnce)
   }
 }
 
-TEST(PostSetTables, IconsSwitchAtXpHelpersAtANewerVersionAndSetNamesConvertInAnyAsciiCase) {
+TEST(ToolbarValues, TheIconsHaveNoAlphaBeforeXp) {
   const auto icons = [](uint32_t major, uint32_t minor) {
     ComposeExtensionValues("C:\\Trawlix\\Trawlix.exe", major, minor);
     return std::string(ExtensionValues[4].Value) + "|" + ExtensionValues[5].Value;
   };
-  EXPECT_EQ(icons(4, 10), icons(5, 0));
-  EXPECT_EQ(icons(5, 0), "C:\\Trawlix\\Trawlix.exe,1002|C:\\Trawlix\\Trawlix.exe,1001") << "before XP, without alpha";
-  EXPECT_EQ(icons(5, 1), icons(10, 0));
-  // The installed helper is 5.3: each side of each part's bound.
-  const std::pair<unsigned, unsigned> kHelpers[] = {{5, 4}, {6, 0}, {5, 3}, {5, 2}, {4, 9}};
-  for (const auto& helper : kHelpers)
-    EXPECT_EQ(IsNewerHelperVersion(helper.first, helper.second, 5, 3), &helper < kHelpers + 2) << helper.first;
-  EXPECT_EQ(ConvertEngineSetNames("set=search in entir\xc9 web|SeT=sEaRcH In EnTiRe WeB|set=search in entire web"),
-            "set=search in entir\xc9 web|SET=Search in Web|SET=Search in Web");  // a byte above 127 is no letter
+  EXPECT_EQ(icons(5, 0), "C:\\Trawlix\\Trawlix.exe,1002|C:\\Trawlix\\Trawlix.exe,1001");
+  EXPECT_EQ(icons(5, 1), "C:\\Trawlix\\Trawlix.exe,1004|C:\\Trawlix\\Trawlix.exe,1003");
 }
 
 // Writes half of what it is given, then fails, as a disk that fills up does.
