@@ -37,7 +37,10 @@ TEST(SetupLogic, EveryGateOnEachSideOfItsBound) {
                 {"the last step before the full height", UnrollHeight(95, 100) == 99, true},
                 {"the full height is never set", UnrollHeight(96, 100) == -1, true}};
   for (const auto& gate : kGates) EXPECT_EQ(gate.decided, gate.expected) << gate.what;
-  // What the low-space gate is given: a drive's root, the free space in unsigned arithmetic.
+}
+
+// What the low-space gate is given: a drive's root, the free space in unsigned arithmetic.
+TEST(SetupLogic, TheFreeSpaceIsAskedOfTheDrivesRootWithoutOverflow) {
   EXPECT_EQ(DriveRootOf("c:\\VarnTech\\Trawlix"), "C:\\");
   EXPECT_EQ(DriveRootOf("\\\\server\\share"), "\\\\\\") << "no drive: a root whose query fails";
   EXPECT_DOUBLE_EQ(FreeSpaceMB(65536, 32768, 1), 2048.0) << "a cluster of 2 GiB: unsigned";

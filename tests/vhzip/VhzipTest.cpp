@@ -15,7 +15,6 @@
 #include "PatchApply.h"
 #include "PatchBytes.h"
 #include "TestSupport.h"
-#include "VhUnZip.h"
 
 namespace {
 
