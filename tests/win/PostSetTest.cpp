@@ -144,25 +144,13 @@ class Registry : public ::testing::Test {
 TEST_F(Registry, EveryStringTheSetupWritesIsStoredWithItsTerminatingZero) {
   WriteUninstallEntry("C:\\Program Files\\Old Place");
   WriteUninstallEntry("D:\\My Tools\\Trawl mark");
-  EXPECT_EQ(ReadRegRaw(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), Z(kProductName));
-  EXPECT_EQ(ReadRegRaw(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
-            Z("\"" + UninstallerPath("D:\\My Tools\\Trawl mark") + "\""));
   EXPECT_EQ(Count(Snapshot(HKEY_LOCAL_MACHINE, kUninstallKey), "\n"), 2u) << "replaced whole";
   // A later setup's probe reads the browser's version with the rights it asked for.
   ASSERT_TRUE(WriteRegValue(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Internet Explorer", "Version", REG_SZ, Z("7.0")));
   EXPECT_EQ(GetBrowserMajorVersion(), 7);
-
   const std::string destination = "C:\\Program Files" + std::string(kProductFolder), exe = ProgramPath(destination);
   EXPECT_TRUE(RegisterBrowserExtension(exe));
-  // Eight strings, each with its terminating zero; the prefix's Windows is XP or later.
-  const std::string extension = Snapshot(HKEY_LOCAL_MACHINE, kExtensionKey);
-  EXPECT_EQ(Count(extension, "|1|"), 8u);
-  for (const auto& value : std::map<std::string, std::string>{
-           {"ButtonText", "Trawlix"}, {"clsid", "{1FBA04EE-3024-11D2-8F1F-0000F87ABD16}"}, {"Default Visible", "Yes"},
-           {"Exec", exe}, {"HotIcon", exe + ",1004"}, {"Icon", exe + ",1003"}, {"MenuStatusBar", "Runs Trawlmark"},
-           {"MenuText", "Run Trawlix"}})
-    EXPECT_EQ(ReadRegRaw(HKEY_LOCAL_MACHINE, kExtensionKey, value.first), Z(value.second));
-
+  EXPECT_EQ(Count(Snapshot(HKEY_LOCAL_MACHINE, kExtensionKey), "|1|"), 8u) << "eight strings";
   // The extension is taken over; what else another program keeps there stays.
   const std::string type = kQueryFolderType, command = type + "\\shell\\open\\command";
   ASSERT_TRUE(WriteRegValue(HKEY_CLASSES_ROOT, kQueryFolderExtension, "", REG_SZ, Z("otherapp.document")));
@@ -170,19 +158,27 @@ TEST_F(Registry, EveryStringTheSetupWritesIsStoredWithItsTerminatingZero) {
   ASSERT_TRUE(WriteRegValue(HKEY_CLASSES_ROOT, command, "Keep", REG_SZ, Z("x")));
   RegisterQueryFolderType(destination);
   RegisterQueryFolderType(destination);
+  const HKEY machine = HKEY_LOCAL_MACHINE, classes = HKEY_CLASSES_ROOT;
   const struct {
+    HKEY root;
     std::string key;
     const char* value;
     std::string data;
-  } rows[] = {
-      {kQueryFolderExtension, "", type},
-      {kQueryFolderExtension, "Content Type", "text/plain"},
-      {type, "", "Trawlix Query Folder"},
-      {type + "\\DefaultIcon", "", exe + ",-204"},
-      {command, "", "\"" + exe + "\" \"%1\""},
-      {command, "Keep", "x"},
-  };
-  for (const auto& row : rows) EXPECT_EQ(ReadRegRaw(HKEY_CLASSES_ROOT, row.key, row.value), Z(row.data)) << row.key;
+  } kValues[] = {  // the browser's values as the prefix's Windows, XP or later, has them
+      {machine, kUninstallKey, "DisplayName", kProductName},
+      {machine, kUninstallKey, "UninstallString", "\"" + UninstallerPath("D:\\My Tools\\Trawl mark") + "\""},
+      {machine, kExtensionKey, "ButtonText", "Trawlix"}, {machine, kExtensionKey, "Default Visible", "Yes"},
+      {machine, kExtensionKey, "clsid", "{1FBA04EE-3024-11D2-8F1F-0000F87ABD16}"}, {machine, kExtensionKey, "Exec", exe},
+      {machine, kExtensionKey, "HotIcon", exe + ",1004"}, {machine, kExtensionKey, "Icon", exe + ",1003"},
+      {machine, kExtensionKey, "MenuStatusBar", "Runs Trawlmark"}, {machine, kExtensionKey, "MenuText", "Run Trawlix"},
+      {classes, kQueryFolderExtension, "", type},
+      {classes, kQueryFolderExtension, "Content Type", "text/plain"},
+      {classes, type, "", "Trawlix Query Folder"},
+      {classes, type + "\\DefaultIcon", "", exe + ",-204"},
+      {classes, command, "", "\"" + exe + "\" \"%1\""},
+      {classes, command, "Keep", "x"}};
+  for (const auto& row : kValues)
+    EXPECT_EQ(ReadRegRaw(row.root, row.key, row.value), Z(row.data)) << row.key << " " << row.value;
 }
 
 std::string Record(uint32_t marker, uint32_t command) {
