@@ -58,14 +58,22 @@ TEST_F(Extraction, EntriesLandInTheirFoldersWithTimesAndAttributesOverReadOnlyCo
     const bool readOnly = file.first == "License.txt" || file.first == "short.txt";
     EXPECT_EQ(twxtest::IsReadOnly(Path(file.first)), readOnly) << file.first;
   }
-  for (const Bytes& damaged : {Archive(body, "other"), Archive(body, "secret") + Bytes{0}, Bytes{0xFF, 0xFF, 0xFF}}) {
-    DeleteFilePath(Path("data.db"));
+}
+
+TEST_F(Extraction, NothingIsWrittenFromADamagedArchiveNorByAVerify) {
+  const Bytes body = Entry("data.db", "new");
+  for (const Bytes& damaged : {Archive(body, "other"), Archive(body, "secret") + Bytes{0}, Bytes{0xFF, 0xFF, 0xFF}})
     EXPECT_EQ(Extract(damaged, "secret"), kExtractDamaged) << damaged.size();
-    EXPECT_EQ(Read("data.db"), "<missing>") << "refused before any file is written";
-  }
-  // An archive of 200 bytes: each entry's figure is where its data starts,
-  // halves going to the even neighbour (12.5 and 37.5); the end says 100 with
-  // the last path, also after an archive without entries (its check value alone).
+  ASSERT_TRUE(twxtest::WriteWholeFile(archive, AsText(Archive(Entry("a\\b.txt", "b")))));
+  EXPECT_EQ(VerifyArchive(archive.c_str(), nullptr, nullptr), kExtractOk);
+  EXPECT_FALSE(IsExistingFile(archive));
+  EXPECT_EQ(Listed(), std::vector<std::string>());
+}
+
+// An archive of 200 bytes: each entry's figure is where its data starts,
+// halves going to the even neighbour (12.5 and 37.5); the end says 100 with
+// the last path, also after an archive without entries (its check value alone).
+TEST_F(Extraction, ProgressNamesEachEntryWhereItsDataStartsAndTheLastAtTheEnd) {
   gCalls.clear();
   ASSERT_EQ(Extract(Archive(Entry("abc", "12") + Entry("xyz", std::string(98, 'x'))), nullptr, Note), kExtractOk);
   ASSERT_EQ(Extract(Bytes(4, 0xFF), nullptr, Note), kExtractOk);
@@ -201,13 +209,7 @@ void SwapForFolder(const char*, int32_t) {
   if (!swapPath.empty()) DeleteFilePath(swapPath), MakeFolderPath(swapPath + "\\x"), swapPath.clear();
 }
 
-TEST_F(Extraction, MissingArchiveOrDestinationNamesThatCannotBeTakenAndVerifyWritesNothing) {
-  // An empty path must not become "<current folder>\\.vhz", which would be deleted.
-  const std::string here = CurrentFolder(), stray = here + (here.back() == '\\' ? "" : "\\") + ".vhz";
-  ASSERT_TRUE(twxtest::WriteWholeFile(stray, "not the setup's"));
-  EXPECT_EQ(ExtractArchive("", destination.c_str(), nullptr, nullptr), kExtractNoArchive);
-  EXPECT_EQ(twxtest::ReadWholeFileOr(stray, ""), "not the setup's");
-  DeleteFilePath(stray);
+TEST_F(Extraction, ADestinationNameThatCannotBeTakenFailsAndKeepsTheVerifiedCopy) {
   // An empty destination would put the entries at the root of the drive.
   ASSERT_TRUE(twxtest::WriteWholeFile(archive, AsText(Archive(Entry("twx-root-probe.txt", "x")))));
   EXPECT_EQ(ExtractArchive(archive.c_str(), "\\\\", nullptr, nullptr), kExtractCannotCreate);
@@ -219,12 +221,18 @@ TEST_F(Extraction, MissingArchiveOrDestinationNamesThatCannotBeTakenAndVerifyWri
   swapPath = Path("data.db");
   EXPECT_EQ(Extract(Archive(Entry("data.db", "new")), nullptr, SwapForFolder), kExtractCannotCreate);
   EXPECT_EQ(Read("data.db.$$$"), "new") << "the earlier file is gone: the verified copy is all there is";
-  ASSERT_TRUE(twxtest::WriteWholeFile(archive, AsText(Archive(Entry("a\\b.txt", "b")))));
-  EXPECT_EQ(VerifyArchive(archive.c_str(), nullptr, nullptr), kExtractOk);
-  EXPECT_FALSE(IsExistingFile(archive));
   EXPECT_EQ(Listed(), (std::vector<std::string>{"data.db", "data.db.$$$", "taken"}));
-  // The archive's name completed: the current folder, the default extension
-  // unless the name has one (a dot in a folder's name is none).
+}
+
+// The current folder and the default extension complete a name, unless it has
+// one (a dot in a folder's name is none); an empty name must not become
+// "<current folder>\\.vhz", which would be deleted.
+TEST_F(Extraction, TheArchivesNameIsCompletedAndAnEmptyOneIsNone) {
+  const std::string here = CurrentFolder(), stray = here + (here.back() == '\\' ? "" : "\\") + ".vhz";
+  ASSERT_TRUE(twxtest::WriteWholeFile(stray, "not the setup's"));
+  EXPECT_EQ(ExtractArchive("", destination.c_str(), nullptr, nullptr), kExtractNoArchive);
+  EXPECT_EQ(twxtest::ReadWholeFileOr(stray, ""), "not the setup's");
+  DeleteFilePath(stray);
   EXPECT_EQ(ResolveArchiveName("setup", ".vhz"), stray.substr(0, stray.size() - 4) + "setup.vhz");
   EXPECT_EQ(ResolveArchiveName("C:\\A.B\\C", ".vhz"), "C:\\A.B\\C.vhz");
   EXPECT_EQ(ResolveArchiveName("D:x.pak", ".vhz"), "D:x.pak");

@@ -99,7 +99,7 @@ OSVERSIONINFOA Version(DWORD platform, DWORD major, DWORD minor) {
   return {sizeof(OSVERSIONINFOA), major, minor, 0, platform, ""};
 }
 
-TEST(AccessLists, WhoMayChangeWhatAndEveryWayBackToPlainFoldersOrNone) {
+TEST(AccessLists, EachFolderAndFileGetsItsListOrFallsBackToAPlainOne) {
   twxtest::TempFolder temp;
   HMODULE advapi32 = nullptr;
   TUserSid machineUser;
@@ -185,22 +185,15 @@ TEST(AccessLists, WhoMayChangeWhatAndEveryWayBackToPlainFoldersOrNone) {
     gBase = temp.Join(std::to_string(&row - rows));
     ASSERT_TRUE(CreateDirectoryA(gBase.c_str(), nullptr));
     const std::string path = gBase + "\\" + row.path;
-    const std::string above = ParentPart(path);
-    const std::string at = row.before == kFolderAbove || row.before == kFileAbove ? above : path;
-    const bool made = row.before == kNothing ||
-                      (row.before == kFolder || row.before == kFolderAbove ? CreateDirectoryA(at.c_str(), nullptr) != 0
-                                                                           : twxtest::WriteWholeFile(at, "x"));
-    ASSERT_TRUE(made);
+    const std::string at = row.before == kFolderAbove || row.before == kFileAbove ? ParentPart(path) : path;
+    ASSERT_TRUE((row.before != kFolder && row.before != kFolderAbove) || CreateDirectoryA(at.c_str(), nullptr));
+    ASSERT_TRUE((row.before != kFile && row.before != kFileAbove) || twxtest::WriteWholeFile(at, "x"));
     gCalls.clear();
-    TSharedFolderSystem system = {row.version, row.functions, RecordingCreateDirectory, RecordingCreateFile,
-                                  row.installingUser};
-    EXPECT_EQ(CreateWithAccessUsing(path, row.kind, system), row.result);
+    EXPECT_EQ(CreateWithAccessUsing(path, row.kind, {row.version, row.functions, RecordingCreateDirectory,
+                                                     RecordingCreateFile, row.installingUser}), row.result);
     EXPECT_EQ(gCalls, row.calls);
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    EXPECT_EQ(attributes != INVALID_FILE_ATTRIBUTES, row.result);
-    if (row.before == kFile) {
-      EXPECT_EQ(twxtest::ReadWholeFileOr(path, ""), "x") << "left as it was";
-    }
+    EXPECT_EQ(GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES, row.result);
+    EXPECT_TRUE(row.before != kFile || twxtest::ReadWholeFileOr(path, "") == "x") << "left as it was";
   }
   // Too long for the system's buffers: nothing at all is asked for.
   gBase = temp.Path();
