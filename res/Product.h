@@ -16,8 +16,12 @@
 const char kProductName[] = TWX_PRODUCT_NAME;
 const char kGroupName[] = TWX_PRODUCT_NAME;
 const char kProductWindowClass[] = "TApplication";
-// The shortcut to the program in the group.
+// The shortcuts in the group: the program, its help, the report library and
+// the licence.
 const char kProgramShortcutName[] = "Trawlix";
+const char kHelpShortcutName[] = "Trawlix Help";
+const char kReportLibraryShortcutName[] = "Trawlix Report Library";
+const char kLicenceShortcutName[] = "Trawlix License Agreement";
 
 // The setup's own: its titles (before the screens exist and on them) and its
 // backdrop window, by whose class and title a second copy finds the first.
@@ -41,6 +45,7 @@ const char kQueryFolderType[] = "trawlix_query_folder";
 // ---------------------------------------------------------------- folders
 // Below Common Files: the maker's folder, where its products share the helper.
 const char kMakerFolder[] = TWX_MAKER_FOLDER;
+inline std::string SharedHelperFolderIn(const std::string& commonFiles) { return commonFiles + kMakerFolder; }
 // Below Program Files: the product's folder in the maker's, the destination
 // proposed to a first installation.
 const char kProductFolder[] = TWX_MAKER_FOLDER "\\Trawlix";
@@ -75,6 +80,11 @@ const char kTemporaryArchiveName[] = "tempfile.$$$";
 inline std::string TemporaryArchivePath(const std::string& destination) {
   return destination + "\\" + kTemporaryArchiveName;
 }
+
+// How a valid file of each of the user's data files begins.
+const char kQueryFolderHeader[] = "Trawlmark Query Folder";
+const char kEngineRegistryHeader[] = "Trawlmark Engine Registry";
+const char kEngineSetsHeader[] = "Trawlmark Engine Sets";
 
 // Beside each of the user's data files while a setup runs: the user's bytes,
 // flushed to disk before the extraction may replace the file, and removed once

@@ -78,4 +78,25 @@ const char kNoticeNewBrowserNt[] =
 
 const char kFinishTitle[] = "Trawlix(TM) v5.3 has been installed";
 
+const char kHotKeyChoicePrefix[] = "Ctrl + Alt + F";
+
+const char kLabelDestinationFolder[] = "Destination f&older:";
+const char kLabelSubfolderAddedPrefix[] = "Destination f&older (\"";
+const char kLabelSubfolderAddedSuffix[] = "\" will be added):";
+const char kMessageInvalidFolderPrefix[] = "The specified folder \"";
+const char kMessageInvalidFolderSuffix[] = "\" is invalid.\r\rPlease, enter a full path with drive letter.";
+const char kQuestionCreateFolderPrefix[] = "The folder \"";
+const char kQuestionCreateFolderSuffix[] = "\" does not exist.\r\rDo you want the folder to be created?";
+
+const char kToolbarButtonText[] = "Trawlix";
+const char kToolsMenuText[] = "Run Trawlix";
+const char kToolsMenuStatusText[] = "Runs Trawlmark";
+
+#define TWX_MUSIC_ALIAS "trawlix"
+const char kMusicOpenPrefix[] = "open \"";
+const char kMusicOpenSuffix[] = "\" type sequencer alias " TWX_MUSIC_ALIAS;
+const char kMusicPlayCommand[] = "play " TWX_MUSIC_ALIAS " notify";
+const char kMusicRewindCommand[] = "seek " TWX_MUSIC_ALIAS " to start";
+const char kMusicCloseCommand[] = "close " TWX_MUSIC_ALIAS;
+
 const wchar_t kSessionEndRefused[] = L"Trawlix Setup is installing Trawlix. Please wait until it has finished.";

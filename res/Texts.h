@@ -29,6 +29,32 @@ extern const char kMessageNoFolderPrefix[];   // followed by the destination fol
 extern const char kMessageNoFolderSuffix[];   // ... and this
 extern const char kNoticeNewBrowserNt[];      // the destination dialog's notice on the NT family
 extern const char kFinishTitle[];             // the finish dialog's title
+extern const char kHotKeyChoicePrefix[];      // the finish dialog's hot-keys, followed by 1 to 12
+
+// The folder browser: the label above its path field (the product's subfolder
+// named between prefix and suffix when the shown folder is not that one), the
+// message for a typed path it cannot take and the question for a missing
+// folder (each with the folder between prefix and suffix).
+extern const char kLabelDestinationFolder[];
+extern const char kLabelSubfolderAddedPrefix[];
+extern const char kLabelSubfolderAddedSuffix[];
+extern const char kMessageInvalidFolderPrefix[];
+extern const char kMessageInvalidFolderSuffix[];
+extern const char kQuestionCreateFolderPrefix[];
+extern const char kQuestionCreateFolderSuffix[];
+
+// The browser's toolbar button and Tools-menu item of the product.
+extern const char kToolbarButtonText[];
+extern const char kToolsMenuText[];
+extern const char kToolsMenuStatusText[];
+
+// The MCI commands of the background tune, which plays under one alias: the
+// open command has the tune's path between prefix and suffix.
+extern const char kMusicOpenPrefix[];
+extern const char kMusicOpenSuffix[];
+extern const char kMusicPlayCommand[];
+extern const char kMusicRewindCommand[];
+extern const char kMusicCloseCommand[];
 
 // Why a log-off or shutdown waits while the setup works (Windows Vista on shows
 // it); the system takes it in UTF-16.

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "LittleEndian.h"
+
 namespace twx {
 
 namespace {
@@ -13,11 +15,11 @@ HWND WindowFromBits(uint32_t bits) {
 }
 
 bool ReadHandleBits(HANDLE file, uint32_t* bits) {
-  unsigned char bytes[4];
+  uint8_t bytes[4];
   DWORD read = 0;
   if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) != 0 || !ReadFile(file, bytes, 4, &read, nullptr) || read != 4)
     return false;
-  *bits = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+  *bits = GetU32(bytes);
   return true;
 }
 
@@ -51,9 +53,8 @@ TInstanceClaim ClaimHelperInstance(const std::string& path, HWND window, HANDLE*
   HANDLE file = OpenInstanceFile(path);
   if (file == INVALID_HANDLE_VALUE)
     return GetLastError() == ERROR_SHARING_VIOLATION && ReadHelperWindow(path) ? kInstanceRunning : kInstanceFailed;
-  const uint32_t bits = HandleBits(window);
-  const unsigned char bytes[4] = {static_cast<unsigned char>(bits), static_cast<unsigned char>(bits >> 8),
-                                  static_cast<unsigned char>(bits >> 16), static_cast<unsigned char>(bits >> 24)};
+  uint8_t bytes[4];
+  PutLE(bytes, HandleBits(window), 4);
   DWORD written = 0;
   // Whatever a helper that was ended left there goes.
   if (!WriteFile(file, bytes, 4, &written, nullptr) || written != 4 || !SetEndOfFile(file)) {

@@ -84,15 +84,9 @@ void RemoveTree(const std::string& path) {
     DeleteFileWaiting(path, 0);
     return;
   }
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = found.cFileName;
-      if (name != "." && name != "..") RemoveTree(path + "\\" + name);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-  }
+  std::vector<TFolderMember> members;
+  ListFolder(path, &members);
+  for (const TFolderMember& member : members) RemoveTree(path + "\\" + member.name);
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   RemoveDirectoryA(path.c_str());
 }
@@ -112,7 +106,7 @@ std::string SharedHelperFolder() {
   std::string common = ReadStringValue(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion",
                                        "CommonFilesDir");
   if (common.empty()) common = "C:";
-  return common + kMakerFolder;
+  return SharedHelperFolderIn(common);
 }
 
 bool IsInstallationFolder(const std::string& destination) {
@@ -142,14 +136,10 @@ void RemoveRegistryEntries() {
 void RemoveProgramGroup(const std::string& programsFolder) {
   if (programsFolder.empty()) return;
   const std::string group = GroupFolderPath(programsFolder);
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((group + "\\*.lnk").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      DeleteFileWaiting(group + "\\" + found.cFileName, 0);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-  }
+  std::vector<TFolderMember> members;
+  ListFolder(group, &members);
+  for (const TFolderMember& member : members)
+    if (EndsWithNoCase(member.name, ".lnk")) DeleteFileWaiting(group + "\\" + member.name, 0);
   RemoveDirectoryA(group.c_str());
 }
 

@@ -4,6 +4,7 @@
 
 #include "ArchiveFormat.h"
 #include "CRC_32.h"
+#include "FileIO.h"
 #include "ZLib.h"
 
 using namespace vhz;
@@ -19,8 +20,6 @@ alignas(16) uint8_t gBlockBuffer[kMaxBlockContent];
 alignas(16) uint8_t gInputBuffer[kMaxStoredLength];
 alignas(16) uint8_t gInflateArena[kInflateArenaSize];
 
-const int64_t kMaxSize = 0x7FFFFFFF;
-
 // Where the blocks of the current call come from.
 struct TPatchSource {
   const uint8_t* patch;  // memory variant
@@ -31,7 +30,7 @@ struct TPatchSource {
 };
 
 int32_t ProgressPosition(int64_t position) {
-  return position > kMaxSize ? static_cast<int32_t>(kMaxSize) : static_cast<int32_t>(position);
+  return position > kMaxByteCount ? static_cast<int32_t>(kMaxByteCount) : static_cast<int32_t>(position);
 }
 
 bool ValidHeader(const TBlockHeader& h) {
@@ -158,7 +157,7 @@ struct TSink {
 // described by the in/out length and is refused like an oversized operand.
 bool EmitToBuffer(TSink* k, const uint8_t* bytes, int32_t count) {
   int64_t newLength = k->outputLength + count;
-  if (newLength > kMaxSize) {
+  if (newLength > kMaxByteCount) {
     k->result = kPatchBadCommand;
     return false;
   }
@@ -316,7 +315,7 @@ int32_t DecodeEntryStream(TEntryRead read, TEntryWrite write, void* context) {
 int32_t DecodePatchInTwoPasses(const uint8_t* base, int32_t baseSize, const uint8_t* patch, int32_t patchSize,
                                std::string* output) {
   int64_t capacity = static_cast<int64_t>(baseSize > 0 ? baseSize : 0) + kPatchHeadroom;
-  if (capacity > kMaxSize) capacity = kMaxSize;
+  if (capacity > kMaxByteCount) capacity = kMaxByteCount;
   int32_t result = kPatchOutputTooSmall;
   for (int pass = 0; pass < 2 && result == kPatchOutputTooSmall; ++pass) {
     output->assign(static_cast<size_t>(capacity), '\0');

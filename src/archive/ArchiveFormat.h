@@ -1,10 +1,10 @@
 // The payload archive and patch-stream layouts, shared by the decoders, the
-// extraction and the packer. Every integer is little-endian; the helpers below
-// read and write them byte by byte so that the layout never depends on the
-// host's byte order or on structure packing.
+// extraction and the packer. Every integer is little-endian (LittleEndian.h).
 #pragma once
 
 #include <cstdint>
+
+#include "LittleEndian.h"
 
 namespace vhz {
 
@@ -71,17 +71,6 @@ inline uint8_t LiteralOpcode(int32_t lengthWidth) {
 inline int32_t OperandWidth(uint32_t value) {
   return value < 0x100u ? 1 : value < 0x10000u ? 2 : value < 0x1000000u ? 3 : 4;
 }
-
-inline uint32_t GetLE(const uint8_t* p, int32_t width) {
-  uint32_t value = 0;
-  for (int32_t i = width - 1; i >= 0; --i) value = (value << 8) | p[i];
-  return value;
-}
-inline void PutLE(uint8_t* p, uint32_t value, int32_t width) {
-  for (int32_t i = 0; i < width; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-inline uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(GetLE(p, 2)); }
-inline uint32_t GetU32(const uint8_t* p) { return GetLE(p, 4); }
 
 inline TBlockHeader GetBlockHeader(const uint8_t* p) {
   TBlockHeader h;

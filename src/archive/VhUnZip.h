@@ -1,23 +1,16 @@
-// Extraction of the payload archive: finds the archive behind the marker in an
-// executable, copies it into a temporary file in the destination folder, then
-// descrambles, verifies and writes every entry with its time stamp and
-// attributes. Portable: the same code runs in the setup and in the packer.
+// Extraction of the payload archive: the archive copied out of an executable
+// (PayloadLocation.h) into a temporary file in the destination folder is
+// descrambled, verified and written entry by entry, every file with its time
+// stamp and attributes. Portable: the same code runs in the setup and in the
+// packer.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "ArchiveFormat.h"
-#include "FileUtils.h"  // the code page's lead-byte rule for entry names
-#include "Product.h"  // the temporary archive's name
+#include "MessagePump.h"
 
-// The setup's message pump: dispatches every waiting window message and returns.
-typedef void (*TMessagePump)();
-// The work calls the pump between its pieces so the screens stay alive; tests
-// and the packer run it without one.
-inline void Pump(TMessagePump pump) {
-  if (pump) pump();
-}
 // fileName is the full path of the current entry's file, percent 0 to 100.
 typedef void (*TExtractProgress)(const char* fileName, int32_t percent);
 
@@ -29,44 +22,6 @@ const int32_t kExtractFileError = -3;    // reading the archive or writing a fil
 const int32_t kExtractDamaged = -5;      // the body check value does not match (damaged, short, not an archive)
 const int32_t kExtractBadEntry = -6;     // an entry failed its checks, its name is unsafe, its path too long,
                                          // or a link lies in its way
-
-
-// Upper-cases the marker from its lower-case copy, once at start-up, so that the
-// program's own image never holds the marker before its payload.
-void PreparePayloadMarker();
-// The prepared marker (prepared on first use if start-up did not).
-const std::string& PayloadMarker();
-
-// Offset of the first byte after the marker in the file, 0 when there is no
-// marker, -1 when the file cannot be read. Calls pump (may be null) before each
-// 65,536-byte chunk.
-int64_t FindArchiveOffset(const std::string& path, TMessagePump pump);
-
-// Offset of the first byte after the first marker in data, 0 when there is none.
-// The one marker search: the file search above and the packer run it.
-int64_t FindMarker(const uint8_t* data, size_t size);
-
-// Where the archive that starts at archiveOffset ends in a file of fileSize
-// bytes whose first headSize bytes are head. A signed setup carries its
-// certificate table behind the archive: when the security entry of the
-// image's data directory gives a table that starts after archiveOffset and
-// ends within the file, the archive ends where the table starts. Otherwise
-// (no marker, an unsigned file, an entry that points into the image or
-// before the archive or past the end of the file, headers beyond head) the
-// archive runs to the end of the file.
-int64_t ArchiveEnd(const uint8_t* head, size_t headSize, int64_t archiveOffset, int64_t fileSize);
-// The same for a file: -1 when it cannot be read.
-int64_t FindArchiveEnd(const std::string& path, int64_t archiveOffset);
-
-// Copies the archive part of sourcePath (from its marker to its end; the whole
-// file when it has no marker) into a new file archivePath. An old file of that
-// name, or a link, is removed first; the new one is created exclusively, so
-// nothing is written through a link planted there, and false when something
-// is still, or again, there.
-bool CopyArchiveOut(const std::string& sourcePath, const std::string& archivePath, TMessagePump pump);
-// The same for a known archive from offset up to end.
-bool CopyArchiveFrom(const std::string& sourcePath, int64_t offset, int64_t end, const std::string& archivePath,
-                     TMessagePump pump);
 
 // One entry record as it stands in the plain body: the walk over the records
 // that the extraction and the packer share.
@@ -93,8 +48,10 @@ inline bool MoreEntries(int64_t position, int64_t bodySize) { return position < 
 bool ArchiveStartIsPlausible(const std::string& path, int64_t offset, int64_t end, const char* passPhrase);
 
 // The setup's extraction step: the payload of the running executable into
-// destinationFolder (an existing folder, given without a trailing backslash).
-bool ExtractPayload(const std::string& destinationFolder, TMessagePump pump);
+// destinationFolder (an existing folder, given without a trailing backslash),
+// through the temporary archive file temporaryArchive, which is gone
+// afterwards. Calls pump while it searches, copies and writes.
+bool ExtractPayload(const std::string& destinationFolder, const std::string& temporaryArchive, TMessagePump pump);
 
 // Descrambles, verifies and extracts the archive file into destinationFolder.
 // passPhrase and progress may be null. The archive file is consumed: it is
@@ -106,11 +63,12 @@ int32_t ExtractArchive(const char* archivePath, const char* destinationFolder, c
 // archive file is consumed in the same way.
 int32_t VerifyArchive(const char* archivePath, const char* passPhrase, TExtractProgress progress);
 
-// The full path of the entry being (or last) extracted; a failing entry's name.
+// The full path of the entry the last extraction ended at; a failing entry's
+// name. The next extraction's progress starts from it.
 const std::string& CurrentEntryPath();
-// True when the last extraction failed after it had created the current
-// entry's file, which then holds only part of the entry (the setup leaves it;
-// the packer removes it).
+// True when the last extraction failed after it had created that entry's file,
+// which then holds only part of the entry (the setup leaves it; the packer
+// removes it).
 bool CurrentEntryIsPartial();
 
 // A sentence for a result code of ExtractArchive or VerifyArchive.
@@ -119,12 +77,3 @@ const char* ExtractResultText(int32_t code);
 // The archive path completed: folder (or the current folder), name, and
 // defaultExtension when the name has no extension.
 std::string ResolveArchiveName(const std::string& path, const std::string& defaultExtension);
-
-// False for a name that could write outside the destination folder or somewhere
-// unexpected: empty, absolute, with a drive, a ":", a "/", a control character,
-// an empty, "." / ".." or dots-and-blanks component, or a device name (also
-// with blanks or dots before its extension, "CONIN$", "CONOUT$", "CLOCK$",
-// COM and LPT with 0 to 9 or a superscript 1, 2 or 3). Components are split
-// where the system will split them: at the backslashes that are characters
-// of the ANSI code page.
-bool IsSafeEntryName(const std::string& name, TLeadByteRule lead = IsAnsiLeadByte);

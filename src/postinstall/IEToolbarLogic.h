@@ -18,22 +18,16 @@ struct TNameValue {
   std::string Value;
 };
 
-// The values of the extension key, in the order they are written. "Exec",
-// "HotIcon" and "Icon" depend on the executable and are filled in by
-// ComposeExtensionValues.
-const int kExtensionValueCount = 8;
-extern TNameValue ExtensionValues[kExtensionValueCount];
-
-// Windows XP (5.1) and later draw the button's icons with alpha: they get
-// icons 1003/1004, older systems 1001/1002.
-bool IsXpOrLater(uint32_t majorVersion, uint32_t minorVersion);
-void ComposeExtensionValues(const std::string& executable, uint32_t majorVersion, uint32_t minorVersion);
+// The eight values of the extension key, in the order they are written, for
+// the product's executable on a Windows of this version: Windows XP (5.1) and
+// later draw the button's icons with alpha and get icons 1003/1004, older
+// systems 1001/1002.
+std::vector<TNameValue> ComposeExtensionValues(const std::string& executable, uint32_t majorVersion,
+                                               uint32_t minorVersion);
 
 // One button of a toolbar layout: the layout is a 4-byte header followed by
 // records of this size.
 const size_t kToolbarRecordSize = 28;
-// The record's State for a visible button.
-const uint32_t kButtonVisible = 4;
 
 // A header followed by whole records; anything else is a layout this setup
 // does not know and leaves alone.

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "FileUtils.h"
+#include "Global.h"
 
 namespace {
 
@@ -52,12 +53,9 @@ bool RegisterBrowserExtension(const std::string& executable) {
   if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kExtensionKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
                       &key, nullptr) != ERROR_SUCCESS)
     return false;
-  OSVERSIONINFOA version = {};
-  version.dwOSVersionInfoSize = sizeof version;
-  if (!GetVersionExA(&version)) version = OSVERSIONINFOA();
-  ComposeExtensionValues(executable, version.dwMajorVersion, version.dwMinorVersion);
+  const OSVERSIONINFOA version = QueryWindowsVersion();
   bool all = true;
-  for (const TNameValue& value : ExtensionValues) {
+  for (const TNameValue& value : ComposeExtensionValues(executable, version.dwMajorVersion, version.dwMinorVersion)) {
     if (RegSetValueExA(key, value.Name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.Value.c_str()),
                        static_cast<DWORD>(value.Value.size() + 1)) != ERROR_SUCCESS)
       all = false;
@@ -66,6 +64,11 @@ bool RegisterBrowserExtension(const std::string& executable) {
   return all;
 }
 
+namespace {
+
+// Gives the user behind userRoot (HKEY_CURRENT_USER or a key of HKEY_USERS) a
+// command identifier for the product and the button in his toolbar layout,
+// once.
 void AddToolbarButton(HKEY userRoot) {
   HKEY toolbar;
   if (RegOpenKeyExA(userRoot, kToolbarKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &toolbar) != ERROR_SUCCESS) return;
@@ -87,6 +90,8 @@ void AddToolbarButton(HKEY userRoot) {
   if (identifier != 0) InsertIntoLayout(toolbar, type, size, identifier);
   RegCloseKey(toolbar);
 }
+
+}  // namespace
 
 bool InstallBrowserButton(const std::string& executable) {
   if (!RegisterBrowserExtension(executable)) return false;

@@ -15,14 +15,9 @@
 // succeeded. Its result is RegisterBrowserExtension's.
 bool InstallBrowserButton(const std::string& executable);
 
-// Writes the eight ExtensionValues to the machine's extension key, icons chosen
-// by this Windows version. True when the key opened and every value was written
+// Writes the extension key's values (ComposeExtensionValues) to the machine,
+// icons chosen by this Windows version. True when the key opened and every value was written
 // (each is attempted even after one failed).
 bool RegisterBrowserExtension(const std::string& executable);
-
-// Gives the user behind userRoot (HKEY_CURRENT_USER or a key of HKEY_USERS) a
-// command identifier for the product and the button in his toolbar layout,
-// once.
-void AddToolbarButton(HKEY userRoot);
 
 #endif

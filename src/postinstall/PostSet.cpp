@@ -4,7 +4,9 @@
 
 #include "FileUtils.h"
 #include "Global.h"
+#include "GlobalLogic.h"
 #include "IEToolbarUnit.h"
+#include "LittleEndian.h"
 #include "Product.h"
 #include "ShellLinks.h"
 #include "SystemLibrary.h"
@@ -51,13 +53,13 @@ HWND HelperWindow(const std::string& instanceFile) {
   HANDLE file = CreateFileA(instanceFile.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return nullptr;
-  unsigned char bytes[4];
+  uint8_t bytes[4];
   DWORD read = 0;
   const BOOL ok = ReadFile(file, bytes, sizeof bytes, &read, nullptr);
   CloseHandle(file);
   if (!ok || read != sizeof bytes) return nullptr;
   // Window handles are 32-bit values on every Windows; 64-bit code sign-extends them.
-  const uint32_t bits = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+  const uint32_t bits = GetU32(bytes);
   HWND window = reinterpret_cast<HWND>(static_cast<intptr_t>(static_cast<int32_t>(bits)));
   return IsWindow(window) ? window : nullptr;
 }
@@ -75,8 +77,9 @@ void StopRunningHelper(const std::string& instanceFile) {
   }
 }
 
-}  // namespace
-
+// Replaces every shortcut of the "Trawlmark" program group with the four of
+// this installation (program, help, report library, licence), pumping after
+// each piece.
 void CreateProgramGroup(const std::string& destination, TMessagePump pump) {
   ClearGroupShortcuts(kGroupName);
   Pump(pump);
@@ -84,15 +87,47 @@ void CreateProgramGroup(const std::string& destination, TMessagePump pump) {
   Pump(pump);
   AddGroupShortcut(kGroupName, kProgramShortcutName, ProgramPath(destination), 0);
   Pump(pump);
-  AddGroupShortcut(kGroupName, "Trawlix Help", HelpProgramPath(destination), 0);
+  AddGroupShortcut(kGroupName, kHelpShortcutName, HelpProgramPath(destination), 0);
   Pump(pump);
   // The product writes its reports there; it may exist from before.
   if (!CreateFolder(ReportLibraryPath(destination))) SetLastError(ERROR_SUCCESS);
-  AddGroupShortcut(kGroupName, "Trawlix Report Library", ReportLibraryPath(destination), 0);
+  AddGroupShortcut(kGroupName, kReportLibraryShortcutName, ReportLibraryPath(destination), 0);
   Pump(pump);
-  AddGroupShortcut(kGroupName, "Trawlix License Agreement", LicencePath(destination), 0);
+  AddGroupShortcut(kGroupName, kLicenceShortcutName, LicencePath(destination), 0);
   Pump(pump);
 }
+
+// Lets every user write what the product writes at run time: its data
+// folders and their contents, and the settings file (made when missing).
+void ShareProductData(const std::string& destination) {
+  for (const char* folder : kDataFolderNames) CreateSharedFolder(destination + "\\" + folder);
+  CreateSharedFile(SettingsPath(destination));
+}
+
+// The product's name of the system's default language; "" when it has none.
+std::string GetSystemLanguageName() { return LanguageNameOf(GetSystemDefaultLangID()); }
+
+// Deletes the language files of the earlier format from destination's
+// "Language" folder (the user's own "(Other)" files stay), pumping after each
+// file found.
+void PruneLanguageFiles(const std::string& destination, TMessagePump pump) {
+  const std::string folder = LanguageFolderPath(destination) + "\\";
+  std::vector<TFolderMember> members;
+  ListFolder(LanguageFolderPath(destination), &members);
+  for (const TFolderMember& member : members) {
+    const std::string& name = member.name;
+    if (!EndsWithNoCase(name, ".TWL")) continue;
+    if (UpperAscii(name).find(kUserLanguageTag) == std::string::npos) {
+      std::string contents;
+      // A file that cannot be read is kept: better an old file than none.
+      if (ReadFileToString(folder + name, &contents) && contents.find(kCodePageMarker) == std::string::npos)
+        DeleteFileA((folder + name).c_str());
+    }
+    Pump(pump);
+  }
+}
+
+}  // namespace
 
 void WriteUninstallEntry(const std::string& destination) {
   HKEY key;
@@ -134,31 +169,6 @@ void InstallSearchBoxHelper(const std::string& destination, const std::string& s
     }
   }
   DeleteFileA(payloadCopy.c_str());
-}
-
-void ShareProductData(const std::string& destination) {
-  for (const char* folder : kDataFolderNames) CreateSharedFolder(destination + "\\" + folder);
-  CreateSharedFile(SettingsPath(destination));
-}
-
-std::string GetSystemLanguageName() { return LanguageNameOf(GetSystemDefaultLangID()); }
-
-void PruneLanguageFiles(const std::string& destination, TMessagePump pump) {
-  const std::string folder = LanguageFolderPath(destination) + "\\";
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((folder + "*.TWL").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do {
-    const std::string name = found.cFileName;
-    if (UpperAscii(name).find(kUserLanguageTag) == std::string::npos) {
-      std::string contents;
-      // A file that cannot be read is kept: better an old file than none.
-      if (ReadFileToString(folder + name, &contents) && contents.find(kCodePageMarker) == std::string::npos)
-        DeleteFileA((folder + name).c_str());
-    }
-    Pump(pump);
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
 }
 
 void SelectLanguage(const std::string& destination) {

@@ -20,11 +20,6 @@
 // back; a failed patch skips the patches after it but none of the other steps.
 bool RunPostInstall(const std::string& destination, TMessagePump pump);
 
-// Replaces every shortcut of the "Trawlmark" program group with the four of
-// this installation (program, help, report library, licence), pumping after
-// each piece.
-void CreateProgramGroup(const std::string& destination, TMessagePump pump);
-
 // The machine's uninstall entry "Trawlmark": its name and the quoted path of
 // destination's "uninst.exe". A later setup finds the installation through it.
 void WriteUninstallEntry(const std::string& destination);
@@ -35,18 +30,6 @@ void WriteUninstallEntry(const std::string& destination);
 // instance file every user's helper writes, registers the helper to start at
 // log-on and starts it. The destination's copy is deleted in every case.
 void InstallSearchBoxHelper(const std::string& destination, const std::string& sharedFolder);
-
-// Lets every user write what the product writes at run time: its data
-// folders and their contents, and the settings file (made when missing).
-void ShareProductData(const std::string& destination);
-
-// The product's name of the system's default language; "" when it has none.
-std::string GetSystemLanguageName();
-
-// Deletes the language files of the earlier format from destination's
-// "Language" folder (the user's own "(Other)" files stay), pumping after each
-// file found.
-void PruneLanguageFiles(const std::string& destination, TMessagePump pump);
 
 // Makes the settings file name a language whose file is present, falling back
 // to the system's language.

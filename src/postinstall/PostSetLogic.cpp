@@ -7,15 +7,19 @@
 #include "ArchiveFormat.h"
 #include "CRC_32.h"
 #include "FileUtils.h"
-#include "GlobalData.h"
 #include "Product.h"
 
 TWriteBytes PostSetWriteBytes = WriteFileBytes;
 
+TCustomFileToSave CustomFiles[kCustomFileCount] = {
+    {"", "Queries\\NONAME.TWX", kQueryFolderHeader},
+    {"", "TWXData\\Entry.db", kEngineRegistryHeader},
+    // The one record whose contents are converted.
+    {"", "TWXData\\Set.db", kEngineSetsHeader},
+};
+
 namespace {
 
-// The engine-set file is the one record whose contents are converted.
-const char kEngineSetsHeader[] = "Trawlmark Engine Sets";
 const char kObsoleteSetName[] = "SET=SEARCH IN ENTIRE WEB";
 const char kCurrentSetName[] = "SET=Search in Web";
 
@@ -62,17 +66,21 @@ uint32_t CheckValueOf(const std::string& bytes) {
 
 std::string SaveCopyOf(const std::string& content) {
   uint8_t trailer[kSaveCopyTrailer];
-  vhz::PutLE(trailer, static_cast<uint32_t>(content.size()), 4);
-  vhz::PutLE(trailer + 4, CheckValueOf(content), 4);
+  PutLE(trailer, static_cast<uint32_t>(content.size()), 4);
+  PutLE(trailer + 4, CheckValueOf(content), 4);
   return content + std::string(reinterpret_cast<const char*>(trailer), sizeof trailer);
 }
 
+namespace {
+
+// What one user data file holds for the user: a whole save copy that begins
+// with header, otherwise the file when it does, otherwise "". fromCopy tells which.
 std::string CaptureCustomFile(const std::string& path, const std::string& header, bool* fromCopy) {
   std::string copy;
   if (ReadFileToString(SaveCopyPathOf(path), &copy) && copy.size() >= kSaveCopyTrailer) {
     const size_t size = copy.size() - kSaveCopyTrailer;
     const uint8_t* trailer = reinterpret_cast<const uint8_t*>(copy.data()) + size;
-    const uint32_t length = vhz::GetU32(trailer), check = vhz::GetU32(trailer + 4);
+    const uint32_t length = GetU32(trailer), check = GetU32(trailer + 4);
     copy.resize(size);
     *fromCopy = length == size && check == CheckValueOf(copy) && copy.compare(0, header.size(), header) == 0;
     if (*fromCopy) return copy;
@@ -80,6 +88,8 @@ std::string CaptureCustomFile(const std::string& path, const std::string& header
   *fromCopy = false;
   return LoadCustomFile(path, header);
 }
+
+}  // namespace
 
 bool SaveCustomFiles(const std::string& destination) {
   for (TCustomFileToSave& record : CustomFiles) {

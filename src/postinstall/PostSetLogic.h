@@ -7,10 +7,9 @@
 #include <cstdint>
 #include <string>
 
-#include "ApplyPth.h"
 #include "FileIO.h"
 #include "FileUtils.h"
-#include "VhUnZip.h"  // TMessagePump, the setup driver's pump, which the extraction takes too
+#include "MessagePump.h"
 
 // The whole file as bytes (the shared ReadWholeFile). False when it cannot be
 // opened or read, is too large to be held (2 GiB or more), or ends before its
@@ -35,16 +34,23 @@ std::string LoadCustomFile(const std::string& path, const std::string& header);
 // so that a copy cut short or damaged on the disk is known as such.
 std::string SaveCopyOf(const std::string& content);
 
-// What one user data file of destination holds for the user, in this order: a
-// whole save copy beside it that begins with header (a setup was cut off
-// there, and the file itself may be the payload's by now); otherwise the file
-// when it begins with header; otherwise "". fromCopy tells which.
-std::string CaptureCustomFile(const std::string& path, const std::string& header, bool* fromCopy);
+// One user data file of the product to capture before extraction and to
+// restore after it.
+struct TCustomFileToSave {
+  std::string Content;   // the captured bytes; empty when nothing was captured
+  std::string FileName;  // relative to the destination folder, no leading "\"
+  std::string Header;    // how a valid file of this kind begins
+};
+const int kCustomFileCount = 3;
+extern TCustomFileToSave CustomFiles[kCustomFileCount];
 
-// Captures the CustomFiles of destination (each record's Content) and puts
-// every capture that is not in a save copy yet into one, on the disk, before
-// the extraction may replace the file. False when a copy could not be written:
-// nothing may be replaced then.
+// Captures the CustomFiles of destination (each record's Content): from a
+// whole save copy beside the file that begins with its header (a setup was
+// cut off there, and the file itself may be the payload's by now), otherwise
+// from the file when it begins with its header. Puts every capture that is
+// not in a save copy yet into one, on the disk, before the extraction may
+// replace the file. False when a copy could not be written: nothing may be
+// replaced then.
 bool SaveCustomFiles(const std::string& destination);
 
 // Writes every captured CustomFiles record back over the copy the extraction

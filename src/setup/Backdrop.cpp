@@ -10,6 +10,7 @@
 #include "SetupLogic.h"
 #include "Sounds.h"
 #include "TWXInstIds.h"
+#include "Texts.h"
 
 namespace {
 
@@ -21,6 +22,81 @@ HBITMAP Captions[kCaptionCount] = {};
 // Status window state.
 int ProgressCounter = 0;
 bool WelcomePlayed = false;
+
+// The gradient tile (1/32 of the screen wide, as high as the screen); null when
+// it cannot be made.
+HBITMAP MakeGradientBitmap() {
+  const int width = GetSystemMetrics(SM_CXSCREEN) / 32, height = GetSystemMetrics(SM_CYSCREEN);
+  HDC screen = GetDC(nullptr);
+  HBITMAP bitmap = width > 0 && height > 0 ? CreateCompatibleBitmap(screen, width, height) : nullptr;
+  if (bitmap) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;  // bottom-up: scan line 0 is the bottom one
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    std::vector<DWORD> line(static_cast<size_t>(width));
+    for (int y = 0; y < height && bitmap; ++y) {
+      for (int i = 0; i < width; ++i) line[static_cast<size_t>(i)] = GradientPixel(i, y, width, height);
+      if (SetDIBits(screen, bitmap, static_cast<UINT>(y), 1, line.data(), &info, DIB_RGB_COLORS) == 0) {
+        DeleteObject(bitmap);
+        bitmap = nullptr;
+      }
+    }
+  }
+  ReleaseDC(nullptr, screen);
+  return bitmap;
+}
+
+// Draws bitmap at (x, y) leaving its pixels of the transparent colour unchanged.
+void DrawTransparentBitmap(HDC target, HBITMAP bitmap, int x, int y, COLORREF transparent) {
+  HDC image = CreateCompatibleDC(target);
+  HGDIOBJ oldImage = SelectObject(image, bitmap);
+  SetMapMode(image, GetMapMode(target));
+  BITMAP info;
+  GetObjectA(bitmap, sizeof info, &info);
+  POINT size = {info.bmWidth, info.bmHeight};
+  DPtoLP(image, &size, 1);
+  const int w = size.x, h = size.y;
+
+  HDC inverseDc = CreateCompatibleDC(target), maskDc = CreateCompatibleDC(target);
+  HDC workDc = CreateCompatibleDC(target), savedDc = CreateCompatibleDC(target);
+  HBITMAP inverse = CreateBitmap(w, h, 1, 1, nullptr), mask = CreateBitmap(w, h, 1, 1, nullptr);
+  HBITMAP work = CreateCompatibleBitmap(target, w, h), saved = CreateCompatibleBitmap(target, w, h);
+  HGDIOBJ oldInverse = SelectObject(inverseDc, inverse), oldMask = SelectObject(maskDc, mask);
+  HGDIOBJ oldWork = SelectObject(workDc, work), oldSaved = SelectObject(savedDc, saved);
+
+  BitBlt(savedDc, 0, 0, w, h, image, 0, 0, SRCCOPY);
+  // The transparent colour becomes 1 in the mask, everything else 0.
+  const COLORREF background = SetBkColor(image, transparent);
+  BitBlt(maskDc, 0, 0, w, h, image, 0, 0, SRCCOPY);
+  SetBkColor(image, background);
+  BitBlt(inverseDc, 0, 0, w, h, maskDc, 0, 0, NOTSRCCOPY);
+  BitBlt(workDc, 0, 0, w, h, target, x, y, SRCCOPY);
+  BitBlt(workDc, 0, 0, w, h, maskDc, 0, 0, SRCAND);
+  BitBlt(image, 0, 0, w, h, inverseDc, 0, 0, SRCAND);
+  BitBlt(workDc, 0, 0, w, h, image, 0, 0, SRCPAINT);
+  BitBlt(target, x, y, w, h, workDc, 0, 0, SRCCOPY);
+  // The bitmap itself comes out unchanged.
+  BitBlt(image, 0, 0, w, h, savedDc, 0, 0, SRCCOPY);
+
+  SelectObject(inverseDc, oldInverse);
+  SelectObject(maskDc, oldMask);
+  SelectObject(workDc, oldWork);
+  SelectObject(savedDc, oldSaved);
+  SelectObject(image, oldImage);
+  DeleteObject(inverse);
+  DeleteObject(mask);
+  DeleteObject(work);
+  DeleteObject(saved);
+  DeleteDC(inverseDc);
+  DeleteDC(maskDc);
+  DeleteDC(workDc);
+  DeleteDC(savedDc);
+  DeleteDC(image);
+}
 
 void DrawBadge(HDC dc, const RECT& window) {
   if (Badge) DrawTransparentBitmap(dc, Badge, window.right - 140, window.bottom - 90, kTransparent);
@@ -127,82 +203,10 @@ void CloseStatusWindow(HWND dialog) {
   }
   EndDialog(dialog, 0);
   ApplyVolume(0);
-  SendMusicCommand("close trawlix", nullptr);
+  SendMusicCommand(kMusicCloseCommand, nullptr);
 }
 
 }  // namespace
-
-HBITMAP MakeGradientBitmap() {
-  const int width = GetSystemMetrics(SM_CXSCREEN) / 32, height = GetSystemMetrics(SM_CYSCREEN);
-  HDC screen = GetDC(nullptr);
-  HBITMAP bitmap = width > 0 && height > 0 ? CreateCompatibleBitmap(screen, width, height) : nullptr;
-  if (bitmap) {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;  // bottom-up: scan line 0 is the bottom one
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    std::vector<DWORD> line(static_cast<size_t>(width));
-    for (int y = 0; y < height && bitmap; ++y) {
-      for (int i = 0; i < width; ++i) line[static_cast<size_t>(i)] = GradientPixel(i, y, width, height);
-      if (SetDIBits(screen, bitmap, static_cast<UINT>(y), 1, line.data(), &info, DIB_RGB_COLORS) == 0) {
-        DeleteObject(bitmap);
-        bitmap = nullptr;
-      }
-    }
-  }
-  ReleaseDC(nullptr, screen);
-  return bitmap;
-}
-
-void DrawTransparentBitmap(HDC target, HBITMAP bitmap, int x, int y, COLORREF transparent) {
-  HDC image = CreateCompatibleDC(target);
-  HGDIOBJ oldImage = SelectObject(image, bitmap);
-  SetMapMode(image, GetMapMode(target));
-  BITMAP info;
-  GetObjectA(bitmap, sizeof info, &info);
-  POINT size = {info.bmWidth, info.bmHeight};
-  DPtoLP(image, &size, 1);
-  const int w = size.x, h = size.y;
-
-  HDC inverseDc = CreateCompatibleDC(target), maskDc = CreateCompatibleDC(target);
-  HDC workDc = CreateCompatibleDC(target), savedDc = CreateCompatibleDC(target);
-  HBITMAP inverse = CreateBitmap(w, h, 1, 1, nullptr), mask = CreateBitmap(w, h, 1, 1, nullptr);
-  HBITMAP work = CreateCompatibleBitmap(target, w, h), saved = CreateCompatibleBitmap(target, w, h);
-  HGDIOBJ oldInverse = SelectObject(inverseDc, inverse), oldMask = SelectObject(maskDc, mask);
-  HGDIOBJ oldWork = SelectObject(workDc, work), oldSaved = SelectObject(savedDc, saved);
-
-  BitBlt(savedDc, 0, 0, w, h, image, 0, 0, SRCCOPY);
-  // The transparent colour becomes 1 in the mask, everything else 0.
-  const COLORREF background = SetBkColor(image, transparent);
-  BitBlt(maskDc, 0, 0, w, h, image, 0, 0, SRCCOPY);
-  SetBkColor(image, background);
-  BitBlt(inverseDc, 0, 0, w, h, maskDc, 0, 0, NOTSRCCOPY);
-  BitBlt(workDc, 0, 0, w, h, target, x, y, SRCCOPY);
-  BitBlt(workDc, 0, 0, w, h, maskDc, 0, 0, SRCAND);
-  BitBlt(image, 0, 0, w, h, inverseDc, 0, 0, SRCAND);
-  BitBlt(workDc, 0, 0, w, h, image, 0, 0, SRCPAINT);
-  BitBlt(target, x, y, w, h, workDc, 0, 0, SRCCOPY);
-  // The bitmap itself comes out unchanged.
-  BitBlt(image, 0, 0, w, h, savedDc, 0, 0, SRCCOPY);
-
-  SelectObject(inverseDc, oldInverse);
-  SelectObject(maskDc, oldMask);
-  SelectObject(workDc, oldWork);
-  SelectObject(savedDc, oldSaved);
-  SelectObject(image, oldImage);
-  DeleteObject(inverse);
-  DeleteObject(mask);
-  DeleteObject(work);
-  DeleteObject(saved);
-  DeleteDC(inverseDc);
-  DeleteDC(maskDc);
-  DeleteDC(workDc);
-  DeleteDC(savedDc);
-  DeleteDC(image);
-}
 
 HWND CreateBackdropWindow(const char* title) {
   HINSTANCE instance = GetModuleHandleA(nullptr);

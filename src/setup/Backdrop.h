@@ -7,10 +7,5 @@
 // Registers the class and creates the visible, disabled window over the
 // screen; null when the class cannot be registered.
 HWND CreateBackdropWindow(const char* title);
-// The gradient tile (1/32 of the screen wide, as high as the screen); null when
-// it cannot be made.
-HBITMAP MakeGradientBitmap();
-// Draws bitmap at (x, y) leaving its pixels of the transparent colour unchanged.
-void DrawTransparentBitmap(HDC target, HBITMAP bitmap, int x, int y, COLORREF transparent);
 // The status window's dialog procedure (IDD_STATUS, modeless).
 INT_PTR CALLBACK StatusDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -49,6 +49,34 @@ void ResizeHeight(HWND window, int height, UINT show = SWP_SHOWWINDOW) {
   SetWindowPos(window, nullptr, 0, 0, rect.right - rect.left, height, SWP_NOMOVE | SWP_NOZORDER | show);
 }
 
+// Centres the window on the desktop, 16 pixels higher; size and z-order stay.
+void CentreOnScreen(HWND window) {
+  RECT desktop, rect;
+  GetWindowRect(GetDesktopWindow(), &desktop);
+  GetWindowRect(window, &rect);
+  const TPlace place = CentredPlace(desktop.left, desktop.top, desktop.right, desktop.bottom,
+                                    rect.right - rect.left, rect.bottom - rect.top);
+  SetWindowPos(window, nullptr, place.left, place.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Free megabytes on the drive named by the path's first two characters; -1.0
+// when they cannot be read.
+double FreeDiskSpaceMB(const std::string& path) {
+  DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+  if (!GetDiskFreeSpaceA(DriveRootOf(path).c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
+    return -1.0;
+  return FreeSpaceMB(sectorsPerCluster, bytesPerSector, freeClusters);
+}
+
+// The path when it is an existing folder afterwards, otherwise "".
+std::string PrepareDestination(const std::string& path) {
+  // Before anything is extracted: nothing written from here on may be
+  // replaced by a user, also over an installation that was open to everyone.
+  // Only where that fails is the folder made plainly.
+  if (!CreateProgramFolder(path)) MakeFolderPath(path);
+  return IsExistingFolder(path) ? path : "";
+}
+
 // ---------------------------------------------------------------- destination
 
 void ShowDestination(HWND dialog) { SetDlgItemTextA(dialog, IDC_DESTINATION_FIELD, DestinationFolder.c_str()); }
@@ -221,28 +249,4 @@ INT_PTR CALLBACK FinishDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     case WM_CLOSE: ApplyFinishOptions(dialog); return TRUE;
   }
   return FALSE;
-}
-
-void CentreOnScreen(HWND window) {
-  RECT desktop, rect;
-  GetWindowRect(GetDesktopWindow(), &desktop);
-  GetWindowRect(window, &rect);
-  const TPlace place = CentredPlace(desktop.left, desktop.top, desktop.right, desktop.bottom,
-                                    rect.right - rect.left, rect.bottom - rect.top);
-  SetWindowPos(window, nullptr, place.left, place.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-double FreeDiskSpaceMB(const std::string& path) {
-  DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
-  if (!GetDiskFreeSpaceA(DriveRootOf(path).c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
-    return -1.0;
-  return FreeSpaceMB(sectorsPerCluster, bytesPerSector, freeClusters);
-}
-
-std::string PrepareDestination(const std::string& path) {
-  // Before anything is extracted: nothing written from here on may be
-  // replaced by a user, also over an installation that was open to everyone.
-  CreateProgramFolder(path);
-  MakeFolderPath(path);
-  return IsExistingFolder(path) ? path : "";
 }

@@ -6,8 +6,9 @@
 
 #include <string>
 
-// Starts as the default destination; the destination dialog changes it; held
-// without a trailing backslash once the dialogs have ended.
+// The destination dialog starts it at the default destination and the user
+// may change it there; held without a trailing backslash once the dialogs have
+// ended.
 extern std::string DestinationFolder;
 extern HWND BackdropWindow;  // owner of every dialog and message box once it exists
 extern HWND StatusWindow;

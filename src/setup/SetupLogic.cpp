@@ -2,15 +2,26 @@
 
 #include <cmath>
 
+#include "FileUtils.h"
+#include "GlobalLogic.h"
 #include "TWXInstIds.h"
 #include "Texts.h"
+
+namespace {
+
+// The longest wait for the animations after the work steps (tick counts).
+const uint32_t kAnimationWaitMs = 25000;
+// Less free space than this asks the user before anything is written.
+const double kLowSpaceMB = 16.0;
+
+}  // namespace
 
 bool IsWindowsTooOld(uint32_t platformId, uint32_t major, uint32_t minor) {
   return platformId == 0 || (platformId == 1 && major == 4 && minor == 0);
 }
 
 bool UsesXpDialogs(uint32_t platformId, uint32_t major, uint32_t minor) {
-  return platformId >= 2 && (major > 5 || (major == 5 && minor >= 1));
+  return platformId >= 2 && IsXpOrLater(major, minor);
 }
 
 int DestinationDialogId(bool xpDialogs) { return xpDialogs ? IDD_DESTINATION_XP : IDD_DESTINATION; }
@@ -51,9 +62,7 @@ uint32_t RollUpVolumeWord(int n, int volume) {
   return half | (half << 16);
 }
 
-std::string MusicOpenCommand(const std::string& path) {
-  return "open \"" + path + "\" type sequencer alias trawlix";
-}
+std::string MusicOpenCommand(const std::string& path) { return kMusicOpenPrefix + path + kMusicOpenSuffix; }
 
 TFadeStep FadeInStep(int position, bool welcomePlayed) {
   if (position >= 45) return {true, position, false};
@@ -83,13 +92,13 @@ uint16_t FinishHotKey(bool wanted, int index) {
   return wanted ? static_cast<uint16_t>(0x0600 + 0x70 + index) : 0;
 }
 
-std::string HotKeyChoiceText(int index) { return "Ctrl + Alt + F" + std::to_string(index + 1); }
+std::string HotKeyChoiceText(int index) { return kHotKeyChoicePrefix + std::to_string(index + 1); }
 
 bool ShowsBrowserNotice(int browserMajorVersion) { return browserMajorVersion < 7; }
 
 std::string DriveRootOf(const std::string& path) {
   std::string root = path.substr(0, 2) + "\\";
-  root[0] = static_cast<char>(root[0] & ~0x20);
+  root[0] = UpperAsciiLetter(root[0]);
   return root;
 }
 

@@ -16,7 +16,6 @@ int FinishDialogId(bool xpDialogs);
 bool IsLowColourDepth(int bitsPerPixel);
 // The wait after the work steps goes on while the captions or the progress bar
 // still run, for at most 25,000 ms after start (tick counts; they wrap).
-const uint32_t kAnimationWaitMs = 25000;
 bool KeepsWaiting(bool captionsRunning, bool progressRunning, uint32_t startTick, uint32_t nowTick);
 
 // ---------------------------------------------------------------- backdrop
@@ -80,8 +79,7 @@ std::string DriveRootOf(const std::string& path);
 // Free megabytes from the classic query's figures; the cluster size is formed
 // in 32 bits and taken as unsigned, as that query's callers always did.
 double FreeSpaceMB(uint32_t sectorsPerCluster, uint32_t bytesPerSector, uint32_t freeClusters);
-const double kLowSpaceMB = 16.0;
-// Less than that, or unknown (-1.0): the user is asked before anything is written.
+// Less than 16 MB, or unknown (-1.0): the user is asked before anything is written.
 bool IsLowSpace(double freeMB);
 // A bare drive ("D:") from the folder browser becomes its root.
 std::string BrowsedDestination(const std::string& folder);

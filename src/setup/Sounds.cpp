@@ -5,12 +5,16 @@
 #include "Setup.h"
 #include "SetupLogic.h"
 #include "SystemLibrary.h"
+#include "Texts.h"
 #include "Tune.h"
 
-PMciSendStringA MciSendString = nullptr;
 std::string MusicFilePath;
 
 namespace {
+
+typedef UINT(WINAPI* PMciSendStringA)(LPCSTR command, LPSTR answer, UINT answerLength, HWND notify);
+// Resolved when the music starts; null when it is not available.
+PMciSendStringA MciSendString = nullptr;
 
 typedef BOOL(WINAPI* PPlaySoundA)(LPCSTR sound, HMODULE module, DWORD flags);
 typedef UINT(WINAPI* PMidiOutSetVolume)(HMIDIOUT device, DWORD volume);
@@ -79,7 +83,7 @@ void StartBackgroundMusic() {
     MusicFilePath = std::string(folder, length > 0 && length < MAX_PATH ? length : 0) + kMusicFileName;
     if (WriteTune(MusicFilePath)) {
       SendMusicCommand(MusicOpenCommand(MusicFilePath).c_str(), nullptr);
-      SendMusicCommand("play trawlix notify", BackdropWindow);
+      SendMusicCommand(kMusicPlayCommand, BackdropWindow);
     }
   }
   if (StatusWindow) ShowWindow(StatusWindow, SW_SHOWNOACTIVATE);
@@ -88,6 +92,6 @@ void StartBackgroundMusic() {
 void HandleMusicNotify(WPARAM flags) {
   // Aborted, superseded or failed passes end the music for good.
   if (flags != MCI_NOTIFY_SUCCESSFUL || !MciSendString) return;
-  SendMusicCommand("seek trawlix to start", nullptr);
-  SendMusicCommand("play trawlix notify", BackdropWindow);
+  SendMusicCommand(kMusicRewindCommand, nullptr);
+  SendMusicCommand(kMusicPlayCommand, BackdropWindow);
 }

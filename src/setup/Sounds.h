@@ -7,9 +7,6 @@
 
 #include <string>
 
-typedef UINT(WINAPI* PMciSendStringA)(LPCSTR command, LPSTR answer, UINT answerLength, HWND notify);
-// Resolved when the music starts; null when it is not available.
-extern PMciSendStringA MciSendString;
 // The tune's temporary file; empty until the music starts.
 extern std::string MusicFilePath;
 

@@ -11,6 +11,7 @@
 #include "Dialogs.h"
 #include "FileUtils.h"
 #include "Global.h"
+#include "PayloadLocation.h"
 #include "PostSet.h"
 #include "Product.h"
 #include "Setup.h"
@@ -32,7 +33,6 @@ HFONT DestinationFieldFont = nullptr;
 bool WorkRunning = false;
 
 namespace {
-
 
 struct TWindowSearch {
   const char* className;
@@ -112,11 +112,17 @@ void HoldOffSessionEnd(bool hold) {
   }
 }
 
+// The extraction step: the payload goes through the temporary archive file in
+// the destination folder.
+bool ExtractIntoDestination(const std::string& destination, TMessagePump pump) {
+  return ExtractPayload(destination, TemporaryArchivePath(destination), pump);
+}
+
 // The three work steps; the first failure ends the chain and puts the user's
 // data files back as they were (RunWorkSteps of the post-install logic).
 bool RunWork() {
   HoldOffSessionEnd(true);
-  const bool installed = RunWorkSteps(DestinationFolder, PumpMessages, ExtractPayload, RunPostInstall);
+  const bool installed = RunWorkSteps(DestinationFolder, PumpMessages, ExtractIntoDestination, RunPostInstall);
   HoldOffSessionEnd(false);
   return installed;
 }
@@ -145,7 +151,7 @@ void CleanUp() {
   RollUpBackdrop(BackdropWindow);
   if (StatusWindow) SendMessageA(StatusWindow, WM_CLOSE, 0, 0);
   if (BackdropWindow) SendMessageA(BackdropWindow, WM_CLOSE, 0, 0);
-  SendMusicCommand("close trawlix", nullptr);
+  SendMusicCommand(kMusicCloseCommand, nullptr);
   if (!MusicFilePath.empty()) DeleteFileA(MusicFilePath.c_str());
   Sleep(1000);
   SetMidiVolume(kFullMidiVolume);

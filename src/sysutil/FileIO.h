@@ -16,6 +16,11 @@ typedef int TFileHandle;  // a file descriptor
 inline TFileHandle const kNoFile = -1;
 #endif
 
+// The most bytes one count of the functions below names, and the most that any
+// length field of the archive and patch formats describes: a file of 2 GiB or
+// more is never read whole.
+const int64_t kMaxByteCount = 0x7FFFFFFF;
+
 // File attribute bits as Windows defines them; natively only read-only and
 // directory mean anything.
 const uint32_t kAttrReadOnly = 0x01;
@@ -89,18 +94,25 @@ int32_t PathKind(const std::string& path, bool followLink);
 bool RemoveLink(const std::string& path);
 // True when both names lead to one and the same file (links followed).
 bool IsSameFile(const std::string& a, const std::string& b);
-// The longest path the platform's file functions take: 259 characters with the
-// Windows "A" functions, PATH_MAX less its terminating zero natively.
+// The longest path the Windows "A" functions take: MAX_PATH (260) less the
+// terminating zero.
+const size_t kAnsiPathLimit = 259;
+// The longest path the platform's file functions take: kAnsiPathLimit on
+// Windows, PATH_MAX less its terminating zero natively.
 extern const size_t kPlatformPathLimit;
 
-// One name in a folder.
-struct TFolderMember {
-  std::string name;
-  bool isFolder;
-};
-// The names in a folder, without "." and ".."; false when it cannot be read.
-bool ListFolder(const std::string& path, std::vector<TFolderMember>* items);
 // The attribute bits of a file or folder, or kNoAttributes when it cannot be
 // read. Natively: read-only when no write bit is set, otherwise normal.
 const uint32_t kNoAttributes = 0xFFFFFFFFu;
 uint32_t FileAttributes(const std::string& path);
+
+// One name in a folder: whether it is a folder, and its attribute bits as
+// FileAttributes gives them.
+struct TFolderMember {
+  std::string name;
+  bool isFolder;
+  uint32_t attributes;
+};
+// The names in a folder, in the order the system gives them, without "." and
+// ".."; false when it cannot be read.
+bool ListFolder(const std::string& path, std::vector<TFolderMember>* items);

@@ -3,11 +3,6 @@
 
 #include <cstring>
 
-int ZStrLength(const char* text) {
-  if (text == nullptr) return 0;
-  return static_cast<int>(std::strlen(text));
-}
-
 size_t NextCharacter(const std::string& text, size_t at, TLeadByteRule lead) {
   // Below 0x80 a byte is a character of its own in every ANSI code page.
   const unsigned char byte = static_cast<unsigned char>(text[at]);
@@ -28,12 +23,13 @@ size_t LastCharacterStart(const std::string& text, TLeadByteRule lead) {
 
 }  // namespace
 
+char UpperAsciiLetter(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
 std::string UpperAscii(const std::string& text, TLeadByteRule lead) {
   std::string result(text);
   for (size_t at = 0, next; at < result.size(); at = next) {
     next = NextCharacter(result, at, lead);
-    char& c = result[at];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    result[at] = UpperAsciiLetter(result[at]);
   }
   return result;
 }
@@ -118,6 +114,46 @@ std::string CollapseBackslashes(const std::string& text, TLeadByteRule lead) {
   return collapsed;
 }
 
+TDosTimeParts DosTimeParts(TDosDateTime value) {
+  const unsigned date = value >> 16, time = value & 0xFFFF;
+  TDosTimeParts parts;
+  parts.year = static_cast<int>((date >> 9) & 0x7F) + 1980;
+  parts.month = static_cast<int>((date >> 5) & 0x0F);
+  parts.day = static_cast<int>(date & 0x1F);
+  parts.hour = static_cast<int>(time >> 11);
+  parts.minute = static_cast<int>((time >> 5) & 0x3F);
+  parts.second = static_cast<int>(time & 0x1F) * 2;
+  return parts;
+}
+
+std::string ShortcutWorkingFolder(const std::string& target, TLeadByteRule lead) {
+  std::string folder = target.substr(0, static_cast<size_t>(LastSeparatorPos("\\", target, lead)));
+  // A root keeps its backslash: "C:" alone would mean the drive's current folder.
+  if (folder.size() > 3) folder.pop_back();
+  return folder;
+}
+
+bool PlanSharedFolder(const std::string& path, TSharedFolderPlan* plan, TLeadByteRule lead) {
+  plan->prefixes.clear();
+  plan->parent.clear();
+  if (path.size() > kAnsiPathLimit) return false;
+  std::string buffer;
+  buffer.reserve(path.size());
+  for (size_t at = 0, next; at < path.size(); at = next) {
+    next = NextCharacter(path, at, lead);
+    const char c = path[at];
+    if (next == at + 1 && (c == '\\' || c == '/')) {
+      buffer += '\\';
+      if (next < path.size()) plan->prefixes.push_back(buffer);
+    } else {
+      buffer.append(path, at, next - at);
+    }
+  }
+  const int last = LastSeparatorPos("\\", buffer, lead);
+  if (last > 0) plan->parent = buffer.substr(0, static_cast<size_t>(last - 1));
+  return true;
+}
+
 bool IsExistingFile(const std::string& path) { return FileDosTime(path) != kNoDosTime; }
 
 void MakeFolderPath(const std::string& path, TLeadByteRule lead) {
@@ -146,7 +182,7 @@ bool ReadWholeFileInto(const std::string& path, TContainer* bytes) {
   TFileHandle file = OpenFileForRead(path);
   if (file == kNoFile) return false;
   const int64_t size = FileSize(file);
-  bool ok = size >= 0 && size < 0x7FFFFFFF;
+  bool ok = size >= 0 && size < kMaxByteCount;
   if (ok) bytes->resize(static_cast<size_t>(size));
   for (int64_t done = 0; ok && done < size;) {
     int32_t delivered = 0;
@@ -164,11 +200,18 @@ bool ReadWholeFileInto(const std::string& path, TContainer* bytes) {
 bool ReadWholeFile(const std::string& path, std::string* bytes) { return ReadWholeFileInto(path, bytes); }
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) { return ReadWholeFileInto(path, bytes); }
 
+TFileHandle CreateBesideFile(const std::string& path) {
+  const std::string beside = BesidePath(path);
+  if (PathKind(beside, false) == kPathLink)
+    RemoveLink(beside);
+  else
+    DeleteFileName(beside);
+  return CreateNewFile(beside);
+}
+
 bool WriteFileBeside(const std::string& path, const void* bytes, size_t count, TWriteBytes write) {
-  // Beside the file, so that the move below stays on one volume.
-  const std::string temporary = path + ".$$$";
-  DeleteFilePath(temporary);
-  TFileHandle file = CreateNewFile(temporary);
+  const std::string beside = BesidePath(path);
+  TFileHandle file = CreateBesideFile(path);
   if (file == kNoFile) return false;
   bool ok = true;
   for (size_t done = 0; ok && done < count;) {
@@ -180,7 +223,7 @@ bool WriteFileBeside(const std::string& path, const void* bytes, size_t count, T
   // name holds the old bytes or the new ones, never a file that was not written.
   if (ok) ok = FlushFile(file);
   if (!CloseFile(file)) ok = false;
-  if (ok) ok = ReplaceFilePath(temporary, path);
-  if (!ok) DeleteFilePath(temporary);
+  if (ok) ok = ReplaceFilePath(beside, path);
+  if (!ok) DeleteFilePath(beside);
   return ok;
 }

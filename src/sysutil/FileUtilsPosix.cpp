@@ -22,14 +22,14 @@ std::string NativePath(const std::string& path) {
 }
 
 static bool DosToTimeT(TDosDateTime value, time_t* result) {
-  const unsigned date = value >> 16, time = value & 0xFFFF;
+  const TDosTimeParts dos = DosTimeParts(value);
   struct tm parts = {};
-  parts.tm_year = static_cast<int>((date >> 9) & 0x7F) + 80;
-  parts.tm_mon = static_cast<int>((date >> 5) & 0x0F) - 1;
-  parts.tm_mday = static_cast<int>(date & 0x1F);
-  parts.tm_hour = static_cast<int>(time >> 11);
-  parts.tm_min = static_cast<int>((time >> 5) & 0x3F);
-  parts.tm_sec = static_cast<int>(time & 0x1F) * 2;
+  parts.tm_year = dos.year - 1900;
+  parts.tm_mon = dos.month - 1;
+  parts.tm_mday = dos.day;
+  parts.tm_hour = dos.hour;
+  parts.tm_min = dos.minute;
+  parts.tm_sec = dos.second;
   // The same fields that the Windows conversion refuses.
   if (parts.tm_mon < 0 || parts.tm_mon > 11 || parts.tm_mday < 1 || parts.tm_hour > 23 || parts.tm_min > 59 ||
       parts.tm_sec > 59)
@@ -225,6 +225,12 @@ bool IsAnsiLeadByte(unsigned char) { return false; }
 
 uint32_t LastSystemError() { return static_cast<uint32_t>(errno); }
 
+static uint32_t AttributesOf(const struct stat& info) {
+  uint32_t attributes = S_ISDIR(info.st_mode) ? kAttrDirectory : 0;
+  if ((info.st_mode & 0222) == 0) attributes |= kAttrReadOnly;
+  return attributes != 0 ? attributes : kAttrNormal;
+}
+
 bool ListFolder(const std::string& path, std::vector<TFolderMember>* items) {
   items->clear();
   const std::string native = NativePath(path);
@@ -235,8 +241,8 @@ bool ListFolder(const std::string& path, std::vector<TFolderMember>* items) {
     if (name == "." || name == "..") continue;
     // Links count as what they point to, as they would for any reader.
     struct stat info;
-    const bool isFolder = stat((native + "/" + name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-    items->push_back(TFolderMember{name, isFolder});
+    const bool known = stat((native + "/" + name).c_str(), &info) == 0;
+    items->push_back(TFolderMember{name, known && S_ISDIR(info.st_mode), known ? AttributesOf(info) : kNoAttributes});
   }
   closedir(folder);
   return true;
@@ -245,7 +251,5 @@ bool ListFolder(const std::string& path, std::vector<TFolderMember>* items) {
 uint32_t FileAttributes(const std::string& path) {
   struct stat info;
   if (stat(NativePath(path).c_str(), &info) != 0) return kNoAttributes;
-  uint32_t attributes = S_ISDIR(info.st_mode) ? kAttrDirectory : 0;
-  if ((info.st_mode & 0222) == 0) attributes |= kAttrReadOnly;
-  return attributes != 0 ? attributes : kAttrNormal;
+  return AttributesOf(info);
 }

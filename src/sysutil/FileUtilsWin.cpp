@@ -89,7 +89,8 @@ TFileHandle OpenOwnFileForReadWrite(const std::string& path) {
   return file;
 }
 
-const size_t kPlatformPathLimit = MAX_PATH - 1;
+static_assert(kAnsiPathLimit == MAX_PATH - 1, "the A functions' path limit");
+const size_t kPlatformPathLimit = kAnsiPathLimit;
 
 int32_t PathKind(const std::string& path, bool followLink) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -257,7 +258,8 @@ bool ListFolder(const std::string& path, std::vector<TFolderMember>* items) {
   do {
     const std::string name = data.cFileName;
     if (name == "." || name == "..") continue;
-    items->push_back(TFolderMember{name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+    const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    items->push_back(TFolderMember{name, isFolder, data.dwFileAttributes});
   } while (FindNextFileA(find, &data));
   FindClose(find);
   return true;

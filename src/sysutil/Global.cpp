@@ -3,14 +3,17 @@
 #include <vector>
 
 #include "FileUtils.h"
+#include "GlobalLogic.h"
 #include "Product.h"
-#include "SysUtilLogic.h"
 #include "SystemLibrary.h"
+#include "Texts.h"
 
 OSVERSIONINFOA OsVersion = {};
 std::string SharedHelperFolder = kMakerFolder;
 std::string DefaultDestination = kProductFolder;
 bool ExistingInstallation = false;
+std::string WelcomeText = kWelcomeTemplate;
+std::string FinishText = kFinishText;
 
 namespace {
 
@@ -40,12 +43,21 @@ typedef DWORD(WINAPI* PGetFileVersionInfoSizeA)(LPCSTR file, LPDWORD handle);
 typedef BOOL(WINAPI* PGetFileVersionInfoA)(LPCSTR file, DWORD handle, DWORD size, LPVOID data);
 typedef BOOL(WINAPI* PVerQueryValueA)(LPCVOID block, LPCSTR subBlock, LPVOID* buffer, PUINT length);
 
-}  // namespace
-
+// The string value valueName of the Windows key followed by suffix; "C:"
+// followed by suffix when it cannot be read.
 std::string ReadWindowsFolderValue(const std::string& valueName, const std::string& suffix) {
   std::string folder;
   if (!ReadMachineString(kWindowsKey, valueName, MAX_PATH, &folder)) return "C:" + suffix;
   return folder + suffix;
+}
+
+}  // namespace
+
+OSVERSIONINFOA QueryWindowsVersion() {
+  OSVERSIONINFOA version = {};
+  version.dwOSVersionInfoSize = sizeof version;
+  if (!GetVersionExA(&version)) version = OSVERSIONINFOA();
+  return version;
 }
 
 std::string ReadUninstallString(const std::string& productName) {
@@ -95,10 +107,9 @@ void ProbeEnvironment() {
   GetSystemTime(&now);
   WelcomeText = StampYear(WelcomeText, now.wYear);
 
-  OsVersion.dwOSVersionInfoSize = sizeof OsVersion;
-  GetVersionExA(&OsVersion);
+  OsVersion = QueryWindowsVersion();
 
-  SharedHelperFolder = ReadWindowsFolderValue("CommonFilesDir", kMakerFolder);
+  SharedHelperFolder = SharedHelperFolderIn(ReadWindowsFolderValue("CommonFilesDir", ""));
 
   // The uninstall entry names "uninst.exe" in the installation's folder; the
   // folder counts only while the product's program is still in it.

@@ -1,15 +1,13 @@
 // What the setup knows about the machine before it shows anything: the Windows
-// version, the standard folders, an earlier installation; the two long screen
-// texts; and the user data files kept across a re-installation. Everything here
-// is filled once at start-up by ProbeEnvironment and read-only afterwards.
+// version, where the shared helper and the installation go, an earlier
+// installation; and the two long screen texts. ProbeEnvironment fills all of
+// it once at start-up; it is read-only afterwards.
 #pragma once
 #ifdef _WIN32
 
 #include <windows.h>
 
 #include <string>
-
-#include "GlobalData.h"
 
 // Zero until ProbeEnvironment; then dwPlatformId, dwMajorVersion and
 // dwMinorVersion are what the setup decides by.
@@ -21,14 +19,18 @@ extern std::string SharedHelperFolder;
 // "\VarnTech\Trawlix", or "C:\VarnTech\Trawlix". Never ends with a backslash.
 extern std::string DefaultDestination;
 extern bool ExistingInstallation;
+// The welcome text of the destination dialog (its "YYYY" replaced by the
+// current year) and the text of the finish dialog.
+extern std::string WelcomeText;
+extern std::string FinishText;
 
 // Start-up step: the year stamp, OsVersion, the shared helper folder and the
 // earlier installation, in this order.
 void ProbeEnvironment();
 
-// The string value valueName of HKLM "Software\Microsoft\Windows\CurrentVersion"
-// followed by suffix; "C:" followed by suffix when it cannot be read.
-std::string ReadWindowsFolderValue(const std::string& valueName, const std::string& suffix);
+// The version the system reports; all zero when it cannot be told. Where
+// OsVersion may not be probed yet (start-up, tests), this is asked instead.
+OSVERSIONINFOA QueryWindowsVersion();
 
 // "UninstallString" of the uninstall entry productName, without surrounding
 // quotes; empty when there is none.

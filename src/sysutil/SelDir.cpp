@@ -36,15 +36,24 @@ uint32_t LookUpFolder(const std::string& pattern, void*) {
 }
 
 std::vector<TFolderEntry> FolderEntries(const std::string& folder) {
+  std::vector<TFolderMember> members;
+  ListFolder(folder, &members);
   std::vector<TFolderEntry> entries;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((folder + "\\*.*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return entries;
-  do {
-    entries.push_back({found.cFileName, found.dwFileAttributes});
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
+  for (const TFolderMember& member : members) entries.push_back({member.name, member.attributes});
   return entries;
+}
+
+// path + "\" + the subfolder of the last BrowseForFolder call, unless the
+// path's last component already is that name.
+std::string AppendSubfolder(const std::string& path) { return AppendSubfolderName(path, gSubfolder); }
+
+// The full path of text (GetFullPathNameA) with every run of backslashes made
+// one; empty when the system cannot make it full.
+std::string NormalizePath(const std::string& text) {
+  std::vector<char> buffer(text.size() + MAX_PATH);
+  const DWORD length = GetFullPathNameA(text.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+  if (length == 0 || length >= buffer.size()) return std::string();
+  return CollapseBackslashes(std::string(buffer.data(), length));
 }
 
 std::string ControlText(int id) {
@@ -73,7 +82,7 @@ void FillFolderList(const std::string& path) {
     // Inserted at the end, so the template's sorted style does not reorder them.
     const LRESULT index = SendMessageA(list, LB_INSERTSTRING, static_cast<WPARAM>(-1),
                                        reinterpret_cast<LPARAM>(item.text.c_str()));
-    SendMessageA(list, LB_SETITEMDATA, static_cast<WPARAM>(index), static_cast<LPARAM>(item.data));
+    SendMessageA(list, LB_SETITEMDATA, static_cast<WPARAM>(index), static_cast<LPARAM>(item.indent));
   }
   SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(gFolderList.currentLevel), 0);
   SendDlgItemMessageA(gDialog, IDC_SELDIR_LABEL, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(gFolderList.label.c_str()));
@@ -98,7 +107,7 @@ std::string DriveLabel(UINT type, char letter, HMODULE* mpr) {
 void FillDriveList(const std::string& path) {
   HWND drives = GetDlgItem(gDialog, IDC_SELDIR_DRIVES);
   HMODULE mpr = nullptr;
-  const char current = path.empty() ? '\0' : static_cast<char>(path[0] & ~0x20);
+  const char current = path.empty() ? '\0' : UpperAsciiLetter(path[0]);
   // A: and B: are left out: asking a floppy drive without a disk is slow.
   for (char letter = 'C'; letter <= 'Z'; ++letter) {
     const char root[] = {letter, ':', '\\', '\0'};
@@ -266,15 +275,6 @@ INT_PTR CALLBACK SelDirProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 }  // namespace
-
-std::string AppendSubfolder(const std::string& path) { return AppendSubfolderName(path, gSubfolder); }
-
-std::string NormalizePath(const std::string& text) {
-  std::vector<char> buffer(text.size() + MAX_PATH);
-  const DWORD length = GetFullPathNameA(text.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
-  if (length == 0 || length >= buffer.size()) return std::string();
-  return CollapseBackslashes(std::string(buffer.data(), length));
-}
 
 std::string BrowseForFolder(HWND parent, const std::string& initialPath, const std::string& subfolder,
                             const std::string& caption) {

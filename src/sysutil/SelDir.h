@@ -14,16 +14,8 @@
 
 // Runs the dialog modally, owned by parent, starting at initialPath; caption is
 // the caption of its message boxes. Returns the accepted folder, or on Cancel
-// the initial one, either with the subfolder appended (AppendSubfolder).
+// the initial one, either with the subfolder appended (AppendSubfolderName).
 std::string BrowseForFolder(HWND parent, const std::string& initialPath, const std::string& subfolder,
                             const std::string& caption);
-
-// path + "\" + the subfolder of the last BrowseForFolder call, unless the
-// path's last component already is that name.
-std::string AppendSubfolder(const std::string& path);
-
-// The full path of text (GetFullPathNameA) with every run of backslashes made
-// one; empty when the system cannot make it full.
-std::string NormalizePath(const std::string& text);
 
 #endif

@@ -1,8 +1,12 @@
 #include "SelDirLogic.h"
 
 #include "FileUtils.h"
+#include "Texts.h"
 
 namespace {
+
+// Pixels of indentation per level of the folder list.
+const int kFolderIndent = 6;
 
 bool IsHiddenOrSystem(uint32_t attributes) { return (attributes & (kAttrHidden | kAttrSystem)) != 0; }
 
@@ -53,11 +57,11 @@ TFolderList BuildFolderList(const std::string& path, const std::string& subfolde
   // A folder whose name merely ends with the subfolder name counts as the
   // destination here too, though AppendSubfolderName would still append it.
   if (EndsWithNoCase(WithoutOneTrailingBackslash(path, lead), subfolder, lead)) {
-    list.items[list.currentLevel].data = -(list.currentLevel * kFolderIndent);
-    list.label = "Destination f&older:";
+    list.items[list.currentLevel].indent = -(list.currentLevel * kFolderIndent);
+    list.label = kLabelDestinationFolder;
   } else {
     list.items.push_back({subfolder, -below});
-    list.label = "Destination f&older (\"" + subfolder + "\" will be added):";
+    list.label = kLabelSubfolderAddedPrefix + subfolder + kLabelSubfolderAddedSuffix;
   }
   for (const TFolderEntry& entry : entries) {
     if ((entry.attributes & kAttrDirectory) == 0 || IsHiddenOrSystem(entry.attributes)) continue;
@@ -88,9 +92,9 @@ std::string AcceptedFolder(const std::string& fullPath, TLeadByteRule lead) {
 }
 
 std::string InvalidFolderMessage(const std::string& text) {
-  return "The specified folder \"" + text + "\" is invalid.\r\rPlease, enter a full path with drive letter.";
+  return kMessageInvalidFolderPrefix + text + kMessageInvalidFolderSuffix;
 }
 
 std::string MissingFolderQuestion(const std::string& folder) {
-  return "The folder \"" + folder + "\" does not exist.\r\rDo you want the folder to be created?";
+  return kQuestionCreateFolderPrefix + folder + kQuestionCreateFolderSuffix;
 }

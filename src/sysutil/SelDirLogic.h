@@ -14,14 +14,12 @@ const uint32_t kLookupFound = 0;
 const uint32_t kLookupFileNotFound = 2;  // the folder exists but is empty (a drive root)
 const uint32_t kLookupPathNotFound = 3;  // the folder does not exist
 
-// Pixels of indentation per level of the folder list.
-const int kFolderIndent = 6;
-
-// An item of the folder list. data is the indentation in pixels; a negative
-// value marks the destination item, the folder the product goes into.
+// An item of the folder list, indented by its level (6 pixels a level); a
+// negative indentation marks the destination item, the folder the product
+// goes into.
 struct TFolderItem {
   std::string text;
-  int data;
+  int indent;
 };
 
 // A folder found by the enumeration: its name and attribute bits.

@@ -3,11 +3,11 @@
 #include <objidl.h>
 #include <shlobj.h>
 
-#include "SysUtilLogic.h"
+#include "FileUtils.h"
+#include "Global.h"
 
 std::string ProgramsFolder;
 std::string DesktopFolder;
-int ProgramsFolderId = CSIDL_PROGRAMS;
 
 namespace {
 
@@ -32,11 +32,11 @@ void NotifyFolderChanged(const std::string& folder) {
   SHChangeNotify(SHCNE_UPDATEDIR, SHCNF_PATHA, folder.c_str(), nullptr);
 }
 
-}  // namespace
-
 int ProgramsFolderIdFor(DWORD platformId, bool administrator) {
   return platformId == VER_PLATFORM_WIN32_NT && administrator ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS;
 }
+
+}  // namespace
 
 bool IsAdministrator() {
   SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE);
@@ -46,13 +46,11 @@ bool IsAdministrator() {
 }
 
 void LocateShellFolders() {
-  OSVERSIONINFOA version = {};
-  version.dwOSVersionInfoSize = sizeof version;
-  GetVersionExA(&version);
+  // Before the probes: OsVersion is not known yet.
+  const OSVERSIONINFOA version = QueryWindowsVersion();
   // The administrator test is asked only on the NT family, where it means something.
   const bool administrator = version.dwPlatformId == VER_PLATFORM_WIN32_NT && IsAdministrator();
-  ProgramsFolderId = ProgramsFolderIdFor(version.dwPlatformId, administrator);
-  ProgramsFolder = SpecialFolderPath(ProgramsFolderId);
+  ProgramsFolder = SpecialFolderPath(ProgramsFolderIdFor(version.dwPlatformId, administrator));
   // The desktop is the user's own, also for an administrator.
   DesktopFolder = SpecialFolderPath(CSIDL_DESKTOP);
 }
@@ -106,11 +104,8 @@ bool CreateGroupFolder(const std::string& group) {
 void ClearGroupShortcuts(const std::string& group) {
   if (ProgramsFolder.empty()) return;
   const std::string folder = ProgramsFolder + "\\" + group;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((folder + "\\*.lnk").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do {
-    DeleteFileA((folder + "\\" + found.cFileName).c_str());
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
+  std::vector<TFolderMember> members;
+  ListFolder(folder, &members);
+  for (const TFolderMember& member : members)
+    if (EndsWithNoCase(member.name, ".lnk")) DeleteFileA((folder + "\\" + member.name).c_str());
 }

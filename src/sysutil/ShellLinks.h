@@ -9,18 +9,13 @@
 #include <string>
 
 // File-system paths without a trailing backslash; empty when unknown. Set by
-// LocateShellFolders and read-only afterwards.
+// LocateShellFolders and read-only afterwards. The Programs folder is the
+// all-users one for an administrator on the NT family, the user's own one
+// otherwise (always on 98/Me).
 extern std::string ProgramsFolder;
 extern std::string DesktopFolder;
-// The CSIDL ProgramsFolder was taken from: CSIDL_PROGRAMS, or CSIDL_COMMON_PROGRAMS
-// for an administrator on the NT family.
-extern int ProgramsFolderId;
 
-// The Programs folder an installation goes into: the all-users one for an
-// administrator on the NT family, the user's own one otherwise (always on 98/Me).
-int ProgramsFolderIdFor(DWORD platformId, bool administrator);
-
-// Start-up step: fills ProgramsFolder, DesktopFolder and ProgramsFolderId.
+// Start-up step: fills ProgramsFolder and DesktopFolder.
 void LocateShellFolders();
 
 // True when the service control manager grants full access, the test the

@@ -1,10 +1,29 @@
 #include "WinNTFuncts.h"
 
+#include "AccessListSystem.h"
+#include "FileUtils.h"
+#include "Global.h"
 #include "ShellLinks.h"
-#include "SysUtilLogic.h"
 #include "SystemLibrary.h"
 
 namespace {
+
+// The security attributes for a new folder or file and what they point into.
+struct TSharedFolderSecurity {
+  PSECURITY_DESCRIPTOR parentDescriptor;  // from GetNamedSecurityInfoA
+  void* absoluteParts;                    // DACL, SACL, owner, group of the absolute form
+  PACL newAcl;                            // from SetEntriesInAclA
+  SECURITY_DESCRIPTOR absolute;
+  SECURITY_ATTRIBUTES attributes;
+  bool ready;  // attributes may be handed to the creation
+};
+
+void ReleaseSharedFolderSecurity(TSharedFolderSecurity* security) {
+  if (security->newAcl) LocalFree(security->newAcl);
+  if (security->parentDescriptor) LocalFree(security->parentDescriptor);
+  if (security->absoluteParts) LocalFree(security->absoluteParts);
+  *security = TSharedFolderSecurity();
+}
 
 // DELETE and the nine file-specific rights: read, write, append, extended
 // attributes, execute, delete children, attributes. Not READ_CONTROL,
@@ -207,13 +226,6 @@ void SetExistingAccess(const std::string& path, TAccessKind kind, const TSharedF
 
 }  // namespace
 
-void ReleaseSharedFolderSecurity(TSharedFolderSecurity* security) {
-  if (security->newAcl) LocalFree(security->newAcl);
-  if (security->parentDescriptor) LocalFree(security->parentDescriptor);
-  if (security->absoluteParts) LocalFree(security->absoluteParts);
-  *security = TSharedFolderSecurity();
-}
-
 bool CreateWithAccessUsing(const std::string& path, TAccessKind kind, const TSharedFolderSystem& system) {
   // Too long for the system's path buffers: refused before anything is created.
   TSharedFolderPlan plan;
@@ -283,8 +295,7 @@ PSID NonAdministratorUser(HMODULE advapi32, TUserSid* userSid) {
 
 TSharedFolderSystem MachineSharedFolderSystem(HMODULE* advapi32, TUserSid* userSid) {
   TSharedFolderSystem system = {};
-  system.version.dwOSVersionInfoSize = sizeof system.version;
-  if (!GetVersionExA(&system.version)) system.version = OSVERSIONINFOA();
+  system.version = QueryWindowsVersion();
   system.createDirectory = CreateDirectoryA;
   system.createFile = CreateFileA;
   *advapi32 = UsesAccessList(system.version) ? LoadSystemLibrary("advapi32.dll") : nullptr;

@@ -19,7 +19,7 @@ TStreamIo Split(const uint8_t* data, size_t size, bool withBase) {
   for (size_t at = 0; fix && at + vhz::kBlockHeaderSize <= in.from[1].size();) {
     const vhz::TBlockHeader h = vhz::GetBlockHeader(p + at);
     if (h.storedLength < 0 || at + vhz::kBlockHeaderSize + h.storedLength > in.from[1].size()) break;
-    vhz::PutLE(p + at + 9, UpdateCrc32(p + at + vhz::kBlockHeaderSize, h.storedLength, vhz::kCheckStart), 4);
+    PutLE(p + at + 9, UpdateCrc32(p + at + vhz::kBlockHeaderSize, h.storedLength, vhz::kCheckStart), 4);
     at += vhz::kBlockHeaderSize + h.storedLength;
   }
   return in;

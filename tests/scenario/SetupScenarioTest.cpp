@@ -18,8 +18,8 @@
 #include <gtest/gtest.h>
 
 #include "FileUtils.h"
-#include "GlobalData.h"
 #include "HelperInstance.h"
+#include "PostSetLogic.h"
 #include "Product.h"
 #include "Robot.h"
 #include "ScenarioChecks.h"

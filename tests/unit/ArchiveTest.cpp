@@ -10,9 +10,9 @@ namespace {
 using namespace patchbytes;
 
 Bytes Scrambled(const std::string& passPhrase, Bytes plain, size_t piece) {
-  InitKeystream(passPhrase);
+  TKeystream keystream = InitKeystream(passPhrase);
   for (size_t at = 0; at < plain.size(); at += piece)
-    ApplyKeystream(plain.data() + at, static_cast<int32_t>(std::min(piece, plain.size() - at)));
+    ApplyKeystream(&keystream, plain.data() + at, static_cast<int32_t>(std::min(piece, plain.size() - at)));
   return plain;
 }
 
@@ -61,6 +61,7 @@ Bytes Padded(const Bytes& packed) { return packed + Bytes(vhz::kMaxStoredLength 
 TEST(PatchStream, EachRuleOfTheFormatGivesItsCodeInBothVariants) {
   const Bytes copy = Copy(1, 2, 2, 2), lit = Literal(FromText("abcd")), none = EndFor(Bytes()), abc = FromText("abc");
   const Bytes ends12 = EndFor(FromText("12")), endsAbcd = EndFor(FromText("abcd"));
+  const Bytes ended = Stored(Literal(FromText("ok")) + EndFor(FromText("ok")) + FromText("\x05junk"));
   const Bytes content = Literal(abc) + EndFor(abc), packed = Part(Deflated(content), vhz::kBlockHeaderSize);
   const uint32_t n = static_cast<uint32_t>(content.size()), p = static_cast<uint32_t>(packed.size()), end = 36;
   const int32_t ok = kPatchOk, bad = kPatchMalformed, cmd = kPatchBadCommand, out = kPatchOutsideBase;
@@ -84,6 +85,10 @@ TEST(PatchStream, EachRuleOfTheFormatGivesItsCodeInBothVariants) {
       {"empty stored block", Stored(Bytes()) + Stored(none), bad, bad},
       {"wrong end check", Stored(Literal(abc) + End(Check(abc) ^ 0x100)), kPatchCheckMismatch, kPatchCheckMismatch},
       {"no end command", Stored(Literal(abc)), bad, bad},
+      {"junk after the end command, then a bad block", ended + Header(9, 1, 1, 0) + FromText("!"), ok, ok},
+      // A call that stops inside a block must not leave the rest of it to the next call.
+      {"bad command before more in its block", Stored(Bytes{0x77} + Literal(FromText("leftover")) + none), cmd, cmd},
+      {"the call after it", Stored(Literal(abc) + EndFor(abc)), ok, ok},
       {"copy offset 2^31", Stored(Copy(0x80000000u, 1) + none), cmd, cmd},
       {"literal length 2^32-1", Stored(Bytes{vhz::LiteralOpcode(4)} + Le(0xFFFFFFFFu, 4) + abc + none), bad, bad},
       {"copy of nothing at the base's end", Stored(Copy(end, 0) + none), out, ok},
@@ -110,6 +115,7 @@ TEST(PatchStream, EachRuleOfTheFormatGivesItsCodeInBothVariants) {
     EXPECT_EQ(Stream(kBase, row.patch).code, row.stream);
     EXPECT_EQ(Stream(kBase, row.patch, 1 << 30).code, row.stream);
   }
+  EXPECT_EQ(Stream(kBase, ended + Header(9, 1, 1, 0), 3).consumed, ended.size()) << "nothing read after the end";
   EXPECT_EQ(Memory(Bytes(), Stored(Copy(0, 0) + none)).code, out) << "a copy of nothing from no base";
   EXPECT_EQ(Stream(Bytes(), Stored(Copy(0, 0) + none)).code, ok);
   for (int op = 0x01; op <= 0xFF; op = op == 0x0F ? 0x24 : op + 1) {  // every opcode but the known 0x10 to 0x23
@@ -119,19 +125,8 @@ TEST(PatchStream, EachRuleOfTheFormatGivesItsCodeInBothVariants) {
   }
 }
 
-TEST(PatchStream, NothingIsReadAfterTheEndCommandEachCallStartsAfreshAndLongCopiesArriveWhole) {
-  const Bytes first = Stored(Literal(FromText("ok")) + EndFor(FromText("ok")) + FromText("\x05junk"));
-  const Bytes patch = first + Header(9, 1, 1, 0) + FromText("!");
-  EXPECT_EQ(Memory(kBase, patch).output, FromText("ok"));
-  EXPECT_EQ(Stream(kBase, patch, 3).consumed, first.size());
-  // A call that stops inside a block must not leave that block to the next call.
-  const Bytes stops = Stored(Literal(FromText("ab")) + Bytes{0x77} + Literal(FromText("leftover")) + EndFor(Bytes()));
-  const Bytes good = Stored(Literal(FromText("fresh")) + EndFor(FromText("fresh")));
-  EXPECT_EQ(Memory(kBase, stops).code, kPatchBadCommand);
-  EXPECT_EQ(Memory(kBase, good).output, FromText("fresh"));
-  EXPECT_EQ(Stream(kBase, stops).code, kPatchBadCommand);
-  EXPECT_EQ(Stream(kBase, good).output, FromText("fresh"));
-  // A block of the largest content; a copy longer than the decoder's buffer.
+// A block of the largest content; a copy longer than the decoder's buffer.
+TEST(PatchStream, TheLargestBlockAndALongCopyArriveWhole) {
   const Bytes bytes = twxtest::RandomBytes(vhz::kMaxBlockContent - 5 - 5, 21), big = Part(bytes, 7);
   EXPECT_TRUE(Memory(Bytes(), Deflated(Literal(bytes, 4) + EndFor(bytes)), vhz::kMaxBlockContent).output == bytes);
   EXPECT_TRUE(Stream(bytes, Stored(Copy(7, static_cast<uint32_t>(big.size())) + EndFor(big)), 1 << 30).output == big);

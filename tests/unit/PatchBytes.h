@@ -86,8 +86,8 @@ inline Bytes Entry(const std::string& name, const std::string& text, uint32_t at
 // The archive file: the body scrambled with the pass phrase, then the check value of the plain body.
 inline Bytes Archive(const Bytes& body, const std::string& passPhrase = "") {
   Bytes scrambled = body;
-  InitKeystream(passPhrase);
-  ApplyKeystream(scrambled.data(), static_cast<int32_t>(scrambled.size()));
+  TKeystream keystream = InitKeystream(passPhrase);
+  ApplyKeystream(&keystream, scrambled.data(), static_cast<int32_t>(scrambled.size()));
   return scrambled + Le(Check(body), 4);
 }
 

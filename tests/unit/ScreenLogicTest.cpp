@@ -8,7 +8,8 @@
 #include "FileIO.h"
 #include "SelDirLogic.h"
 #include "SetupLogic.h"
-#include "SysUtilLogic.h"
+#include "FileUtils.h"
+#include "GlobalLogic.h"
 #include "TestSupport.h"
 
 namespace {
@@ -25,30 +26,22 @@ TEST(SetupLogic, EveryGateOnEachSideOfItsBound) {
     EXPECT_EQ(IsWindowsTooOld(row.platform, row.major, row.minor), row.tooOld) << row.major << "." << row.minor;
     EXPECT_EQ(UsesXpDialogs(row.platform, row.major, row.minor), row.xp) << row.platform << ":" << row.major << "." << row.minor;
   }
-  const uint32_t wrap = 0xFFFFF000u;  // the tick count wraps during the wait
+  const uint32_t wrap = 0xFFFFF000u;  // the tick count wraps during the wait for the animations
   const struct {
     const char* what;
     bool decided, expected;
-  } kGates[] = {{"15 bits per pixel are too few", IsLowColourDepth(15), true},
-                {"16 bits are enough", IsLowColourDepth(16), false},
-                {"browser 6 gets the notice", ShowsBrowserNotice(6), true},
-                {"browser 7 does not", ShowsBrowserNotice(7), false},
-                {"15.999 MB is low space", IsLowSpace(15.999), true},
-                {"16 MB is not", IsLowSpace(16.0), false},
-                {"unknown space is low", IsLowSpace(-1.0), true},
-                {"captions at 24,999 ms: wait", KeepsWaiting(true, false, 1000, 25999), true},
+  } kGates[] = {{"captions at 24,999 ms: wait", KeepsWaiting(true, false, 1000, 25999), true},
                 {"progress at 24,999 ms, wrapped: wait", KeepsWaiting(false, true, wrap, wrap + 24999), true},
                 {"both at 25,000 ms: no more", KeepsWaiting(true, true, 1000, 26000), false},
                 {"both at 25,000 ms, wrapped: no more", KeepsWaiting(true, true, wrap, wrap + 25000), false},
-                {"nothing runs: no wait", KeepsWaiting(false, false, 1000, 1000), false}};
+                {"nothing runs: no wait", KeepsWaiting(false, false, 1000, 1000), false},
+                {"the last step before the full height", UnrollHeight(95, 100) == 99, true},
+                {"the full height is never set", UnrollHeight(96, 100) == -1, true}};
   for (const auto& gate : kGates) EXPECT_EQ(gate.decided, gate.expected) << gate.what;
-  int counter = 98;
-  EXPECT_FALSE(ProgressStep(&counter)) << "99";
-  EXPECT_TRUE(ProgressStep(&counter)) << "100: the bar is full";
-  EXPECT_EQ(UnrollHeight(95, 100), 99);
-  EXPECT_EQ(UnrollHeight(96, 100), -1) << "the full height is never set";
-  EXPECT_EQ(HotKeyChoiceText(kHotKeyChoices - 1), "Ctrl + Alt + F12");
-  EXPECT_EQ(BrowsedDestination("D:"), "D:\\");
+}
+
+// What the low-space gate is given: a drive's root, the free space in unsigned arithmetic.
+TEST(SetupLogic, TheFreeSpaceIsAskedOfTheDrivesRootWithoutOverflow) {
   EXPECT_EQ(DriveRootOf("c:\\VarnTech\\Trawlix"), "C:\\");
   EXPECT_EQ(DriveRootOf("\\\\server\\share"), "\\\\\\") << "no drive: a root whose query fails";
   EXPECT_DOUBLE_EQ(FreeSpaceMB(65536, 32768, 1), 2048.0) << "a cluster of 2 GiB: unsigned";
@@ -71,7 +64,9 @@ TEST(SetupLogic, TheFadeInRunsToFortySixAndWelcomesOnceOnTheFifthTick) {
 // same bytes are a letter and a backslash.
 #define HYO "\x95\x5C"
 
-TEST(TextRules, WorkingFolderSharedFolderYearStampUninstallStringAndBrowserVersion) {
+// A shortcut's working folder, and the folders made plainly before the shared
+// one with the one whose access list it takes.
+TEST(ParentFolders, GoByTheCodePagesCharacters) {
   const std::tuple<const char*, unsigned, const char*> kTargets[] = {
       {"D:\\Tools\\Trawlix\\Trawlix.exe", 1252, "D:\\Tools\\Trawlix"},
       {"C:\\Trawlix.exe", 1252, "C:\\"},  // a root keeps its backslash
@@ -79,7 +74,6 @@ TEST(TextRules, WorkingFolderSharedFolderYearStampUninstallStringAndBrowserVersi
   for (const auto& row : kTargets)
     EXPECT_EQ(ShortcutWorkingFolder(std::get<0>(row), twxtest::LeadBytesOf(std::get<1>(row))), std::get<2>(row))
         << std::get<0>(row) << " in " << std::get<1>(row);
-  // The folders made plainly before the shared one, and the one whose access list it takes.
   const std::tuple<unsigned, std::vector<std::string>, const char*> kPlans[] = {
       {932, {"C:\\", "C:\\" HYO "\\"}, "C:\\" HYO},
       {1252, {"C:\\", "C:\\\x95\\", "C:\\" HYO "\\"}, "C:\\" HYO}};
@@ -89,10 +83,11 @@ TEST(TextRules, WorkingFolderSharedFolderYearStampUninstallStringAndBrowserVersi
     EXPECT_EQ(plan.prefixes, std::get<1>(row)) << std::get<0>(row);
     EXPECT_EQ(plan.parent, std::get<2>(row)) << std::get<0>(row);
   }
-  EXPECT_EQ(UnquoteUninstallString("\"C:\\A B\\uninst.exe\" /S"), "C:\\A B\\uninst.exe\" /S");
+}
+
+// What other programs left in the registry, cut short or out of range.
+TEST(RegistryTexts, MalformedValuesGiveNothing) {
   EXPECT_EQ(UnquoteUninstallString("\""), "");
-  EXPECT_EQ(StampYear("(c) YYYY, YYYY", 987), "(c)  987, YYYY");  // right-aligned in four, the first only
-  EXPECT_EQ(StampYear("no year", 2024), "no year");
   const std::pair<const char*, int> kVersions[] = {{"11.0.9600", 11}, {"9a.1", 0}, {".5", 0}, {"99999999999.1", 0}};
   for (const auto& row : kVersions) EXPECT_EQ(BrowserMajorVersionOf(row.first), row.second) << row.first;
 }
@@ -100,7 +95,7 @@ TEST(TextRules, WorkingFolderSharedFolderYearStampUninstallStringAndBrowserVersi
 // The list as "text:indentation" items and the shown folder's index.
 std::string Shown(const TFolderList& list) {
   std::string out;
-  for (const TFolderItem& item : list.items) out += item.text + ":" + std::to_string(item.data) + " ";
+  for (const TFolderItem& item : list.items) out += item.text + ":" + std::to_string(item.indent) + " ";
   return out + "@" + std::to_string(list.currentLevel);
 }
 

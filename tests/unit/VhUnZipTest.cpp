@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include "EntryNames.h"
 #include "FileIO.h"
 #include "FileUtils.h"
 #include "PatchBytes.h"
+#include "PayloadLocation.h"
+#include "Product.h"
 #include "TestSupport.h"
 #include "VhUnZip.h"
 
@@ -55,14 +58,22 @@ TEST_F(Extraction, EntriesLandInTheirFoldersWithTimesAndAttributesOverReadOnlyCo
     const bool readOnly = file.first == "License.txt" || file.first == "short.txt";
     EXPECT_EQ(twxtest::IsReadOnly(Path(file.first)), readOnly) << file.first;
   }
-  for (const Bytes& damaged : {Archive(body, "other"), Archive(body, "secret") + Bytes{0}, Bytes{0xFF, 0xFF, 0xFF}}) {
-    DeleteFilePath(Path("data.db"));
+}
+
+TEST_F(Extraction, NothingIsWrittenFromADamagedArchiveNorByAVerify) {
+  const Bytes body = Entry("data.db", "new");
+  for (const Bytes& damaged : {Archive(body, "other"), Archive(body, "secret") + Bytes{0}, Bytes{0xFF, 0xFF, 0xFF}})
     EXPECT_EQ(Extract(damaged, "secret"), kExtractDamaged) << damaged.size();
-    EXPECT_EQ(Read("data.db"), "<missing>") << "refused before any file is written";
-  }
-  // An archive of 200 bytes: each entry's figure is where its data starts,
-  // halves going to the even neighbour (12.5 and 37.5); the end says 100 with
-  // the last path, also after an archive without entries (its check value alone).
+  ASSERT_TRUE(twxtest::WriteWholeFile(archive, AsText(Archive(Entry("a\\b.txt", "b")))));
+  EXPECT_EQ(VerifyArchive(archive.c_str(), nullptr, nullptr), kExtractOk);
+  EXPECT_FALSE(IsExistingFile(archive));
+  EXPECT_EQ(Listed(), std::vector<std::string>());
+}
+
+// An archive of 200 bytes: each entry's figure is where its data starts,
+// halves going to the even neighbour (12.5 and 37.5); the end says 100 with
+// the last path, also after an archive without entries (its check value alone).
+TEST_F(Extraction, ProgressNamesEachEntryWhereItsDataStartsAndTheLastAtTheEnd) {
   gCalls.clear();
   ASSERT_EQ(Extract(Archive(Entry("abc", "12") + Entry("xyz", std::string(98, 'x'))), nullptr, Note), kExtractOk);
   ASSERT_EQ(Extract(Bytes(4, 0xFF), nullptr, Note), kExtractOk);
@@ -78,7 +89,7 @@ TEST_F(Extraction, EntriesLandInTheirFoldersWithTimesAndAttributesOverReadOnlyCo
     const std::string folder = temp.Join(std::to_string(payload.size()));
     MakeFolderPath(folder);
     gCalls.clear();
-    EXPECT_TRUE(ExtractPayload(folder, [] { gCalls.push_back("pump"); }));
+    EXPECT_TRUE(ExtractPayload(folder, folder + "\\payload.tmp", [] { gCalls.push_back("pump"); }));
     EXPECT_EQ(gCalls.size(), payload.size() > 4 ? 5u : 3u);
     EXPECT_EQ(twxtest::ListFolder(folder).size(), payload.size() > 4 ? 1u : 0u);
   }
@@ -198,13 +209,7 @@ void SwapForFolder(const char*, int32_t) {
   if (!swapPath.empty()) DeleteFilePath(swapPath), MakeFolderPath(swapPath + "\\x"), swapPath.clear();
 }
 
-TEST_F(Extraction, MissingArchiveOrDestinationNamesThatCannotBeTakenAndVerifyWritesNothing) {
-  // An empty path must not become "<current folder>\\.vhz", which would be deleted.
-  const std::string here = CurrentFolder(), stray = here + (here.back() == '\\' ? "" : "\\") + ".vhz";
-  ASSERT_TRUE(twxtest::WriteWholeFile(stray, "not the setup's"));
-  EXPECT_EQ(ExtractArchive("", destination.c_str(), nullptr, nullptr), kExtractNoArchive);
-  EXPECT_EQ(twxtest::ReadWholeFileOr(stray, ""), "not the setup's");
-  DeleteFilePath(stray);
+TEST_F(Extraction, ADestinationNameThatCannotBeTakenFailsAndKeepsTheVerifiedCopy) {
   // An empty destination would put the entries at the root of the drive.
   ASSERT_TRUE(twxtest::WriteWholeFile(archive, AsText(Archive(Entry("twx-root-probe.txt", "x")))));
   EXPECT_EQ(ExtractArchive(archive.c_str(), "\\\\", nullptr, nullptr), kExtractCannotCreate);
@@ -216,12 +221,18 @@ TEST_F(Extraction, MissingArchiveOrDestinationNamesThatCannotBeTakenAndVerifyWri
   swapPath = Path("data.db");
   EXPECT_EQ(Extract(Archive(Entry("data.db", "new")), nullptr, SwapForFolder), kExtractCannotCreate);
   EXPECT_EQ(Read("data.db.$$$"), "new") << "the earlier file is gone: the verified copy is all there is";
-  ASSERT_TRUE(twxtest::WriteWholeFile(archive, AsText(Archive(Entry("a\\b.txt", "b")))));
-  EXPECT_EQ(VerifyArchive(archive.c_str(), nullptr, nullptr), kExtractOk);
-  EXPECT_FALSE(IsExistingFile(archive));
   EXPECT_EQ(Listed(), (std::vector<std::string>{"data.db", "data.db.$$$", "taken"}));
-  // The archive's name completed: the current folder, the default extension
-  // unless the name has one (a dot in a folder's name is none).
+}
+
+// The current folder and the default extension complete a name, unless it has
+// one (a dot in a folder's name is none); an empty name must not become
+// "<current folder>\\.vhz", which would be deleted.
+TEST_F(Extraction, TheArchivesNameIsCompletedAndAnEmptyOneIsNone) {
+  const std::string here = CurrentFolder(), stray = here + (here.back() == '\\' ? "" : "\\") + ".vhz";
+  ASSERT_TRUE(twxtest::WriteWholeFile(stray, "not the setup's"));
+  EXPECT_EQ(ExtractArchive("", destination.c_str(), nullptr, nullptr), kExtractNoArchive);
+  EXPECT_EQ(twxtest::ReadWholeFileOr(stray, ""), "not the setup's");
+  DeleteFilePath(stray);
   EXPECT_EQ(ResolveArchiveName("setup", ".vhz"), stray.substr(0, stray.size() - 4) + "setup.vhz");
   EXPECT_EQ(ResolveArchiveName("C:\\A.B\\C", ".vhz"), "C:\\A.B\\C.vhz");
   EXPECT_EQ(ResolveArchiveName("D:x.pak", ".vhz"), "D:x.pak");
@@ -249,11 +260,11 @@ Bytes ImageHeader(bool plus, uint32_t entries, uint32_t optionalSize, uint32_t t
   h[0] = 'M', h[1] = 'Z', h[0x3C] = 0x80;
   std::memcpy(&h[0x80], "PE\0\0", 4);
   const size_t optional = 0x80 + 24, directory = optional + (plus ? 112 : 96);
-  vhz::PutLE(&h[0x80 + 4 + 16], optionalSize, 2);
-  vhz::PutLE(&h[optional], plus ? 0x20B : 0x10B, 2);
-  vhz::PutLE(&h[directory - 4], entries, 4);
-  vhz::PutLE(&h[directory + 4 * 8], table, 4);
-  vhz::PutLE(&h[directory + 4 * 8 + 4], tableSize, 4);
+  PutLE(&h[0x80 + 4 + 16], optionalSize, 2);
+  PutLE(&h[optional], plus ? 0x20B : 0x10B, 2);
+  PutLE(&h[directory - 4], entries, 4);
+  PutLE(&h[directory + 4 * 8], table, 4);
+  PutLE(&h[directory + 4 * 8 + 4], tableSize, 4);
   return h;
 }
 

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "Global.h"
-#include "GlobalData.h"
 #include "HelperInstance.h"
 #include "IEToolbarUnit.h"
 #include "PostSet.h"
@@ -141,29 +140,16 @@ class Registry : public ::testing::Test {
   twxtest::RegistrySandbox sandbox_;
 };
 
-TEST_F(Registry, UninstallEntryExtensionAndQueryFolderTypeAreTerminatedStrings) {
+TEST_F(Registry, EveryStringTheSetupWritesIsStoredWithItsTerminatingZero) {
   WriteUninstallEntry("C:\\Program Files\\Old Place");
   WriteUninstallEntry("D:\\My Tools\\Trawl mark");
-  EXPECT_EQ(ReadRegRaw(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), Z(kProductName));
-  EXPECT_EQ(ReadRegRaw(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
-            Z("\"" + UninstallerPath("D:\\My Tools\\Trawl mark") + "\""));
   EXPECT_EQ(Count(Snapshot(HKEY_LOCAL_MACHINE, kUninstallKey), "\n"), 2u) << "replaced whole";
-  // The probes of a later setup read it, and the browser's version, with their rights.
-  EXPECT_EQ(ReadUninstallString("Trawlmark"), "D:\\My Tools\\Trawl mark\\uninst.exe");
+  // A later setup's probe reads the browser's version with the rights it asked for.
   ASSERT_TRUE(WriteRegValue(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Internet Explorer", "Version", REG_SZ, Z("7.0")));
   EXPECT_EQ(GetBrowserMajorVersion(), 7);
-
   const std::string destination = "C:\\Program Files" + std::string(kProductFolder), exe = ProgramPath(destination);
   EXPECT_TRUE(RegisterBrowserExtension(exe));
-  // Eight strings, each with its terminating zero; the prefix's Windows is XP or later.
-  const std::string extension = Snapshot(HKEY_LOCAL_MACHINE, kExtensionKey);
-  EXPECT_EQ(Count(extension, "|1|"), 8u);
-  for (const auto& value : std::map<std::string, std::string>{
-           {"ButtonText", "Trawlix"}, {"clsid", "{1FBA04EE-3024-11D2-8F1F-0000F87ABD16}"}, {"Default Visible", "Yes"},
-           {"Exec", exe}, {"HotIcon", exe + ",1004"}, {"Icon", exe + ",1003"}, {"MenuStatusBar", "Runs Trawlmark"},
-           {"MenuText", "Run Trawlix"}})
-    EXPECT_EQ(ReadRegRaw(HKEY_LOCAL_MACHINE, kExtensionKey, value.first), Z(value.second));
-
+  EXPECT_EQ(Count(Snapshot(HKEY_LOCAL_MACHINE, kExtensionKey), "|1|"), 8u) << "eight strings";
   // The extension is taken over; what else another program keeps there stays.
   const std::string type = kQueryFolderType, command = type + "\\shell\\open\\command";
   ASSERT_TRUE(WriteRegValue(HKEY_CLASSES_ROOT, kQueryFolderExtension, "", REG_SZ, Z("otherapp.document")));
@@ -171,19 +157,27 @@ TEST_F(Registry, UninstallEntryExtensionAndQueryFolderTypeAreTerminatedStrings) 
   ASSERT_TRUE(WriteRegValue(HKEY_CLASSES_ROOT, command, "Keep", REG_SZ, Z("x")));
   RegisterQueryFolderType(destination);
   RegisterQueryFolderType(destination);
+  const HKEY machine = HKEY_LOCAL_MACHINE, classes = HKEY_CLASSES_ROOT;
   const struct {
+    HKEY root;
     std::string key;
     const char* value;
     std::string data;
-  } rows[] = {
-      {kQueryFolderExtension, "", type},
-      {kQueryFolderExtension, "Content Type", "text/plain"},
-      {type, "", "Trawlix Query Folder"},
-      {type + "\\DefaultIcon", "", exe + ",-204"},
-      {command, "", "\"" + exe + "\" \"%1\""},
-      {command, "Keep", "x"},
-  };
-  for (const auto& row : rows) EXPECT_EQ(ReadRegRaw(HKEY_CLASSES_ROOT, row.key, row.value), Z(row.data)) << row.key;
+  } kValues[] = {  // the browser's values as the prefix's Windows, XP or later, has them
+      {machine, kUninstallKey, "DisplayName", kProductName},
+      {machine, kUninstallKey, "UninstallString", "\"" + UninstallerPath("D:\\My Tools\\Trawl mark") + "\""},
+      {machine, kExtensionKey, "ButtonText", "Trawlix"}, {machine, kExtensionKey, "Default Visible", "Yes"},
+      {machine, kExtensionKey, "clsid", "{1FBA04EE-3024-11D2-8F1F-0000F87ABD16}"}, {machine, kExtensionKey, "Exec", exe},
+      {machine, kExtensionKey, "HotIcon", exe + ",1004"}, {machine, kExtensionKey, "Icon", exe + ",1003"},
+      {machine, kExtensionKey, "MenuStatusBar", "Runs Trawlmark"}, {machine, kExtensionKey, "MenuText", "Run Trawlix"},
+      {classes, kQueryFolderExtension, "", type},
+      {classes, kQueryFolderExtension, "Content Type", "text/plain"},
+      {classes, type, "", "Trawlix Query Folder"},
+      {classes, type + "\\DefaultIcon", "", exe + ",-204"},
+      {classes, command, "", "\"" + exe + "\" \"%1\""},
+      {classes, command, "Keep", "x"}};
+  for (const auto& row : kValues)
+    EXPECT_EQ(ReadRegRaw(row.root, row.key, row.value), Z(row.data)) << row.key << " " << row.value;
 }
 
 std::string Record(uint32_t marker, uint32_t command) {
@@ -194,7 +188,7 @@ std::string ProductRecord(uint32_t id) {
   return Dword(id) + std::string(group, 16) + Dword(id) + Dword(4);
 }
 
-TEST_F(Registry, EveryLoadedUserButTheTemplateGetsTheButtonAndUnknownLayoutsStayUntouched) {
+TEST_F(Registry, TheButtonGoesToEveryLoadedUserWithAKnownLayoutButTheTemplate) {
   const std::string header = Dword(0x0C), r0 = Record(1, 101), r1 = Record(0xFFFFFFFFu, 102), r2 = Record(3, 103);
   // A user as the browser leaves him ("" is the current user); an expected
   // layout "" means the user stays exactly as he is.
@@ -250,7 +244,7 @@ TEST_F(Registry, EveryLoadedUserButTheTemplateGetsTheButtonAndUnknownLayoutsStay
 // Where a first installation goes and the helper is shared, or the earlier
 // installation, as the registry and the disk have them; every value that
 // cannot be read, or is too long for its buffer, gives drive C:.
-TEST_F(Registry, ProbesFallBackToDriveCForEveryValueTheyCannotReadAndStampTheYear) {
+TEST_F(Registry, StartUpProbesFallBackToDriveCForEveryValueTheyCannotRead) {
   twxtest::TempFolder temp;
   const std::string earlier = temp.Join("Earlier"), quoted = "\"" + UninstallerPath(earlier) + "\"";
   MakeFolderPath(earlier);
@@ -271,8 +265,6 @@ TEST_F(Registry, ProbesFallBackToDriveCForEveryValueTheyCannotReadAndStampTheYea
                // From here on the earlier folder has lost its program.
                {"D:\\Progs", "E:\\Common", quoted, "D:\\Progs\\VarnTech\\Trawlix", "E:\\Common\\VarnTech"},
                {p259, "-", entry(260), p259 + "\\VarnTech\\Trawlix", "C:\\VarnTech"}};
-  const size_t year = WelcomeText.find("YYYY");
-  ASSERT_NE(year, std::string::npos);
   for (const auto& row : kRows) {
     SCOPED_TRACE(&row - kRows);
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE");
@@ -287,9 +279,14 @@ TEST_F(Registry, ProbesFallBackToDriveCForEveryValueTheyCannotReadAndStampTheYea
     EXPECT_EQ(ExistingInstallation, row.destination == earlier);
     EXPECT_EQ(SharedHelperFolder, row.helper);
   }
-  SYSTEMTIME now;  // the year as Greenwich has it
+}
+
+TEST_F(Registry, TheStartUpStampsTheYearAsGreenwichHasIt) {
+  WelcomeText = "(c) YYYY Varnholt";
+  ProbeEnvironment();
+  SYSTEMTIME now;
   GetSystemTime(&now);
-  EXPECT_EQ(WelcomeText.substr(year, 4), std::to_string(now.wYear));
+  EXPECT_EQ(WelcomeText, "(c) " + std::to_string(now.wYear) + " Varnholt");
 }
 
 // An older helper, run by a thread of the test: its window in the instance
@@ -311,24 +308,17 @@ DWORD WINAPI RunOldHelper(LPVOID data) {
 }
 
 // The post-install sequence as the setup runs it after the extraction,
-// without its pauses, on Windows 2000, the system's language as each row has
-// it and the Programs folder the test's: a patch that fails ends the chain and
-// the result, not the steps after it. Then the helper on XP.
-LANGID gLanguage;
-LANGID WINAPI SystemLanguage() { return gLanguage; }
+// without its pauses, on Windows 2000 and the Programs folder the test's: a
+// patch that fails ends the chain and the result, not the steps after it.
 void WINAPI NoPause(DWORD) {}
 
-TEST_F(Registry, PostInstallPatchesInTurnPrunesLanguagesAndStopsAnOlderHelperFromXpOn) {
+TEST_F(Registry, EveryPostInstallStepRunsEvenAfterAFailedPatch) {
   twxtest::TempFolder temp;
   ProgramsFolder = temp.Join("Programs");
   ASSERT_TRUE(CreateFolder(ProgramsFolder));
   SharedHelperFolder = temp.Join("Shared");
-  OsVersion = OSVERSIONINFOA();
-  OsVersion.dwMajorVersion = 5;
+  OsVersion = {sizeof(OSVERSIONINFOA), 5, 0};
   void* sleep = twxtest::ReplaceImport("kernel32.dll", "Sleep", reinterpret_cast<void*>(NoPause));
-  void* language =
-      twxtest::ReplaceImport("kernel32.dll", "GetSystemDefaultLangID", reinterpret_cast<void*>(SystemLanguage));
-  gLanguage = 0x0409;
   const char* const kMade[] = {"SrchCfg.exe", "Help\\TWXHelp.exe", "Trawlix.exe"};
   for (const bool whole : {false, true}) {
     SCOPED_TRACE(whole ? "every patch" : "the engine tool's patch missing");
@@ -344,6 +334,7 @@ TEST_F(Registry, PostInstallPatchesInTurnPrunesLanguagesAndStopsAnOlderHelperFro
     EXPECT_FALSE(IsExistingFile(destination + "\\Trawlix.pch")) << "deleted whether it ran or not";
     EXPECT_EQ(twxtest::ListFolder(LanguageFolderPath(destination)),
               (std::vector<std::string>{"English.TWL", "German.TWL", "User Defined(Other).TWL"}));
+    // Before XP the helper is left alone and its payload copy deleted.
     EXPECT_FALSE(IsExistingFile(PayloadHelperPath(destination)));
     EXPECT_FALSE(IsExistingFolder(SharedHelperFolder));
     EXPECT_EQ(ReadRegRaw(HKEY_LOCAL_MACHINE, kRunKey, kRunValue), "");
@@ -354,9 +345,21 @@ TEST_F(Registry, PostInstallPatchesInTurnPrunesLanguagesAndStopsAnOlderHelperFro
       EXPECT_EQ(UpperAscii(twxtest::ReadLink(ProgramsFolder + "\\Trawlmark\\" + shortcut.first + ".lnk").target),
                 UpperAscii(destination + shortcut.second));
   }
-  // The language kept while its file is there, else the system's (written
-  // without its file), else left as it was; in section "Queries".
-  const std::string destination = temp.Join("whole"), settings = SettingsPath(destination);
+  twxtest::ReplaceImport("kernel32.dll", "Sleep", sleep);
+}
+
+// The language kept while its file is there, else the system's (written
+// without its file), else left as it was; in section "Queries".
+LANGID gLanguage;
+LANGID WINAPI SystemLanguage() { return gLanguage; }
+
+TEST(Language, KeptWhileItsFileIsThereElseTheSystemsIsTaken) {
+  twxtest::TempFolder temp;
+  const std::string settings = SettingsPath(temp.Path()), folder = LanguageFolderPath(temp.Path());
+  MakeFolderPath(folder);
+  for (const char* file : {"\\English.TWL", "\\German.TWL"}) ASSERT_TRUE(twxtest::WriteWholeFile(folder + file, ""));
+  void* language =
+      twxtest::ReplaceImport("kernel32.dll", "GetSystemDefaultLangID", reinterpret_cast<void*>(SystemLanguage));
   const std::tuple<const char*, LANGID, const char*> kLanguages[] = {  // before, the system's, after
       {"German", 0x0409, "German"}, {"Dutch", 0x0409, "English"}, {"", 0x0813, "Dutch"}, {"Klingon", 0x041E, "Klingon"},
       {"", 0x0C04, "Chinese Traditional"}, {"", 0x0804, "Chinese Traditional"}, {"", 0x0401, "Arabic"},
@@ -364,17 +367,21 @@ TEST_F(Registry, PostInstallPatchesInTurnPrunesLanguagesAndStopsAnOlderHelperFro
   for (const auto& row : kLanguages) {
     WritePrivateProfileStringA("Queries", "Language", std::get<0>(row), settings.c_str());
     gLanguage = std::get<1>(row);
-    SelectLanguage(destination);
+    SelectLanguage(temp.Path());
     char value[64];
     GetPrivateProfileStringA("Queries", "Language", "-", value, sizeof value, settings.c_str());
     EXPECT_STREQ(value, std::get<2>(row)) << std::hex << gLanguage;
   }
-  twxtest::ReplaceImport("kernel32.dll", "Sleep", sleep);
   twxtest::ReplaceImport("kernel32.dll", "GetSystemDefaultLangID", language);
+}
 
-  // On XP, over an older helper that runs: asked to quit, and waited for, it
-  // gives up its program, which the payload's copy then replaces and starts.
-  OsVersion.dwMinorVersion = 1;
+// On XP, over an older helper that runs: asked to quit, and waited for, it
+// gives up its program, which the payload's copy then replaces and starts.
+TEST_F(Registry, FromXpAnOlderHelperThatRunsIsStoppedReplacedAndStarted) {
+  twxtest::TempFolder temp;
+  const std::string destination = temp.Path();
+  SharedHelperFolder = temp.Join("Shared");
+  OsVersion = {sizeof(OSVERSIONINFOA), 5, 1};
   ASSERT_TRUE(CopyFileA(twxtest::PayloadPath(kHelperFileName).c_str(), PayloadHelperPath(destination).c_str(), FALSE));
   MakeFolderPath(SharedHelperFolder);
   TOldHelper old = {HelperInstancePath(SharedHelperFolder), HelperPath(SharedHelperFolder)};

@@ -21,16 +21,13 @@ namespace {
 const char kTitle[] = "Select Destination Folder";
 const DWORD kWait = twxtest::kUntilDone;
 
-// The folder the test's tree lies in: in a single-byte code page each of
-// these would be a letter and a backslash.
-std::string OwnFolderName() {
-  switch (GetACP()) {
-    case 932: return "\x95\x5C";
-    case 936: return "\x81\x5C";
-    case 950: return "\xA5\x5C";
-    default: return "Root";
-  }
-}
+// The code page each locale asks for, and the folder the test's tree lies in:
+// in a single-byte code page each of these would be a letter and a backslash.
+// A locale the machine lacks gives 1252 without a word.
+const struct {
+  const char *language, *folder;
+  UINT codePage;
+} kLocales[] = {{"ja_JP", "\x95\x5C", 932}, {"zh_CN", "\x81\x5C", 936}, {"zh_TW", "\xA5\x5C", 950}, {"", "Root", 1252}};
 
 struct TBrowse {
   std::string initial, result;
@@ -45,11 +42,11 @@ DWORD WINAPI RunBrowse(LPVOID data) {
 class FolderBrowser : public ::testing::Test {
  protected:
   void SetUp() override {
-    // A locale the machine lacks gives 1252 without a word.
     const char* locale = std::getenv("TWX_LOCALE");
-    const std::string language = locale ? std::string(locale).substr(0, 5) : "";
-    const UINT asked = language == "ja_JP" ? 932 : language == "zh_CN" ? 936 : language == "zh_TW" ? 950 : 1252;
-    ASSERT_EQ(GetACP(), asked) << (locale ? locale : "no locale asked for");
+    const auto* asked = kLocales;
+    while (*asked->language && (!locale || std::string(locale).substr(0, 5) != asked->language)) ++asked;
+    ASSERT_EQ(GetACP(), asked->codePage) << (locale ? locale : "no locale asked for");
+    own_ = asked->folder;
     programFiles_ = temp_.Join(own_ + "\\Program Files");
     for (const char* folder : {"\\Common Files", "\\Zeta", "\\Hidden"}) MakeFolderPath(programFiles_ + folder);
     std::vector<TFolderMember> made;
@@ -90,9 +87,14 @@ class FolderBrowser : public ::testing::Test {
   void Type(HWND dialog, const std::string& text) {
     SendMessageA(robot::Control(dialog, IDC_SELDIR_PATH), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
   }
+  // Types text, presses OK and answers the message box that follows.
+  bool Submit(HWND dialog, const std::string& text, const std::string& message, int button) {
+    Type(dialog, text);
+    return robot::ClickButton(dialog, IDC_SELDIR_OK) && Answer(message, button);
+  }
 
   twxtest::TempFolder temp_;
-  const std::string own_ = OwnFolderName();
+  std::string own_;
   std::string programFiles_, initial_;
   TBrowse browse_;
   HANDLE thread_ = nullptr;
@@ -150,25 +152,19 @@ TEST_F(FolderBrowser, OpensAtTheNearestExistingFolderWalksTheListAndChecksTypedP
     EXPECT_EQ(item(root.c_str()), 0) << "the list begins at the drive's root";
   }
   // Without a drive: refused with a warning, the dialog stays.
-  Type(dialog, "Data");
-  ASSERT_TRUE(robot::ClickButton(dialog, IDC_SELDIR_OK));
-  ASSERT_TRUE(Answer(InvalidFolderMessage("Data"), IDOK));
+  ASSERT_TRUE(Submit(dialog, "Data", InvalidFolderMessage("Data"), IDOK));
   EXPECT_TRUE(StillOpen(dialog));
   // Doubled and trailing backslashes go; No keeps the dialog open; Escape leaves.
   const std::string data = temp_.Join(own_ + "\\Trawlmark");
   const std::string typed = std::string(data).insert(data.find('\\'), "\\") + "\\";
-  Type(dialog, typed);
-  ASSERT_TRUE(robot::ClickButton(dialog, IDC_SELDIR_OK));
-  ASSERT_TRUE(Answer(MissingFolderQuestion(data + "\\Trawlix"), IDNO));
+  ASSERT_TRUE(Submit(dialog, typed, MissingFolderQuestion(data + "\\Trawlix"), IDNO));
   EXPECT_TRUE(StillOpen(dialog));
   robot::PressKey(robot::Control(dialog, IDC_SELDIR_PATH), VK_ESCAPE);  // its key-up may find the dialog gone
   EXPECT_EQ(Result(), initial_);
   // Yes: the destination is the folder typed, with the product's below it.
   dialog = Open();
   ASSERT_NE(dialog, nullptr);
-  Type(dialog, typed);
-  ASSERT_TRUE(robot::ClickButton(dialog, IDC_SELDIR_OK));
-  ASSERT_TRUE(Answer(MissingFolderQuestion(data + "\\Trawlix"), IDYES));
+  ASSERT_TRUE(Submit(dialog, typed, MissingFolderQuestion(data + "\\Trawlix"), IDYES));
   EXPECT_EQ(Result(), data + "\\Trawlix");
 }
 

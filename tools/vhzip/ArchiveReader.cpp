@@ -5,6 +5,9 @@
 
 #include "CRC_32.h"
 #include "Encript.h"
+#include "FileIO.h"
+#include "FileUtils.h"
+#include "PayloadLocation.h"
 #include "VhUnZip.h"
 
 using namespace vhz;
@@ -33,8 +36,8 @@ namespace {
 bool BodyCheckMatches(const uint8_t* archive, size_t size, const std::string& passPhrase) {
   if (size < static_cast<size_t>(kBodyCheckSize)) return false;
   TBytes body(archive, archive + size - kBodyCheckSize);
-  InitKeystream(passPhrase);
-  ApplyKeystream(body.data(), static_cast<int32_t>(body.size()));
+  TKeystream keystream = InitKeystream(passPhrase);
+  ApplyKeystream(&keystream, body.data(), static_cast<int32_t>(body.size()));
   return UpdateCrc32(body.data(), static_cast<int32_t>(body.size()), kCheckStart) == GetU32(archive + body.size());
 }
 
@@ -53,14 +56,14 @@ bool ReadArchive(const uint8_t* archive, size_t size, const std::string& passPhr
                  std::vector<TArchiveEntry>* entries, std::string* error) {
   entries->clear();
   body->clear();
-  if (size < static_cast<size_t>(kBodyCheckSize) || size >= 0x7FFFFFFFu) {
+  if (size < static_cast<size_t>(kBodyCheckSize) || size >= static_cast<size_t>(kMaxByteCount)) {
     *error = "not a payload archive (too short or too long)";
     return false;
   }
   const size_t bodySize = size - kBodyCheckSize;
   body->assign(archive, archive + bodySize);
-  InitKeystream(passPhrase);
-  ApplyKeystream(body->data(), static_cast<int32_t>(bodySize));
+  TKeystream keystream = InitKeystream(passPhrase);
+  ApplyKeystream(&keystream, body->data(), static_cast<int32_t>(bodySize));
   // The records are walked by the extraction's own rule, also when the check
   // value fails, so that a listing shows what could be read.
   std::string walkError;
@@ -100,11 +103,11 @@ std::string AttributeLetters(uint32_t a) {
 }
 
 std::string DosTimeText(uint32_t v) {
-  if (v == 0xFFFFFFFFu) return "(no time)          ";
-  unsigned date = v >> 16, time = v & 0xFFFF;
+  if (v == kNoDosTime) return "(no time)          ";
+  const TDosTimeParts t = DosTimeParts(v);
   char text[32];
-  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", (date >> 9) + 1980, (date >> 5) & 15,
-                date & 31, time >> 11, (time >> 5) & 63, (time & 31) * 2);
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
+                t.second);
   return text;
 }
 

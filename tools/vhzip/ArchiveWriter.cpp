@@ -9,8 +9,8 @@
 #include "FileIO.h"
 #include "FileUtils.h"
 #include "Files.h"
+#include "EntryNames.h"
 #include "PatchWriter.h"
-#include "VhUnZip.h"
 
 using namespace vhz;
 
@@ -126,8 +126,7 @@ void AppendRecord(TBytes* body, const TPackEntry& entry, const TEntryWork& work)
   f.dataLength = static_cast<uint32_t>(data.size());
   uint8_t fixed[kEntryFieldsSize];
   PutEntryFields(fixed, f);
-  body->push_back(static_cast<uint8_t>(entry.name.size()));
-  body->push_back(static_cast<uint8_t>(entry.name.size() >> 8));
+  AppendLE(body, static_cast<uint32_t>(entry.name.size()), kEntryNameLengthSize);
   body->insert(body->end(), entry.name.begin(), entry.name.end());
   body->insert(body->end(), fixed, fixed + kEntryFieldsSize);
   body->insert(body->end(), data.begin(), data.end());
@@ -173,9 +172,9 @@ bool BuildArchive(const std::vector<TPackEntry>& entries, const TPackOptions& op
     }
   }
   uint32_t check = UpdateCrc32(body.data(), static_cast<int32_t>(body.size()), kCheckStart);
-  InitKeystream(options.passPhrase);
-  ApplyKeystream(body.data(), static_cast<int32_t>(body.size()));
-  for (int i = 0; i < 4; ++i) body.push_back(static_cast<uint8_t>(check >> (8 * i)));
+  TKeystream keystream = InitKeystream(options.passPhrase);
+  ApplyKeystream(&keystream, body.data(), static_cast<int32_t>(body.size()));
+  AppendLE(&body, check, kBodyCheckSize);
   *archive = std::move(body);
   return true;
 }

@@ -15,6 +15,8 @@
 #include "Files.h"
 #include "PatchApply.h"
 #include "FileUtils.h"
+#include "PayloadLocation.h"
+#include "Product.h"
 #include "VhUnZip.h"
 
 namespace {
@@ -110,13 +112,13 @@ std::string LocateArchive(const std::string& shown, const std::string& file, int
   if (kind != kPathFile) return "'" + shown + "' is not a regular file";
   TFileHandle handle = OpenFileForRead(file);
   if (handle == kNoFile) return "cannot read '" + shown + "'";
-  char head[2] = {0, 0};
+  uint8_t head[2] = {0, 0};
   int32_t got = 0;
   const bool read = ReadFileBytes(handle, head, 2, &got);
   CloseFile(handle);
   if (!read) return "cannot read '" + shown + "'";
   *end = FileSizeOr(file, -1);
-  if (got == 2 && head[0] == 'M' && head[1] == 'Z') {
+  if (IsExecutableImage(head, static_cast<size_t>(got))) {
     *offset = FindArchiveOffset(file, nullptr);
     *end = *offset < 0 ? -1 : FindArchiveEnd(file, *offset);
   }

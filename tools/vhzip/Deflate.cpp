@@ -100,16 +100,3 @@ std::vector<uint8_t> DeflateZlib(const uint8_t* data, size_t size, int level) {
 #endif
   return best;
 }
-
-std::string DeflateEncoderNames() {
-  std::string names;
-#ifdef TWX_HAVE_LIBDEFLATE
-  names = "libdeflate";
-#else
-  names = "zlib";
-#endif
-#ifdef TWX_HAVE_ZOPFLI
-  names += "; zopfli as well at level 13";
-#endif
-  return names;
-}

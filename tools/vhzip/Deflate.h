@@ -3,8 +3,8 @@
 // give noticeably smaller archives and patches than zlib's own.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "Bytes.h"
@@ -19,6 +19,3 @@ const int kDeflateLevelStrong = 12;
 // One zlib stream (window bits 15, Adler-32 trailer) holding data. Always
 // deterministic: the same bytes and level give the same stream.
 TBytes DeflateZlib(const uint8_t* data, size_t size, int level);
-
-// Names the encoders behind the levels, for --help and the benchmarks.
-std::string DeflateEncoderNames();

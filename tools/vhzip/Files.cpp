@@ -18,7 +18,7 @@ bool WriteWholeFile(const std::string& path, const TBytes& bytes) {
 }
 
 std::string ReadProblem(const std::string& path) {
-  if (FileSizeOr(path, 0) >= 0x7FFFFFFF) return "'" + path + "' is too large: 2 GiB or more";
+  if (FileSizeOr(path, 0) >= kMaxByteCount) return "'" + path + "' is too large: 2 GiB or more";
   return "cannot read '" + path + "'";
 }
 

@@ -1,10 +1,12 @@
 #include "PatchApply.h"
 
 #include "ApplyPth.h"
+#include "FileIO.h"
 
 int32_t ApplyPatchWithRetry(const TBytes& base, const TBytes& patch, TBytes* output) {
   std::string decoded;
-  const int32_t code = base.size() >= 0x7FFFFFFF || patch.size() >= 0x7FFFFFFF
+  const size_t limit = static_cast<size_t>(kMaxByteCount);
+  const int32_t code = base.size() >= limit || patch.size() >= limit
                            ? kPatchBadCommand
                            : DecodePatchInTwoPasses(base.data(), static_cast<int32_t>(base.size()), patch.data(),
                                                     static_cast<int32_t>(patch.size()), &decoded);

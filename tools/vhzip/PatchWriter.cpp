@@ -22,10 +22,6 @@ void CloseBlock(TPatchWriter* w) {
   w->current.clear();
 }
 
-void PutOperand(TBytes* out, uint32_t value, int32_t width) {
-  for (int32_t i = 0; i < width; ++i) out->push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
 }  // namespace
 
 void BeginPatch(TPatchWriter* w, const uint8_t* base, int32_t baseSize) {
@@ -44,8 +40,8 @@ void AddCopy(TPatchWriter* w, uint32_t offset, uint32_t length) {
   int32_t lw = OperandWidth(length);
   if (Room(w) < 1 + ow + lw) CloseBlock(w);
   w->current.push_back(CopyOpcode(ow, lw));
-  PutOperand(&w->current, offset, ow);
-  PutOperand(&w->current, length, lw);
+  AppendLE(&w->current, offset, ow);
+  AppendLE(&w->current, length, lw);
   w->check = UpdateCrc32(w->base + offset, static_cast<int32_t>(length), w->check);
   w->produced += length;
 }
@@ -64,7 +60,7 @@ void AddLiteral(TPatchWriter* w, const uint8_t* data, size_t size) {
     uint32_t take = static_cast<uint32_t>(std::min<int64_t>(fits, static_cast<int64_t>(size)));
     width = OperandWidth(take);
     w->current.push_back(LiteralOpcode(width));
-    PutOperand(&w->current, take, width);
+    AppendLE(&w->current, take, width);
     w->current.insert(w->current.end(), data, data + take);
     w->check = UpdateCrc32(data, static_cast<int32_t>(take), w->check);
     w->produced += take;
@@ -76,7 +72,7 @@ void AddLiteral(TPatchWriter* w, const uint8_t* data, size_t size) {
 std::vector<TBytes> FinishCommands(TPatchWriter* w) {
   if (Room(w) < kEndCommandSize) CloseBlock(w);
   w->current.push_back(kOpEnd);
-  PutOperand(&w->current, w->check, 4);
+  AppendLE(&w->current, w->check, 4);
   CloseBlock(w);
   return std::move(w->blocks);
 }
