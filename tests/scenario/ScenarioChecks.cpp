@@ -9,7 +9,7 @@
 
 #include "AccessTrace.h"
 #include "FileUtils.h"
-#include "GlobalData.h"
+#include "PostSetLogic.h"
 #include "Product.h"
 #include "ShellLinks.h"
 #include "VhUnZip.h"

@@ -317,7 +317,7 @@ TEST_F(Registry, EveryPostInstallStepRunsEvenAfterAFailedPatch) {
   ProgramsFolder = temp.Join("Programs");
   ASSERT_TRUE(CreateFolder(ProgramsFolder));
   SharedHelperFolder = temp.Join("Shared");
-  OsVersion = {sizeof(OSVERSIONINFOA), 5, 0};
+  OsVersion = {sizeof(OSVERSIONINFOA), 5, 0, 0, 0, {}};
   void* sleep = twxtest::ReplaceImport("kernel32.dll", "Sleep", reinterpret_cast<void*>(NoPause));
   const char* const kMade[] = {"SrchCfg.exe", "Help\\TWXHelp.exe", "Trawlix.exe"};
   for (const bool whole : {false, true}) {
@@ -381,7 +381,7 @@ TEST_F(Registry, FromXpAnOlderHelperThatRunsIsStoppedReplacedAndStarted) {
   twxtest::TempFolder temp;
   const std::string destination = temp.Path();
   SharedHelperFolder = temp.Join("Shared");
-  OsVersion = {sizeof(OSVERSIONINFOA), 5, 1};
+  OsVersion = {sizeof(OSVERSIONINFOA), 5, 1, 0, 0, {}};
   ASSERT_TRUE(CopyFileA(twxtest::PayloadPath(kHelperFileName).c_str(), PayloadHelperPath(destination).c_str(), FALSE));
   MakeFolderPath(SharedHelperFolder);
   TOldHelper old = {HelperInstancePath(SharedHelperFolder), HelperPath(SharedHelperFolder)};
