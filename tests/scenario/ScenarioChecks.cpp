@@ -45,7 +45,7 @@ std::string InstalledHelper() {
 void ExpectInstalled(const std::string& destination, WORD hotKey, bool desktop, bool association, TCaller caller) {
   const testing::ScopedTrace trace(caller.file, caller.line, "");
   const std::string program = ProgramPath(destination);
-  for (const std::string made : {"Trawlix.exe", "SrchCfg.exe", "Help\\TWXHelp.exe"})
+  for (const std::string made : twxtest::kPatchedPrograms)
     EXPECT_TRUE(ReadWholeFileOr(destination + "\\" + made, "") == ReadWholeFileOr(twxtest::PatchSourcePath(made), "-"))
         << made << " is the program its patch makes";
   EXPECT_FALSE(IsExistingFile(destination + "\\" + kTemporaryArchiveName));

@@ -119,6 +119,11 @@ bool WaitUntil(const std::function<bool()>& done, uint32_t timeoutMs, const std:
   return true;
 }
 
+bool WaitForEnd(HANDLE object, uint32_t timeoutMs, const std::string& what, TCaller caller) {
+  if (WaitForSingleObject(object, WaitBound(timeoutMs)) == WAIT_OBJECT_0) return true;
+  return NeverCame(what, caller), false;
+}
+
 TLinkInfo ReadLink(const std::string& file) {
   TLinkInfo info;
   if (FAILED(CoInitialize(nullptr))) return info;
@@ -270,9 +275,7 @@ bool TProgram::WaitUntilIdle(DWORD timeoutMs) {
 }
 
 DWORD TProgram::WaitForExit(DWORD timeoutMs) {
-  if (!WaitUntil([&] { return WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0; }, timeoutMs,
-                 "the end of " + exe_))
-    return STILL_ACTIVE;
+  if (!WaitForEnd(process_.hProcess, timeoutMs, "the end of " + exe_)) return STILL_ACTIVE;
   DWORD code = STILL_ACTIVE;
   GetExitCodeProcess(process_.hProcess, &code);
   return code;

@@ -82,6 +82,9 @@ void NeverCame(const std::string& what, TCaller caller = Caller());
 // Polls done until it holds; false, and NeverCame(what), when the bound passed first.
 bool WaitUntil(const std::function<bool()>& done, uint32_t timeoutMs, const std::string& what,
                TCaller caller = Caller());
+// Waits for a process or thread to end, within the same bound; false, and
+// NeverCame(what), when it did not.
+bool WaitForEnd(HANDLE object, uint32_t timeoutMs, const std::string& what, TCaller caller = Caller());
 
 // A shortcut file read back as the shell reads it: through the shell-link
 // object and IPersistFile::Load.
@@ -127,6 +130,8 @@ bool WriteRegValue(HKEY root, const std::string& key, const std::string& value, 
 // A file of the staged payload tree, or of the programs its delta patches make.
 std::string PayloadPath(const std::string& relative);
 std::string PatchSourcePath(const std::string& relative);
+// The programs the payload's patches make, relative to the destination.
+const char* const kPatchedPrograms[] = {"SrchCfg.exe", "Help\\TWXHelp.exe", "Trawlix.exe"};
 
 // The folder as an installation leaves it: the payload with the patched programs.
 bool MakeInstalledProduct(const std::string& folder);

@@ -319,19 +319,18 @@ TEST_F(Registry, EveryPostInstallStepRunsEvenAfterAFailedPatch) {
   SharedHelperFolder = temp.Join("Shared");
   OsVersion = {sizeof(OSVERSIONINFOA), 5, 0, 0, 0, {}};
   void* sleep = twxtest::ReplaceImport("kernel32.dll", "Sleep", reinterpret_cast<void*>(NoPause));
-  const char* const kMade[] = {"SrchCfg.exe", "Help\\TWXHelp.exe", "Trawlix.exe"};
   for (const bool whole : {false, true}) {
     SCOPED_TRACE(whole ? "every patch" : "the engine tool's patch missing");
     const std::string destination = temp.Join(whole ? "whole" : "broken");
     ASSERT_TRUE(twxtest::MakeExtractedPayload(destination));
-    if (!whole) DeleteFileA((destination + "\\SrchCfg.pch").c_str());
+    if (!whole) DeleteFileA(PatchPathOf(EngineSetToolPath(destination)).c_str());
     EXPECT_EQ(RunPostInstall(destination, nullptr), whole);
-    for (const char* made : kMade)
+    for (const char* made : twxtest::kPatchedPrograms)
       EXPECT_TRUE(twxtest::ReadWholeFileOr(destination + "\\" + made, "") ==
                   twxtest::ReadWholeFileOr(whole ? twxtest::PatchSourcePath(made) : twxtest::PayloadPath(made), ""))
           << made;
-    EXPECT_EQ(IsExistingFile(destination + "\\Help\\TWXHelp.pch"), !whole) << "not attempted after the failure";
-    EXPECT_FALSE(IsExistingFile(destination + "\\Trawlix.pch")) << "deleted whether it ran or not";
+    EXPECT_EQ(IsExistingFile(PatchPathOf(HelpProgramPath(destination))), !whole) << "not attempted after the failure";
+    EXPECT_FALSE(IsExistingFile(PatchPathOf(ProgramPath(destination)))) << "deleted whether it ran or not";
     EXPECT_EQ(twxtest::ListFolder(LanguageFolderPath(destination)),
               (std::vector<std::string>{"English.TWL", "German.TWL", "User Defined(Other).TWL"}));
     // Before XP the helper is left alone and its payload copy deleted.
@@ -339,11 +338,13 @@ TEST_F(Registry, EveryPostInstallStepRunsEvenAfterAFailedPatch) {
     EXPECT_FALSE(IsExistingFolder(SharedHelperFolder));
     EXPECT_EQ(ReadRegRaw(HKEY_LOCAL_MACHINE, kRunKey, kRunValue), "");
     const std::pair<const char*, std::string> kShortcuts[] = {
-        {"Trawlix", "\\Trawlix.exe"}, {"Trawlix Help", "\\Help\\TWXHelp.exe"}, {"Trawlix Report Library", "\\Library"},
-        {"Trawlix License Agreement", "\\License.txt"}};
+        {"Trawlix", ProgramPath(destination)},
+        {"Trawlix Help", HelpProgramPath(destination)},
+        {"Trawlix Report Library", ReportLibraryPath(destination)},
+        {"Trawlix License Agreement", LicencePath(destination)}};
     for (const auto& shortcut : kShortcuts)
-      EXPECT_EQ(UpperAscii(twxtest::ReadLink(ProgramsFolder + "\\Trawlmark\\" + shortcut.first + ".lnk").target),
-                UpperAscii(destination + shortcut.second));
+      EXPECT_EQ(UpperAscii(twxtest::ReadLink(ShortcutPath(GroupFolderPath(ProgramsFolder), shortcut.first)).target),
+                UpperAscii(shortcut.second)) << shortcut.first;
   }
   twxtest::ReplaceImport("kernel32.dll", "Sleep", sleep);
 }

@@ -69,8 +69,7 @@ class FolderBrowser : public ::testing::Test {
   }
   // The dialog's result once it has ended.
   std::string Result() {
-    if (thread_ && twxtest::WaitUntil([&] { return WaitForSingleObject(thread_, 0) == WAIT_OBJECT_0; }, kWait,
-                                      "the browser to end") && CloseHandle(thread_))
+    if (thread_ && twxtest::WaitForEnd(thread_, kWait, "the browser to end") && CloseHandle(thread_))
       thread_ = nullptr;
     return browse_.result;
   }
