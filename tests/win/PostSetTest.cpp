@@ -337,14 +337,15 @@ TEST_F(Registry, EveryPostInstallStepRunsEvenAfterAFailedPatch) {
     EXPECT_FALSE(IsExistingFile(PayloadHelperPath(destination)));
     EXPECT_FALSE(IsExistingFolder(SharedHelperFolder));
     EXPECT_EQ(ReadRegRaw(HKEY_LOCAL_MACHINE, kRunKey, kRunValue), "");
-    const std::pair<const char*, std::string> kShortcuts[] = {
-        {"Trawlix", ProgramPath(destination)},
-        {"Trawlix Help", HelpProgramPath(destination)},
-        {"Trawlix Report Library", ReportLibraryPath(destination)},
-        {"Trawlix License Agreement", LicencePath(destination)}};
+    // Where the payload puts each target, spelled here: a wrong path rule
+    // would otherwise agree with itself.
+    const std::pair<const char*, const char*> kShortcuts[] = {{"Trawlix", "\\Trawlix.exe"},
+                                                              {"Trawlix Help", "\\Help\\TWXHelp.exe"},
+                                                              {"Trawlix Report Library", "\\Library"},
+                                                              {"Trawlix License Agreement", "\\License.txt"}};
     for (const auto& shortcut : kShortcuts)
       EXPECT_EQ(UpperAscii(twxtest::ReadLink(ShortcutPath(GroupFolderPath(ProgramsFolder), shortcut.first)).target),
-                UpperAscii(shortcut.second)) << shortcut.first;
+                UpperAscii(destination + shortcut.second)) << shortcut.first;
   }
   twxtest::ReplaceImport("kernel32.dll", "Sleep", sleep);
 }
